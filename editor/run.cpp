@@ -1,0 +1,114 @@
+#include "run.h"
+
+#include "host_api.h"
+#include "host_calls.h"
+#include "log_line.h"
+#include "map_record.h"
+#include "options.h"
+#include "overlay_list.h"
+#include "t_threshold.h"
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+namespace kelvane {
+namespace {
+
+constexpr double kPTolerance = 1e-7;
+
+// Changes the fields the options select in one map's record.
+void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, std::int32_t index,
+                  unsigned char *rec, LogLine &line) {
+  if (options.doSetMin) {
+    if (!options.doSetMinP) {
+      record::write(rec, record::kLowerThreshold, options.min);
+    } else if (record::read<std::int32_t>(rec, record::kMapType) == record::kTMap) {
+      const double df = record::read<std::int32_t>(rec, record::kDegreesOfFreedom);
+      const double t = stats::t_from_p(df, static_cast<double>(options.minP), kPTolerance);
+      record::write(rec, record::kLowerThreshold, static_cast<float>(t));
+    } else {
+      line.emit("Kelvane>  Map %i is not a T-map, setting of P threshold not supported", index + 1);
+    }
+  }
+  if (options.doSetMax)
+    record::write(rec, record::kUpperThreshold, options.max);
+  if (options.doClusterSize)
+    record::write(rec, record::kClusterSize, options.clusterSize);
+  if (options.doUseClusterSize)
+    record::write<std::int32_t>(rec, record::kUseCluster, options.useCluster ? 1 : 0);
+  if (options.doShowPosNegBoth) {
+    // Two's-complement wrap for INT32_MAX, without signed overflow.
+    const std::uint32_t shown = static_cast<std::uint32_t>(options.pnb) + 1u;
+    record::write(rec, record::kSignShown, shown);
+  }
+  if (options.doTransparancy)
+    record::write(rec, record::kTransparency, options.trans);
+  if (options.doOverlayMaps)
+    record::write<std::int32_t>(rec, record::kOverlayState, overlayFlags[index]);
+}
+
+// Switches the first overlaid map off and on again so that the host rebuilds
+// the overlay from the new settings.
+void refreshOverlay(std::int32_t n, unsigned char *rec) {
+  for (std::int32_t i = 0; i < n; ++i) {
+    host::getNRVMPOfCurrentVMR(i, rec);
+    if (record::read<std::int32_t>(rec, record::kOverlayState) == 1) {
+      record::write<std::int32_t>(rec, record::kOverlayState, 0);
+      host::setNRVMPParametersOfCurrentVMR(i, rec);
+      record::write<std::int32_t>(rec, record::kOverlayState, 1);
+      host::setNRVMPParametersOfCurrentVMR(i, rec);
+      return;
+    }
+  }
+}
+
+} // namespace
+
+bool runEditor() {
+  LogLine line;
+  OptionSet options;
+  readOptions(options);
+
+  host::logText("Kelvane>  -----");
+  if (!anyOptionSelected(options)) {
+    host::logText("Kelvane>  No options selected");
+    return false;
+  }
+  echoOptions(options, line);
+  host::logText("Kelvane>  -----");
+
+  // Zeroed once so that a host that writes nothing gives no maps, never
+  // stack garbage; between maps the record is handed on as the host left it.
+  unsigned char mapCount[kMapCountRecordSize] = {};
+  host::getNRVMPsOfCurrentVMR(mapCount);
+  std::int32_t n = record::read<std::int32_t>(mapCount, 0);
+  if (n < 0)
+    n = 0;
+
+  unsigned char *overlayFlags = new (std::nothrow) unsigned char[static_cast<std::size_t>(n)];
+  if (overlayFlags == nullptr) {
+    line.emit("Kelvane>  Not enough memory for %i maps", n);
+    return false;
+  }
+  if (options.doOverlayMaps)
+    buildOverlayFlags(options.overlay, n, overlayFlags, line);
+
+  unsigned char rec[kMapRecordSize] = {};
+  for (std::int32_t i = 0; i < n; ++i) {
+    host::getNRVMPOfCurrentVMR(i, rec);
+    applyOptions(options, overlayFlags, i, rec, line);
+    line.emit("Kelvane>  Setting parameters for map %i", i + 1);
+    host::setNRVMPParametersOfCurrentVMR(i, rec);
+  }
+
+  refreshOverlay(n, rec);
+
+  host::updateActiveWindow();
+  delete[] overlayFlags;
+  host::logText("Kelvane>");
+  host::logText("Kelvane>  Finished!");
+  return true;
+}
+
+} // namespace kelvane

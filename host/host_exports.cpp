@@ -1,0 +1,205 @@
+// The host functions the plugin calls, exported by name as plain functions.
+// Build variants leave some out (ONDRAVA_OMIT_<name>, or ONDRAVA_ONLY_VERSION
+// for a host that has nothing but its version function).
+#include "host_state.h"
+
+#include "host_api.h"
+
+#include <algorithm>
+#include <string>
+#include <type_traits>
+#include <cstdio>
+#include <cstring>
+
+#if defined(_WIN32)
+#define ONDRAVA_EXPORT extern "C" __declspec(dllexport)
+#else
+#define ONDRAVA_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+#if defined(ONDRAVA_ONLY_VERSION)
+#define ONDRAVA_OMIT_zuShowLogTab
+#define ONDRAVA_OMIT_zuLogText
+#define ONDRAVA_OMIT_zuMessageBox
+#define ONDRAVA_OMIT_zuGetIDOfCurrentDocument
+#define ONDRAVA_OMIT_zuGetDocumentType
+#define ONDRAVA_OMIT_zuGetNRVMPsOfCurrentVMR
+#define ONDRAVA_OMIT_zuGetNRVMPOfCurrentVMR
+#define ONDRAVA_OMIT_zuSetNRVMPParametersOfCurrentVMR
+#define ONDRAVA_OMIT_zuUpdateActiveWindow
+#define ONDRAVA_OMIT_zuGetIntParameter
+#define ONDRAVA_OMIT_zuGetFloatParameter
+#define ONDRAVA_OMIT_zuGetStringParameter
+#endif
+
+namespace ondrava {
+
+HostState &state() {
+  static HostState instance;
+  return instance;
+}
+
+void resetState() { state() = HostState(); }
+
+} // namespace ondrava
+
+namespace {
+
+using ondrava::state;
+
+void record(const std::string &call) { state().calls.push_back(call); }
+
+std::string textArg(const char *text) { return text != nullptr ? text : "<null>"; }
+
+// The record of a map index the host does not have stays as the plugin
+// handed it; a real host would not be asked for one.
+ondrava::MapRecord *mapAt(std::int32_t index) {
+  auto &maps = state().maps;
+  if (index < 0 || static_cast<std::size_t>(index) >= maps.size())
+    return nullptr;
+  return &maps[static_cast<std::size_t>(index)];
+}
+
+} // namespace
+
+#if !defined(ONDRAVA_OMIT_zuGetVersionOfOndravaZU)
+ONDRAVA_EXPORT bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor,
+                                            std::int32_t *third) {
+  record("zuGetVersionOfOndravaZU()");
+  *major = state().version[0];
+  *minor = state().version[1];
+  *third = state().version[2];
+  return true;
+}
+static_assert(std::is_same_v<decltype(&zuGetVersionOfOndravaZU), kelvane::hostfn::GetVersion>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuShowLogTab)
+ONDRAVA_EXPORT void zuShowLogTab() {
+  record("zuShowLogTab()");
+  ++state().logTabShown;
+}
+static_assert(std::is_same_v<decltype(&zuShowLogTab), kelvane::hostfn::ShowLogTab>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuLogText)
+ONDRAVA_EXPORT void zuLogText(const char *line) {
+  record("zuLogText(" + textArg(line) + ")");
+  state().log.push_back(textArg(line));
+}
+static_assert(std::is_same_v<decltype(&zuLogText), kelvane::hostfn::LogText>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuMessageBox)
+ONDRAVA_EXPORT void zuMessageBox(const char *text) {
+  record("zuMessageBox(" + textArg(text) + ")");
+  state().messages.push_back(textArg(text));
+}
+static_assert(std::is_same_v<decltype(&zuMessageBox), kelvane::hostfn::MessageBox>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetIDOfCurrentDocument)
+ONDRAVA_EXPORT std::int32_t zuGetIDOfCurrentDocument() {
+  record("zuGetIDOfCurrentDocument()");
+  return state().currentDocument;
+}
+static_assert(
+    std::is_same_v<decltype(&zuGetIDOfCurrentDocument), kelvane::hostfn::GetIDOfCurrentDocument>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetDocumentType)
+ONDRAVA_EXPORT std::int32_t zuGetDocumentType(std::int32_t documentId) {
+  record("zuGetDocumentType(" + std::to_string(documentId) + ")");
+  return documentId == state().currentDocument ? state().documentType : 0;
+}
+static_assert(std::is_same_v<decltype(&zuGetDocumentType), kelvane::hostfn::GetDocumentType>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetNRVMPsOfCurrentVMR)
+ONDRAVA_EXPORT void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
+  record("zuGetNRVMPsOfCurrentVMR()");
+  const auto &s = state();
+  const std::int32_t count =
+      s.reportedMapCount.value_or(static_cast<std::int32_t>(s.maps.size()));
+  std::memcpy(mapCountRecord, &count, sizeof count);
+  const bool loaded = s.mapsLoadedResult.value_or(!s.maps.empty());
+  return loaded ? mapCountRecord : nullptr;
+}
+static_assert(
+    std::is_same_v<decltype(&zuGetNRVMPsOfCurrentVMR), kelvane::hostfn::GetNRVMPsOfCurrentVMR>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetNRVMPOfCurrentVMR)
+ONDRAVA_EXPORT bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
+  record("zuGetNRVMPOfCurrentVMR(" + std::to_string(mapIndex) + ")");
+  const ondrava::MapRecord *map = mapAt(mapIndex);
+  if (map == nullptr)
+    return false;
+  std::memcpy(rec, map->data(), map->size());
+  return true;
+}
+static_assert(
+    std::is_same_v<decltype(&zuGetNRVMPOfCurrentVMR), kelvane::hostfn::GetNRVMPOfCurrentVMR>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuSetNRVMPParametersOfCurrentVMR)
+ONDRAVA_EXPORT bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
+  std::int32_t overlay;
+  std::memcpy(&overlay, static_cast<const unsigned char *>(rec) + 104, sizeof overlay);
+  record("zuSetNRVMPParametersOfCurrentVMR(" + std::to_string(mapIndex) +
+         ", overlay=" + std::to_string(overlay) + ")");
+  ondrava::MapRecord *map = mapAt(mapIndex);
+  if (map == nullptr)
+    return false;
+  std::memcpy(map->data(), rec, map->size());
+  return true;
+}
+static_assert(std::is_same_v<decltype(&zuSetNRVMPParametersOfCurrentVMR),
+                             kelvane::hostfn::SetNRVMPParametersOfCurrentVMR>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuUpdateActiveWindow)
+ONDRAVA_EXPORT void zuUpdateActiveWindow() {
+  record("zuUpdateActiveWindow()");
+  ++state().redraws;
+}
+static_assert(std::is_same_v<decltype(&zuUpdateActiveWindow), kelvane::hostfn::UpdateActiveWindow>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetIntParameter)
+ONDRAVA_EXPORT std::int32_t zuGetIntParameter(const char *key) {
+  record("zuGetIntParameter(" + textArg(key) + ")");
+  const auto found = state().ints.find(textArg(key));
+  return found != state().ints.end() ? found->second : 0;
+}
+static_assert(std::is_same_v<decltype(&zuGetIntParameter), kelvane::hostfn::GetIntParameter>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetFloatParameter)
+ONDRAVA_EXPORT float zuGetFloatParameter(const char *key) {
+  record("zuGetFloatParameter(" + textArg(key) + ")");
+  const auto found = state().floats.find(textArg(key));
+  return found != state().floats.end() ? found->second : 0.0f;
+}
+static_assert(std::is_same_v<decltype(&zuGetFloatParameter), kelvane::hostfn::GetFloatParameter>);
+#endif
+
+#if !defined(ONDRAVA_OMIT_zuGetStringParameter)
+ONDRAVA_EXPORT bool zuGetStringParameter(const char *key, char *buffer) {
+  record("zuGetStringParameter(" + textArg(key) + ")");
+  const auto found = state().strings.find(textArg(key));
+  const std::string text = found != state().strings.end() ? found->second : std::string();
+  constexpr std::size_t size = kelvane::kStringParameterSize;
+  if (state().stringFillsWholeBuffer) {
+    // A careless host: the text repeated over every byte, no terminator.
+    for (std::size_t i = 0; i < size; ++i)
+      buffer[i] = text.empty() ? 'x' : text[i % text.size()];
+    return true;
+  }
+  const std::size_t length = std::min(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+  return true;
+}
+static_assert(std::is_same_v<decltype(&zuGetStringParameter), kelvane::hostfn::GetStringParameter>);
+#endif

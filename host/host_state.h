@@ -1,0 +1,57 @@
+// The stand-in host's workspace: one current document, its maps as 112-byte
+// records, the parameter store, the log pane and message boxes, and a trace
+// of every host call the plugin made, in order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#if defined(ONDRAVA_HOST_SHARED_BUILD)
+#define ONDRAVA_API __declspec(dllexport)
+#elif defined(ONDRAVA_HOST_SHARED_USE)
+#define ONDRAVA_API __declspec(dllimport)
+#else
+#define ONDRAVA_API
+#endif
+#else
+#define ONDRAVA_API __attribute__((visibility("default")))
+#endif
+
+namespace ondrava {
+
+constexpr std::size_t kRecordSize = 112;
+using MapRecord = std::array<unsigned char, kRecordSize>;
+
+struct HostState {
+  std::int32_t version[3] = {3, 0, 0};
+  std::int32_t currentDocument = 0; // negative: none
+  std::int32_t documentType = 3;    // 3 = VMR
+  std::vector<MapRecord> maps;
+  // What the host writes as the map count, when not maps.size().
+  std::optional<std::int32_t> reportedMapCount;
+  // zuGetNRVMPsOfCurrentVMR's result, when not "any maps loaded".
+  std::optional<bool> mapsLoadedResult;
+
+  std::map<std::string, std::int32_t> ints;
+  std::map<std::string, float> floats;
+  std::map<std::string, std::string> strings;
+  // Fill all 512 bytes of a string parameter, with no terminator.
+  bool stringFillsWholeBuffer = false;
+
+  std::vector<std::string> log;
+  std::vector<std::string> messages;
+  int logTabShown = 0;
+  int redraws = 0;
+  // "name(arg, arg)" for every host function the plugin called.
+  std::vector<std::string> calls;
+};
+
+ONDRAVA_API HostState &state();
+ONDRAVA_API void resetState();
+
+} // namespace ondrava

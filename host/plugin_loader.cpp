@@ -1,0 +1,82 @@
+#include "plugin_loader.h"
+
+#include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace ondrava {
+
+bool PluginModule::load(const std::string &path) {
+  unload();
+#if defined(_WIN32)
+  handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
+  if (handle_ == nullptr) {
+    error_ = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+#else
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char *why = dlerror();
+    error_ = why != nullptr ? why : ("cannot load " + path);
+    return false;
+  }
+#endif
+  void *create = symbol("createPlugin");
+  if (create == nullptr) {
+    error_ = path + " does not export createPlugin";
+    unload();
+    return false;
+  }
+  std::memcpy(&createPlugin_, &create, sizeof create);
+  error_.clear();
+  return true;
+}
+
+void PluginModule::unload() {
+  if (handle_ == nullptr)
+    return;
+#if defined(_WIN32)
+  FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+  dlclose(handle_);
+#endif
+  handle_ = nullptr;
+  createPlugin_ = nullptr;
+}
+
+void *PluginModule::symbol(const char *name) const {
+  if (handle_ == nullptr)
+    return nullptr;
+#if defined(_WIN32)
+  const FARPROC proc = GetProcAddress(static_cast<HMODULE>(handle_), name);
+  void *address = nullptr;
+  std::memcpy(&address, &proc, sizeof address);
+  return address;
+#else
+  return dlsym(handle_, name);
+#endif
+}
+
+const char *PluginModule::text(const char *getterName) const {
+  void *address = symbol(getterName);
+  if (address == nullptr)
+    return nullptr;
+  TextGetter getter;
+  std::memcpy(&getter, &address, sizeof getter);
+  return getter();
+}
+
+std::string PluginModule::defaultFileName() {
+#if defined(_WIN32)
+  return "Kelvane.dll";
+#else
+  return "Kelvane.so";
+#endif
+}
+
+} // namespace ondrava

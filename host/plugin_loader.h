@@ -1,0 +1,42 @@
+// Loads a plugin module into the stand-in host and finds its exports, the way
+// the host's loader does: by bare name.
+#pragma once
+
+#include <string>
+
+class ODZUPluginInterface;
+
+namespace ondrava {
+
+class PluginModule {
+public:
+  using CreatePlugin = ODZUPluginInterface *(*)();
+  using TextGetter = const char *(*)();
+
+  PluginModule() = default;
+  PluginModule(const PluginModule &) = delete;
+  PluginModule &operator=(const PluginModule &) = delete;
+  ~PluginModule() { unload(); }
+
+  // False, with error() saying why, when the module or createPlugin is missing.
+  bool load(const std::string &path);
+  void unload();
+  bool loaded() const { return handle_ != nullptr; }
+  const std::string &error() const { return error_; }
+
+  // Null when the module does not export the name.
+  void *symbol(const char *name) const;
+  CreatePlugin createPlugin() const { return createPlugin_; }
+  // The getter's text, or null when the module lacks the getter.
+  const char *text(const char *getterName) const;
+
+  // Where this platform's build puts a module named Kelvane, given the folder.
+  static std::string defaultFileName();
+
+private:
+  void *handle_ = nullptr;
+  CreatePlugin createPlugin_ = nullptr;
+  std::string error_;
+};
+
+} // namespace ondrava

@@ -1,0 +1,86 @@
+#include "startup.h"
+
+#include "host_api.h"
+#include "host_calls.h"
+#include "host_table.h"
+
+#include <cstdio>
+
+namespace kelvane {
+namespace {
+
+constexpr std::int32_t kVmrDocumentType = 3;
+
+// The name of the first entry the plugin calls that the host left unbound, in
+// table order, or null when all are bound.
+const char *firstMissingEntry() {
+  for (const HostEntry entry : kCalledHostEntries) {
+    if (hostEntry(entry) == nullptr)
+      return hostEntryName(entry);
+  }
+  return nullptr;
+}
+
+} // namespace
+
+bool isVersionAtLeast(std::int32_t a1, std::int32_t a2, std::int32_t a3, std::int32_t b1,
+                      std::int32_t b2, std::int32_t b3) {
+  if (a1 > b1)
+    return true;
+  if (a1 < b1)
+    return false;
+  if (a2 > b2)
+    return true;
+  if (a2 < b2)
+    return false;
+  return a3 >= b3;
+}
+
+bool startPlugin() {
+  if (!bindHostEntryPoints())
+    return false;
+
+  // Preset so that a host that fills nothing reads as too old rather than as
+  // whatever the stack held.
+  std::int32_t major = 0;
+  std::int32_t minor = 0;
+  std::int32_t third = 0;
+  host::getVersion(&major, &minor, &third);
+  if (!isVersionAtLeast(major, minor, third, 3, 0, 0)) {
+    host::messageBox("Can not execute this plugin - Ondrava version 20 or higher required.");
+    return false;
+  }
+
+  // A host that passes the version test but lacks a function we call would
+  // otherwise make every later step silently do nothing.
+  if (const char *missing = firstMissingEntry()) {
+    char text[256];
+    std::snprintf(text, sizeof text, "Can not execute this plugin - the host does not provide %s.",
+                  missing);
+    host::messageBox(text);
+    return false;
+  }
+
+  host::showLogTab();
+  host::logText(" ");
+  host::logText("Kelvane>  Running Kelvane Plugin...");
+  host::logText("Kelvane>");
+
+  const std::int32_t document = host::getIDOfCurrentDocument();
+  if (document < 0) {
+    host::messageBox("No current document available.");
+    return false;
+  }
+  if (host::getDocumentType(document) != kVmrDocumentType) {
+    host::messageBox("The currently active document is not a VMR document.");
+    return false;
+  }
+  unsigned char mapCountRecord[kMapCountRecordSize] = {};
+  if (host::getNRVMPsOfCurrentVMR(mapCountRecord) == nullptr) {
+    host::messageBox("No VMPs are currently loaded.");
+    return false;
+  }
+  return true;
+}
+
+} // namespace kelvane

@@ -1,0 +1,40 @@
+// The regularised incomplete beta function I_x(a, b) in binary64.
+//
+// Every operation is done in the order written in beta.cpp; the results are
+// relied on to be bit-identical across builds (no contraction, no fast-math).
+#pragma once
+
+namespace kelvane::stats {
+
+constexpr int MAXIT = 100;
+constexpr double CF_EPSILON = 2.220446049250313e-16;    // 2^-52
+constexpr double CF_FLOOR = 1.0020841800044864e-292;    // 2^-970 = DBL_MIN / CF_EPSILON
+
+// Writes the three-line numerical failure report to standard error and ends
+// the process with status 1. Never returns.
+[[noreturn]] void numeric_error(const char *message);
+
+// ln Gamma(x) for x > 0, six-term Lanczos form.
+double log_gamma(double x);
+
+// The continued fraction of I_x(a, b) (modified Lentz). Ends the process when
+// MAXIT iterations do not converge.
+double betacf(double a, double b, double x);
+
+// I_x(a, b). Ends the process for x outside [0, 1]; a NaN x passes that test
+// and ends in betacf's report instead.
+double betai(double a, double b, double x);
+
+namespace detail {
+// The three log_gamma terms of betai's prefactor, lg(a+b) - lg(a) - lg(b),
+// summed in betai's order, so that a caller evaluating many x for the same
+// a and b can compute them once.
+double log_beta_terms(double a, double b);
+
+// betai with those terms supplied; the same bits as betai(a, b, x).
+// With converged == nullptr a fraction that does not converge ends the
+// process like betai; otherwise *converged says whether it did.
+double betai_with_terms(double a, double b, double x, double terms, bool *converged);
+} // namespace detail
+
+} // namespace kelvane::stats
