@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <cstdio>
 #include <cstring>
@@ -47,13 +48,25 @@ namespace {
 
 using ondrava::state;
 
-void record(const std::string &call) { state().calls.push_back(call); }
+// Takes a callable so that a quiet host never builds the text.
+template <typename Describe> void record(Describe describe) {
+  if (!state().quiet)
+    state().calls.push_back(describe());
+}
 
-std::string textArg(const char *text) { return text != nullptr ? text : "<null>"; }
+[[maybe_unused]] std::string_view textArg(const char *text) { return text != nullptr ? text : "<null>"; }
+
+std::string call(const char *name, std::string_view argument = {}) {
+  std::string text(name);
+  text += '(';
+  text += argument;
+  text += ')';
+  return text;
+}
 
 // The record of a map index the host does not have stays as the plugin
 // handed it; a real host would not be asked for one.
-ondrava::MapRecord *mapAt(std::int32_t index) {
+[[maybe_unused]] ondrava::MapRecord *mapAt(std::int32_t index) {
   auto &maps = state().maps;
   if (index < 0 || static_cast<std::size_t>(index) >= maps.size())
     return nullptr;
@@ -65,7 +78,7 @@ ondrava::MapRecord *mapAt(std::int32_t index) {
 #if !defined(ONDRAVA_OMIT_zuGetVersionOfOndravaZU)
 ONDRAVA_EXPORT bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor,
                                             std::int32_t *third) {
-  record("zuGetVersionOfOndravaZU()");
+  record([] { return call("zuGetVersionOfOndravaZU"); });
   *major = state().version[0];
   *minor = state().version[1];
   *third = state().version[2];
@@ -76,7 +89,7 @@ static_assert(std::is_same_v<decltype(&zuGetVersionOfOndravaZU), kelvane::hostfn
 
 #if !defined(ONDRAVA_OMIT_zuShowLogTab)
 ONDRAVA_EXPORT void zuShowLogTab() {
-  record("zuShowLogTab()");
+  record([] { return call("zuShowLogTab"); });
   ++state().logTabShown;
 }
 static_assert(std::is_same_v<decltype(&zuShowLogTab), kelvane::hostfn::ShowLogTab>);
@@ -84,23 +97,26 @@ static_assert(std::is_same_v<decltype(&zuShowLogTab), kelvane::hostfn::ShowLogTa
 
 #if !defined(ONDRAVA_OMIT_zuLogText)
 ONDRAVA_EXPORT void zuLogText(const char *line) {
-  record("zuLogText(" + textArg(line) + ")");
-  state().log.push_back(textArg(line));
+  record([&] { return call("zuLogText", textArg(line)); });
+  if (state().quiet)
+    ++state().quietLogLines;
+  else
+    state().log.emplace_back(textArg(line));
 }
 static_assert(std::is_same_v<decltype(&zuLogText), kelvane::hostfn::LogText>);
 #endif
 
 #if !defined(ONDRAVA_OMIT_zuMessageBox)
 ONDRAVA_EXPORT void zuMessageBox(const char *text) {
-  record("zuMessageBox(" + textArg(text) + ")");
-  state().messages.push_back(textArg(text));
+  record([&] { return call("zuMessageBox", textArg(text)); });
+  state().messages.emplace_back(textArg(text));
 }
 static_assert(std::is_same_v<decltype(&zuMessageBox), kelvane::hostfn::MessageBox>);
 #endif
 
 #if !defined(ONDRAVA_OMIT_zuGetIDOfCurrentDocument)
 ONDRAVA_EXPORT std::int32_t zuGetIDOfCurrentDocument() {
-  record("zuGetIDOfCurrentDocument()");
+  record([] { return call("zuGetIDOfCurrentDocument"); });
   return state().currentDocument;
 }
 static_assert(
@@ -109,7 +125,7 @@ static_assert(
 
 #if !defined(ONDRAVA_OMIT_zuGetDocumentType)
 ONDRAVA_EXPORT std::int32_t zuGetDocumentType(std::int32_t documentId) {
-  record("zuGetDocumentType(" + std::to_string(documentId) + ")");
+  record([&] { return call("zuGetDocumentType", std::to_string(documentId)); });
   return documentId == state().currentDocument ? state().documentType : 0;
 }
 static_assert(std::is_same_v<decltype(&zuGetDocumentType), kelvane::hostfn::GetDocumentType>);
@@ -117,7 +133,7 @@ static_assert(std::is_same_v<decltype(&zuGetDocumentType), kelvane::hostfn::GetD
 
 #if !defined(ONDRAVA_OMIT_zuGetNRVMPsOfCurrentVMR)
 ONDRAVA_EXPORT void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
-  record("zuGetNRVMPsOfCurrentVMR()");
+  record([] { return call("zuGetNRVMPsOfCurrentVMR"); });
   const auto &s = state();
   const std::int32_t count =
       s.reportedMapCount.value_or(static_cast<std::int32_t>(s.maps.size()));
@@ -131,7 +147,7 @@ static_assert(
 
 #if !defined(ONDRAVA_OMIT_zuGetNRVMPOfCurrentVMR)
 ONDRAVA_EXPORT bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
-  record("zuGetNRVMPOfCurrentVMR(" + std::to_string(mapIndex) + ")");
+  record([&] { return call("zuGetNRVMPOfCurrentVMR", std::to_string(mapIndex)); });
   const ondrava::MapRecord *map = mapAt(mapIndex);
   if (map == nullptr)
     return false;
@@ -146,8 +162,10 @@ static_assert(
 ONDRAVA_EXPORT bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   std::int32_t overlay;
   std::memcpy(&overlay, static_cast<const unsigned char *>(rec) + 104, sizeof overlay);
-  record("zuSetNRVMPParametersOfCurrentVMR(" + std::to_string(mapIndex) +
-         ", overlay=" + std::to_string(overlay) + ")");
+  record([&] {
+    return call("zuSetNRVMPParametersOfCurrentVMR",
+                std::to_string(mapIndex) + ", overlay=" + std::to_string(overlay));
+  });
   ondrava::MapRecord *map = mapAt(mapIndex);
   if (map == nullptr)
     return false;
@@ -160,7 +178,7 @@ static_assert(std::is_same_v<decltype(&zuSetNRVMPParametersOfCurrentVMR),
 
 #if !defined(ONDRAVA_OMIT_zuUpdateActiveWindow)
 ONDRAVA_EXPORT void zuUpdateActiveWindow() {
-  record("zuUpdateActiveWindow()");
+  record([] { return call("zuUpdateActiveWindow"); });
   ++state().redraws;
 }
 static_assert(std::is_same_v<decltype(&zuUpdateActiveWindow), kelvane::hostfn::UpdateActiveWindow>);
@@ -168,7 +186,7 @@ static_assert(std::is_same_v<decltype(&zuUpdateActiveWindow), kelvane::hostfn::U
 
 #if !defined(ONDRAVA_OMIT_zuGetIntParameter)
 ONDRAVA_EXPORT std::int32_t zuGetIntParameter(const char *key) {
-  record("zuGetIntParameter(" + textArg(key) + ")");
+  record([&] { return call("zuGetIntParameter", textArg(key)); });
   const auto found = state().ints.find(textArg(key));
   return found != state().ints.end() ? found->second : 0;
 }
@@ -177,7 +195,7 @@ static_assert(std::is_same_v<decltype(&zuGetIntParameter), kelvane::hostfn::GetI
 
 #if !defined(ONDRAVA_OMIT_zuGetFloatParameter)
 ONDRAVA_EXPORT float zuGetFloatParameter(const char *key) {
-  record("zuGetFloatParameter(" + textArg(key) + ")");
+  record([&] { return call("zuGetFloatParameter", textArg(key)); });
   const auto found = state().floats.find(textArg(key));
   return found != state().floats.end() ? found->second : 0.0f;
 }
@@ -186,9 +204,10 @@ static_assert(std::is_same_v<decltype(&zuGetFloatParameter), kelvane::hostfn::Ge
 
 #if !defined(ONDRAVA_OMIT_zuGetStringParameter)
 ONDRAVA_EXPORT bool zuGetStringParameter(const char *key, char *buffer) {
-  record("zuGetStringParameter(" + textArg(key) + ")");
+  record([&] { return call("zuGetStringParameter", textArg(key)); });
   const auto found = state().strings.find(textArg(key));
-  const std::string text = found != state().strings.end() ? found->second : std::string();
+  const std::string_view text =
+      found != state().strings.end() ? std::string_view(found->second) : std::string_view();
   constexpr std::size_t size = kelvane::kStringParameterSize;
   if (state().stringFillsWholeBuffer) {
     // A careless host: the text repeated over every byte, no terminator.

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,9 +39,10 @@ struct HostState {
   // zuGetNRVMPsOfCurrentVMR's result, when not "any maps loaded".
   std::optional<bool> mapsLoadedResult;
 
-  std::map<std::string, std::int32_t> ints;
-  std::map<std::string, float> floats;
-  std::map<std::string, std::string> strings;
+  // Transparent comparison: looking a key up allocates nothing.
+  std::map<std::string, std::int32_t, std::less<>> ints;
+  std::map<std::string, float, std::less<>> floats;
+  std::map<std::string, std::string, std::less<>> strings;
   // Fill all 512 bytes of a string parameter, with no terminator.
   bool stringFillsWholeBuffer = false;
 
@@ -49,6 +52,10 @@ struct HostState {
   int redraws = 0;
   // "name(arg, arg)" for every host function the plugin called.
   std::vector<std::string> calls;
+  // Quiet: no call is traced and log lines are only counted, so that the
+  // host itself allocates nothing while the plugin runs.
+  bool quiet = false;
+  std::size_t quietLogLines = 0;
 };
 
 ONDRAVA_API HostState &state();

@@ -94,7 +94,11 @@ double log_beta_terms(double a, double b) {
   return s;
 }
 
-double betai_with_terms(double a, double b, double x, double terms, bool *converged) {
+double betacf_checked(double a, double b, double x, bool *converged) {
+  return continued_fraction(a, b, x, converged);
+}
+
+double betai_with_terms(double a, double b, double x, double terms) {
   if (x < 0.0 || x > 1.0)
     numeric_error("Bad x in routine betai");
   double bt = 0.0;
@@ -105,8 +109,8 @@ double betai_with_terms(double a, double b, double x, double terms, bool *conver
     bt = std::exp(s);
   }
   if (x < (a + 1.0) / ((a + b) + 2.0))
-    return (continued_fraction(a, b, x, converged) * bt) / a;
-  return 1.0 - (continued_fraction(b, a, 1.0 - x, converged) * bt) / b;
+    return (betacf(a, b, x) * bt) / a;
+  return 1.0 - (betacf(b, a, 1.0 - x) * bt) / b;
 }
 
 } // namespace detail
@@ -116,7 +120,7 @@ double betai(double a, double b, double x) {
     numeric_error("Bad x in routine betai");
   // log_gamma is only evaluated where the prefactor needs it.
   const double terms = (x == 0.0 || x == 1.0) ? 0.0 : detail::log_beta_terms(a, b);
-  return detail::betai_with_terms(a, b, x, terms, nullptr);
+  return detail::betai_with_terms(a, b, x, terms);
 }
 
 } // namespace kelvane::stats

@@ -31,10 +31,13 @@ namespace detail {
 // a and b can compute them once.
 double log_beta_terms(double a, double b);
 
-// betai with those terms supplied; the same bits as betai(a, b, x).
-// With converged == nullptr a fraction that does not converge ends the
-// process like betai; otherwise *converged says whether it did.
-double betai_with_terms(double a, double b, double x, double terms, bool *converged);
+// betai with those terms supplied; the same bits as betai(a, b, x). Ends the
+// process where betai would.
+double betai_with_terms(double a, double b, double x, double terms);
+
+// betacf that reports non-convergence in *converged instead of ending the
+// process.
+double betacf_checked(double a, double b, double x, bool *converged);
 } // namespace detail
 
 } // namespace kelvane::stats

@@ -10,28 +10,78 @@
 namespace kelvane::stats {
 namespace {
 
-// The two-tailed tail probability P(|T| > t) for one df; the log_gamma terms
-// are the same for every t of a search, so they are computed once.
+constexpr double kLnSqrtPi = 0.5723649429247001;
+
+// ln Gamma(a + 1/2) - ln Gamma(a) - ln Gamma(1/2). For large a the two
+// log-gammas are huge and nearly equal, so their difference is taken from its
+// asymptotic series instead (error below 2e-12 from a = 10 on).
+double logBetaTermsHalf(double a) {
+  if (a < 10.0)
+    return detail::log_beta_terms(a, 0.5);
+  const double inv = 1.0 / a;
+  const double inv2 = inv * inv;
+  const double series =
+      0.5 * std::log(a) - inv * (1.0 / 8.0 - inv2 * (1.0 / 192.0 - inv2 * (1.0 / 640.0 - inv2 * (17.0 / 14336.0))));
+  return series - kLnSqrtPi;
+}
+
+// P(|T| > t) for Student's T with df degrees of freedom.
 class TailProbability {
 public:
-  explicit TailProbability(double df) : df_(df), a_(df * 0.5), terms_(prefactorTerms(df)) {}
+  explicit TailProbability(double df) : df_(df), a_(df * 0.5) {}
 
-  double operator()(double t, bool *converged = nullptr) {
+  // Exactly as the walk is specified: betai(df/2, 1/2, df / (t*t + df)). The
+  // log_gamma terms are the same at every t, so they are computed once; the
+  // bits are those of betai.
+  double walk(double t) {
     ++evaluations;
+    if (!haveWalkTerms_) {
+      walkTerms_ = df_ == 0.0 ? 0.0 : detail::log_beta_terms(a_, 0.5);
+      haveWalkTerms_ = true;
+    }
     const double x = df_ / (t * t + df_);
-    // x == 0 (df == 0) skips the prefactor, as betai does.
-    return detail::betai_with_terms(a_, 0.5, x, terms_, converged);
+    return detail::betai_with_terms(a_, 0.5, x, walkTerms_);
+  }
+
+  // The same probability evaluated for accuracy over the whole range of t:
+  // both x and 1 - x come straight from t (1 - x loses everything for small
+  // t / sqrt(df) otherwise), logs near 1 go through log1p, and large df use
+  // the series above. A fraction that does not converge gives NaN.
+  double precise(double t) {
+    ++evaluations;
+    if (!havePreciseTerms_) {
+      preciseTerms_ = logBetaTermsHalf(a_);
+      havePreciseTerms_ = true;
+    }
+    const double tt = t * t;
+    const double sum = tt + df_;
+    const double x = df_ / sum;
+    const double y = tt / sum;
+    if (y == 0.0)
+      return 1.0;
+    if (x == 0.0)
+      return 0.0;
+    const double lnX = y < 0.5 ? std::log1p(-y) : std::log(x);
+    const double lnY = x < 0.5 ? std::log1p(-x) : std::log(y);
+    const double bt = std::exp(preciseTerms_ + lnX * a_ + lnY * 0.5);
+    bool converged = true;
+    double result;
+    if (x < (a_ + 1.0) / (a_ + 2.5))
+      result = (detail::betacf_checked(a_, 0.5, x, &converged) * bt) / a_;
+    else
+      result = 1.0 - (detail::betacf_checked(0.5, a_, y, &converged) * bt) / 0.5;
+    return converged ? result : std::nan("");
   }
 
   int evaluations = 0;
 
 private:
-  static double prefactorTerms(double df) {
-    return df == 0.0 ? 0.0 : detail::log_beta_terms(df * 0.5, 0.5);
-  }
   double df_;
   double a_;
-  double terms_;
+  bool haveWalkTerms_ = false;
+  double walkTerms_ = 0.0;
+  bool havePreciseTerms_ = false;
+  double preciseTerms_ = 0.0;
 };
 
 std::uint64_t bitsOf(double value) {
@@ -46,13 +96,8 @@ double fromBits(std::uint64_t bits) {
   return value;
 }
 
-// True when the target t lies above t: the tail there is still heavier than
-// p. A fraction that did not converge counts as "not above".
-bool targetAbove(TailProbability &tail, double t, double p) {
-  bool converged = true;
-  const double pc = tail(t, &converged);
-  return converged && pc > p;
-}
+// True when the target t lies above t: the tail there is still heavier than p.
+bool targetAbove(TailProbability &tail, double t, double p) { return tail.precise(t) > p; }
 
 // Narrows [below, above] (targetAbove true at below, false at above; both
 // non-negative) until the two are neighbouring doubles. Non-negative doubles
@@ -91,7 +136,7 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
   double result = t;
   bool reached = false;
   while (tail.evaluations < T_WALK_MAX_EVALUATIONS) {
-    const double pc = tail(t);
+    const double pc = tail.walk(t);
     if (pc > p && direction == -1.0)
       direction = direction * -1.0;
     else if (p > pc && direction == 1.0)
@@ -111,7 +156,11 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
   if (!reached) {
     constexpr double kLargest = FLT_MAX; // the caller narrows to float
     if (direction > 0.0) {
-      result = targetAbove(tail, kLargest, p) ? kLargest : bisect(tail, t, kLargest, p);
+      // No finite t has a tail of 0 or less.
+      if (!(p > 0.0) || targetAbove(tail, kLargest, p))
+        result = kLargest;
+      else
+        result = bisect(tail, t, kLargest, p);
     } else {
       // P(|T| > 0) is 1: a p of 1 or more asks for no threshold at all.
       result = targetAbove(tail, 0.0, p) ? bisect(tail, 0.0, t, p) : 0.0;

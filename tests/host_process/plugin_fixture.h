@@ -1,0 +1,110 @@
+// Runs the real Kelvane module inside this test program, which is itself the
+// stand-in host (its file is named Ondrava.exe and it exports the host
+// functions). The module is loaded afresh for every test, so each test starts
+// with an unbound host table.
+#pragma once
+
+#include "host_state.h"
+#include "map_record.h"
+#include "plugin_loader.h"
+
+#include "kelvane_plugin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A map record whose host bytes are random and whose plugin fields are given.
+struct MapFields {
+  std::int32_t type = 1;
+  std::int32_t df = 10;
+  std::int32_t overlay = 0;
+};
+
+inline ondrava::MapRecord randomRecord(std::mt19937 &random, const MapFields &fields) {
+  ondrava::MapRecord rec;
+  for (auto &byte : rec)
+    byte = static_cast<unsigned char>(random());
+  kelvane::record::write(rec.data(), kelvane::record::kMapType, fields.type);
+  kelvane::record::write(rec.data(), kelvane::record::kDegreesOfFreedom, fields.df);
+  kelvane::record::write(rec.data(), kelvane::record::kOverlayState, fields.overlay);
+  return rec;
+}
+
+template <typename T> T field(const ondrava::MapRecord &rec, std::size_t offset) {
+  return kelvane::record::read<T>(rec.data(), offset);
+}
+
+class PluginTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ondrava::resetState();
+    ASSERT_TRUE(module_.load(KELVANE_MODULE_PATH)) << module_.error();
+  }
+  void TearDown() override { module_.unload(); }
+
+  ondrava::HostState &host() { return ondrava::state(); }
+
+  ODZUPluginInterface *create() { return module_.createPlugin()(); }
+
+  // n maps of the given fields, with random host bytes.
+  void loadMaps(const std::vector<MapFields> &maps) {
+    host().maps.clear();
+    for (const MapFields &fields : maps)
+      host().maps.push_back(randomRecord(random_, fields));
+  }
+  void loadMaps(int n) { loadMaps(std::vector<MapFields>(static_cast<std::size_t>(n))); }
+
+  // initPlugin on a fresh object, then forgets what it logged and called.
+  bool initQuietly() {
+    ODZUPluginInterface *plugin = create();
+    const bool ok = plugin->initPlugin();
+    delete plugin;
+    host().log.clear();
+    host().calls.clear();
+    return ok;
+  }
+
+  // One object: initPlugin, and execute when that passes. The object is kept
+  // until the end so its destructor's line comes last.
+  struct Outcome {
+    bool initialised = false;
+    bool executed = false;
+  };
+  Outcome run() {
+    Outcome outcome;
+    ODZUPluginInterface *plugin = create();
+    outcome.initialised = plugin->initPlugin();
+    if (outcome.initialised)
+      outcome.executed = plugin->execute();
+    delete plugin;
+    return outcome;
+  }
+
+  // execute alone on an object that passed initPlugin; log and calls then
+  // hold only what execute did.
+  bool execute() {
+    ODZUPluginInterface *plugin = create();
+    EXPECT_TRUE(plugin->initPlugin());
+    host().log.clear();
+    host().calls.clear();
+    const bool result = plugin->execute();
+    // The destructor's blank line is not part of the run.
+    const auto logSize = host().log.size();
+    const auto callSize = host().calls.size();
+    delete plugin;
+    host().log.resize(logSize);
+    host().calls.resize(callSize);
+    return result;
+  }
+
+  ondrava::PluginModule module_;
+  std::mt19937 random_{20261207};
+};
+
+} // namespace testing_support

@@ -1,0 +1,101 @@
+// The incomplete beta function. Reference values: the exact I_0.4(2, 3) =
+// 0.5248 (a polynomial in x for integer a, b); ln Gamma at 1, 0.5 and 100 from
+// the closed forms 0, ln(sqrt(pi)) and ln(99!); the Student t tail at 2.228
+// with 10 df from Boost.Math's students_t cdf.
+#include "beta.h"
+
+#include <boost/math/special_functions/beta.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using kelvane::stats::betai;
+using kelvane::stats::log_gamma;
+
+constexpr double kEps = std::numeric_limits<double>::epsilon();
+
+TEST(Betai, EndsOfTheRange) {
+  for (const double a : {0.5, 1.0, 2.0, 7.5, 1000.0}) {
+    for (const double b : {0.5, 3.0, 1e6}) {
+      SCOPED_TRACE(testing::Message() << "a=" << a << " b=" << b);
+      EXPECT_EQ(betai(a, b, 0.0), 0.0);
+      EXPECT_EQ(betai(a, b, -0.0), 0.0);
+      EXPECT_EQ(betai(a, b, 1.0), 1.0);
+    }
+  }
+}
+
+TEST(Betai, KnownValues) {
+  EXPECT_NEAR(betai(2, 3, 0.4), 0.5248, 1e-15);
+  for (const double x : {0.1, 0.25, 0.5, 0.75, 0.999999}) {
+    SCOPED_TRACE(x);
+    EXPECT_NEAR(betai(1, 1, x), x, 4 * kEps * x);
+  }
+  // The prefactor goes through exp(ln x): its relative error grows with |ln x|.
+  for (const double x : {1e-9, 1e-100, 1e-300}) {
+    SCOPED_TRACE(x);
+    EXPECT_NEAR(betai(1, 1, x), x, (2 - std::log(x)) * kEps * x);
+  }
+  // 0.05001177 to 7 significant digits.
+  const double tail = betai(5, 0.5, 10 / (10 + 2.228 * 2.228));
+  EXPECT_NEAR(tail, 0.05001177, 0.000000005);
+}
+
+TEST(Betai, AgreesWithItsReflectionAndWithBoost) {
+  const double as[] = {0.5, 1.5, 5, 50, 500};
+  const double bs[] = {0.5, 2, 15};
+  const double xs[] = {0.01, 0.2, 0.5, 0.8, 0.97};
+  for (const double a : as)
+    for (const double b : bs)
+      for (const double x : xs) {
+        SCOPED_TRACE(testing::Message() << a << ", " << b << ", " << x);
+        const double value = betai(a, b, x);
+        EXPECT_NEAR(value, 1 - betai(b, a, 1 - x), 1e-13);
+        EXPECT_NEAR(value, boost::math::ibeta(a, b, x), 1e-12 + 1e-9 * value);
+      }
+}
+
+TEST(LogGamma, KnownValues) {
+  EXPECT_NEAR(log_gamma(1.0), 0.0, 1e-15);
+  const double lnSqrtPi = 0.5723649429247001;
+  EXPECT_GT(log_gamma(0.5), lnSqrtPi);
+  EXPECT_NEAR(log_gamma(0.5) - lnSqrtPi, 4e-14, 1e-14);
+  EXPECT_EQ(log_gamma(100.0), 359.1342053696796);
+  EXPECT_NEAR(log_gamma(100.0) - 359.1342053695754, 1.0e-10, 0.1e-10);
+}
+
+const char *const kBadX = "^Numerical Recipes run-time error\\.\\.\\.\n"
+                          "Bad x in routine betai\n"
+                          "\\.\\.\\.now exiting to system\\.\\.\\.\n$";
+const char *const kNoConvergence = "^Numerical Recipes run-time error\\.\\.\\.\n"
+                                   "a or b too big, or MAXIT too small in betacf\n"
+                                   "\\.\\.\\.now exiting to system\\.\\.\\.\n$";
+
+TEST(BetaiDeathTest, BadXEndsTheProcessWithTheReport) {
+  EXPECT_EXIT(betai(2, 3, 1.0000001), testing::ExitedWithCode(1), kBadX);
+  EXPECT_EXIT(betai(2, 3, -1e-300), testing::ExitedWithCode(1), kBadX);
+  EXPECT_EXIT(betai(2, 3, -std::numeric_limits<double>::infinity()), testing::ExitedWithCode(1), kBadX);
+}
+
+TEST(BetaiDeathTest, FractionThatDoesNotConvergeEndsTheProcess) {
+  EXPECT_EXIT(betai(10000, 10000, 0.5), testing::ExitedWithCode(1), kNoConvergence);
+  EXPECT_EXIT(betai(2, 3, std::nan("")), testing::ExitedWithCode(1), kNoConvergence);
+  EXPECT_EXIT(kelvane::stats::betacf(10000, 10000, 0.5), testing::ExitedWithCode(1), kNoConvergence);
+}
+
+TEST(BetaiDeathTest, ReportReachesStderrEvenWithBufferedOutput) {
+  EXPECT_EXIT(
+      {
+        std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
+        kelvane::stats::numeric_error("a message");
+      },
+      testing::ExitedWithCode(1),
+      "^Numerical Recipes run-time error\\.\\.\\.\na message\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+}
+
+TEST(Betai, ZeroAAtZeroXIsNotANumber) { EXPECT_TRUE(std::isnan(betai(0, 0.5, 0))); }
+
+} // namespace
