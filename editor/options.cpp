@@ -33,9 +33,8 @@ void readOptions(OptionSet &options) {
 }
 
 bool anyOptionSelected(const OptionSet &options) {
-  return options.doSetMin || options.doSetMax || options.doClusterSize ||
-         options.doUseClusterSize || options.doShowPosNegBoth || options.doTransparancy ||
-         options.doOverlayMaps;
+  return options.doSetMin || options.doSetMax || options.doClusterSize || options.doUseClusterSize ||
+         options.doShowPosNegBoth || options.doTransparancy || options.doOverlayMaps;
 }
 
 void echoOptions(const OptionSet &options, LogLine &line) {
@@ -52,9 +51,7 @@ void echoOptions(const OptionSet &options, LogLine &line) {
   if (options.doUseClusterSize)
     line.emit("Kelvane>  DO%s use the cluster size threshold", options.useCluster ? "" : " NOT");
   if (options.doShowPosNegBoth) {
-    const char *shown = options.pnb == 0   ? "Positive"
-                        : options.pnb == 1 ? "Negative"
-                                           : "Both (pos and neg)";
+    const char *shown = options.pnb == 0 ? "Positive" : options.pnb == 1 ? "Negative" : "Both (pos and neg)";
     line.emit("Kelvane>  Show %s", shown);
   }
   if (options.doTransparancy)

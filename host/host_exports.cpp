@@ -6,11 +6,11 @@
 #include "host_api.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <cstdio>
-#include <cstring>
 
 #if defined(_WIN32)
 #define ONDRAVA_EXPORT extern "C" __declspec(dllexport)
@@ -76,8 +76,7 @@ std::string call(const char *name, std::string_view argument = {}) {
 } // namespace
 
 #if !defined(ONDRAVA_OMIT_zuGetVersionOfOndravaZU)
-ONDRAVA_EXPORT bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor,
-                                            std::int32_t *third) {
+ONDRAVA_EXPORT bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {
   record([] { return call("zuGetVersionOfOndravaZU"); });
   *major = state().version[0];
   *minor = state().version[1];
@@ -119,8 +118,7 @@ ONDRAVA_EXPORT std::int32_t zuGetIDOfCurrentDocument() {
   record([] { return call("zuGetIDOfCurrentDocument"); });
   return state().currentDocument;
 }
-static_assert(
-    std::is_same_v<decltype(&zuGetIDOfCurrentDocument), kelvane::hostfn::GetIDOfCurrentDocument>);
+static_assert(std::is_same_v<decltype(&zuGetIDOfCurrentDocument), kelvane::hostfn::GetIDOfCurrentDocument>);
 #endif
 
 #if !defined(ONDRAVA_OMIT_zuGetDocumentType)
@@ -135,14 +133,12 @@ static_assert(std::is_same_v<decltype(&zuGetDocumentType), kelvane::hostfn::GetD
 ONDRAVA_EXPORT void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
   record([] { return call("zuGetNRVMPsOfCurrentVMR"); });
   const auto &s = state();
-  const std::int32_t count =
-      s.reportedMapCount.value_or(static_cast<std::int32_t>(s.maps.size()));
+  const std::int32_t count = s.reportedMapCount.value_or(static_cast<std::int32_t>(s.maps.size()));
   std::memcpy(mapCountRecord, &count, sizeof count);
   const bool loaded = s.mapsLoadedResult.value_or(!s.maps.empty());
   return loaded ? mapCountRecord : nullptr;
 }
-static_assert(
-    std::is_same_v<decltype(&zuGetNRVMPsOfCurrentVMR), kelvane::hostfn::GetNRVMPsOfCurrentVMR>);
+static_assert(std::is_same_v<decltype(&zuGetNRVMPsOfCurrentVMR), kelvane::hostfn::GetNRVMPsOfCurrentVMR>);
 #endif
 
 #if !defined(ONDRAVA_OMIT_zuGetNRVMPOfCurrentVMR)
@@ -154,8 +150,7 @@ ONDRAVA_EXPORT bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   std::memcpy(rec, map->data(), map->size());
   return true;
 }
-static_assert(
-    std::is_same_v<decltype(&zuGetNRVMPOfCurrentVMR), kelvane::hostfn::GetNRVMPOfCurrentVMR>);
+static_assert(std::is_same_v<decltype(&zuGetNRVMPOfCurrentVMR), kelvane::hostfn::GetNRVMPOfCurrentVMR>);
 #endif
 
 #if !defined(ONDRAVA_OMIT_zuSetNRVMPParametersOfCurrentVMR)

@@ -106,11 +106,10 @@ int main(int argc, char **argv) {
 
   auto &host = ondrava::state();
   // t maps with different degrees of freedom, one correlation map (type 2).
-  host.maps = {makeRecord({1, 10, 3.0f, 8.0f, 4, 0, 3, 1.0f, 1}),
-               makeRecord({1, 30, 3.0f, 8.0f, 4, 0, 3, 1.0f, 0}),
-               makeRecord({2, 0, 0.2f, 1.0f, 4, 0, 3, 1.0f, 1}),
-               makeRecord({1, 100, 3.0f, 8.0f, 4, 0, 3, 1.0f, 0})};
-  host.ints = {{"DoSetMin", 1}, {"DoSetMinP", 1},      {"DoClusterSize", 1}, {"ClusterSize", 25},
+  host.maps = {
+      makeRecord({1, 10, 3.0f, 8.0f, 4, 0, 3, 1.0f, 1}), makeRecord({1, 30, 3.0f, 8.0f, 4, 0, 3, 1.0f, 0}),
+      makeRecord({2, 0, 0.2f, 1.0f, 4, 0, 3, 1.0f, 1}), makeRecord({1, 100, 3.0f, 8.0f, 4, 0, 3, 1.0f, 0})};
+  host.ints = {{"DoSetMin", 1},         {"DoSetMinP", 1},  {"DoClusterSize", 1}, {"ClusterSize", 25},
                {"DoUseClusterSize", 1}, {"UseCluster", 1}, {"DoOverlayMaps", 1}};
   host.floats = {{"MinP", 0.05f}};
   host.strings = {{"Overlay", "1,3-4"}};

@@ -6,9 +6,7 @@
 namespace kelvane::host {
 namespace {
 
-template <typename Fn> Fn entry(HostEntry which) {
-  return reinterpret_cast<Fn>(hostEntry(which));
-}
+template <typename Fn> Fn entry(HostEntry which) { return reinterpret_cast<Fn>(hostEntry(which)); }
 
 } // namespace
 
@@ -53,8 +51,8 @@ void getNRVMPOfCurrentVMR(std::int32_t mapIndex, void *record) {
 }
 
 void setNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *record) {
-  if (const auto fn = entry<hostfn::SetNRVMPParametersOfCurrentVMR>(
-          HostEntry::SetNRVMPParametersOfCurrentVMR))
+  if (const auto fn =
+          entry<hostfn::SetNRVMPParametersOfCurrentVMR>(HostEntry::SetNRVMPParametersOfCurrentVMR))
     fn(mapIndex, record);
 }
 

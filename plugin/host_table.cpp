@@ -215,9 +215,7 @@ namespace {
 HostProc table[kHostEntryCount] = {};
 } // namespace
 
-HostProc hostEntry(std::size_t position) {
-  return position < kHostEntryCount ? table[position] : nullptr;
-}
+HostProc hostEntry(std::size_t position) { return position < kHostEntryCount ? table[position] : nullptr; }
 
 bool bindHostEntryPoints() {
   const platform::ModuleHandle host = platform::findLoadedModule("Ondrava.exe");

@@ -34,20 +34,24 @@ extern const char *const kHostEntryNames[kHostEntryCount];
 
 // The entries the plugin calls, in table order.
 constexpr HostEntry kCalledHostEntries[] = {
-    HostEntry::GetVersionOfOndravaZU, HostEntry::ShowLogTab,
-    HostEntry::LogText,               HostEntry::MessageBox,
-    HostEntry::UpdateActiveWindow,    HostEntry::GetDocumentType,
-    HostEntry::GetIDOfCurrentDocument, HostEntry::GetNRVMPsOfCurrentVMR,
-    HostEntry::GetNRVMPOfCurrentVMR,  HostEntry::SetNRVMPParametersOfCurrentVMR,
-    HostEntry::GetStringParameter,    HostEntry::GetIntParameter,
+    HostEntry::GetVersionOfOndravaZU,
+    HostEntry::ShowLogTab,
+    HostEntry::LogText,
+    HostEntry::MessageBox,
+    HostEntry::UpdateActiveWindow,
+    HostEntry::GetDocumentType,
+    HostEntry::GetIDOfCurrentDocument,
+    HostEntry::GetNRVMPsOfCurrentVMR,
+    HostEntry::GetNRVMPOfCurrentVMR,
+    HostEntry::SetNRVMPParametersOfCurrentVMR,
+    HostEntry::GetStringParameter,
+    HostEntry::GetIntParameter,
     HostEntry::GetFloatParameter,
 };
 
 HostProc hostEntry(std::size_t position);
 inline HostProc hostEntry(HostEntry entry) { return hostEntry(static_cast<std::size_t>(entry)); }
-inline const char *hostEntryName(HostEntry entry) {
-  return kHostEntryNames[static_cast<std::size_t>(entry)];
-}
+inline const char *hostEntryName(HostEntry entry) { return kHostEntryNames[static_cast<std::size_t>(entry)]; }
 
 // Finds the already loaded host module and fills the table. False, with the
 // table untouched, when the module is not loaded; false, with entry 1 null and

@@ -102,8 +102,7 @@ HostProc findExport(ModuleHandle module, const char *name) {
   link_map *found = nullptr;
   Dl_info info;
   if (dlinfo(module, RTLD_DI_LINKMAP, &own) != 0 ||
-      dladdr1(address, &info, reinterpret_cast<void **>(&found), RTLD_DL_LINKMAP) == 0 ||
-      own != found)
+      dladdr1(address, &info, reinterpret_cast<void **>(&found), RTLD_DL_LINKMAP) == 0 || own != found)
     return nullptr;
 #endif
   HostProc result = nullptr;

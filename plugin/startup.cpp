@@ -23,8 +23,8 @@ const char *firstMissingEntry() {
 
 } // namespace
 
-bool isVersionAtLeast(std::int32_t a1, std::int32_t a2, std::int32_t a3, std::int32_t b1,
-                      std::int32_t b2, std::int32_t b3) {
+bool isVersionAtLeast(std::int32_t a1, std::int32_t a2, std::int32_t a3, std::int32_t b1, std::int32_t b2,
+                      std::int32_t b3) {
   if (a1 > b1)
     return true;
   if (a1 < b1)
@@ -55,8 +55,7 @@ bool startPlugin() {
   // otherwise make every later step silently do nothing.
   if (const char *missing = firstMissingEntry()) {
     char text[256];
-    std::snprintf(text, sizeof text, "Can not execute this plugin - the host does not provide %s.",
-                  missing);
+    std::snprintf(text, sizeof text, "Can not execute this plugin - the host does not provide %s.", missing);
     host::messageBox(text);
     return false;
   }

@@ -69,7 +69,7 @@ void numeric_error(const char *message) {
 
 double log_gamma(double x) {
   static constexpr double coefficients[6] = {
-      76.18009172947146,  -86.50532032941678,    24.01409824083091,
+      76.18009172947146,  -86.50532032941678,   24.01409824083091,
       -1.231739572450155, 0.001208650973866179, -5.395239384953e-6,
   };
   double t = x + 5.5;

@@ -7,8 +7,8 @@
 namespace kelvane::stats {
 
 constexpr int MAXIT = 100;
-constexpr double CF_EPSILON = 2.220446049250313e-16;    // 2^-52
-constexpr double CF_FLOOR = 1.0020841800044864e-292;    // 2^-970 = DBL_MIN / CF_EPSILON
+constexpr double CF_EPSILON = 2.220446049250313e-16; // 2^-52
+constexpr double CF_FLOOR = 1.0020841800044864e-292; // 2^-970 = DBL_MIN / CF_EPSILON
 
 // Writes the three-line numerical failure report to standard error and ends
 // the process with status 1. Never returns.

@@ -21,7 +21,8 @@ double logBetaTermsHalf(double a) {
   const double inv = 1.0 / a;
   const double inv2 = inv * inv;
   const double series =
-      0.5 * std::log(a) - inv * (1.0 / 8.0 - inv2 * (1.0 / 192.0 - inv2 * (1.0 / 640.0 - inv2 * (17.0 / 14336.0))));
+      0.5 * std::log(a) -
+      inv * (1.0 / 8.0 - inv2 * (1.0 / 192.0 - inv2 * (1.0 / 640.0 - inv2 * (17.0 / 14336.0))));
   return series - kLnSqrtPi;
 }
 
@@ -171,8 +172,6 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
   return result;
 }
 
-double t_from_p(double df, double p, double tolerance) {
-  return t_from_p_counted(df, p, tolerance, nullptr);
-}
+double t_from_p(double df, double p, double tolerance) { return t_from_p_counted(df, p, tolerance, nullptr); }
 
 } // namespace kelvane::stats

@@ -77,8 +77,7 @@ TEST(HostWithoutRedraw, AnOldVersionIsStillReportedFirst) {
   ondrava::state().version[0] = 2;
   EXPECT_FALSE(kelvane::startPlugin());
   EXPECT_EQ(ondrava::state().messages,
-            std::vector<std::string>{
-                "Can not execute this plugin - Ondrava version 20 or higher required."});
+            std::vector<std::string>{"Can not execute this plugin - Ondrava version 20 or higher required."});
 }
 
 #elif defined(KELVANE_HOST_NO_MESSAGE_BOX)

@@ -21,8 +21,7 @@ Strings parserLines(const Strings &log) {
 }
 
 std::string range(int a, int b) {
-  return "Kelvane>  " + std::to_string(a) + " - " + std::to_string(b) +
-         " is not a correctly specified range";
+  return "Kelvane>  " + std::to_string(a) + " - " + std::to_string(b) + " is not a correctly specified range";
 }
 
 const std::string kNoNumbers = "Kelvane>  No Map numbers detected";

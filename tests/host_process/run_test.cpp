@@ -25,22 +25,48 @@ TEST_F(PluginTest, EachFieldIsWrittenUnderItsSwitchAndNothingElseChanges) {
     void (*expect)(ondrava::MapRecord &);
   };
   const Row rows[] = {
-      {"min", {{"DoSetMin", 1}}, {{"Min", 2.5f}}, [](ondrava::MapRecord &r) { put(r, rec::kLowerThreshold, 2.5f); }},
-      {"max", {{"DoSetMax", 1}}, {{"Max", -7.25f}}, [](ondrava::MapRecord &r) { put(r, rec::kUpperThreshold, -7.25f); }},
-      {"cluster size", {{"DoClusterSize", 1}, {"ClusterSize", 123456}}, {},
+      {"min",
+       {{"DoSetMin", 1}},
+       {{"Min", 2.5f}},
+       [](ondrava::MapRecord &r) { put(r, rec::kLowerThreshold, 2.5f); }},
+      {"max",
+       {{"DoSetMax", 1}},
+       {{"Max", -7.25f}},
+       [](ondrava::MapRecord &r) { put(r, rec::kUpperThreshold, -7.25f); }},
+      {"cluster size",
+       {{"DoClusterSize", 1}, {"ClusterSize", 123456}},
+       {},
        [](ondrava::MapRecord &r) { put<std::int32_t>(r, rec::kClusterSize, 123456); }},
-      {"use cluster", {{"DoUseClusterSize", 1}, {"UseCluster", 5}}, {},
+      {"use cluster",
+       {{"DoUseClusterSize", 1}, {"UseCluster", 5}},
+       {},
        [](ondrava::MapRecord &r) { put<std::int32_t>(r, rec::kUseCluster, 1); }},
-      {"do not use cluster", {{"DoUseClusterSize", 1}, {"UseCluster", 0}}, {},
+      {"do not use cluster",
+       {{"DoUseClusterSize", 1}, {"UseCluster", 0}},
+       {},
        [](ondrava::MapRecord &r) { put<std::int32_t>(r, rec::kUseCluster, 0); }},
-      {"sign", {{"DoShowPosNegBoth", 1}, {"PNB", 1}}, {},
+      {"sign",
+       {{"DoShowPosNegBoth", 1}, {"PNB", 1}},
+       {},
        [](ondrava::MapRecord &r) { put<std::int32_t>(r, rec::kSignShown, 2); }},
-      {"transparency", {{"DoTransparancy", 1}}, {{"Trans", 0.3f}},
+      {"transparency",
+       {{"DoTransparancy", 1}},
+       {{"Trans", 0.3f}},
        [](ondrava::MapRecord &r) { put(r, rec::kTransparency, 0.3f); }},
-      {"overlay", {{"DoOverlayMaps", 1}}, {}, [](ondrava::MapRecord &r) { put<std::int32_t>(r, rec::kOverlayState, 1); }},
+      {"overlay",
+       {{"DoOverlayMaps", 1}},
+       {},
+       [](ondrava::MapRecord &r) { put<std::int32_t>(r, rec::kOverlayState, 1); }},
       {"everything",
-       {{"DoSetMin", 1}, {"DoSetMax", 1}, {"DoClusterSize", 1}, {"ClusterSize", -3}, {"DoUseClusterSize", 1},
-        {"DoShowPosNegBoth", 1}, {"PNB", 0}, {"DoTransparancy", 1}, {"DoOverlayMaps", 1}},
+       {{"DoSetMin", 1},
+        {"DoSetMax", 1},
+        {"DoClusterSize", 1},
+        {"ClusterSize", -3},
+        {"DoUseClusterSize", 1},
+        {"DoShowPosNegBoth", 1},
+        {"PNB", 0},
+        {"DoTransparancy", 1},
+        {"DoOverlayMaps", 1}},
        {{"Min", 1.0f}, {"Max", 2.0f}, {"Trans", 0.0f}},
        [](ondrava::MapRecord &r) {
          put(r, rec::kLowerThreshold, 1.0f);
@@ -70,7 +96,8 @@ TEST_F(PluginTest, EachFieldIsWrittenUnderItsSwitchAndNothingElseChanges) {
 }
 
 TEST_F(PluginTest, SignShownIsPnbPlusOneWithTwosComplementWrap) {
-  const std::int32_t rows[][2] = {{0, 1}, {1, 2}, {2, 3}, {7, 8}, {-1, 0}, {INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MIN + 1}};
+  const std::int32_t rows[][2] = {
+      {0, 1}, {1, 2}, {2, 3}, {7, 8}, {-1, 0}, {INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MIN + 1}};
   for (const auto &row : rows) {
     SCOPED_TRACE(row[0]);
     ondrava::resetState();
@@ -123,7 +150,8 @@ TEST_F(PluginTest, MinPSwitchWithoutMinChangesNoThreshold) {
   const auto before = host().maps;
   EXPECT_TRUE(execute());
   for (std::size_t i = 0; i < 2; ++i)
-    EXPECT_EQ(field<float>(host().maps[i], rec::kLowerThreshold), field<float>(before[i], rec::kLowerThreshold));
+    EXPECT_EQ(field<float>(host().maps[i], rec::kLowerThreshold),
+              field<float>(before[i], rec::kLowerThreshold));
   for (const std::string &line : host().log)
     EXPECT_EQ(line.find("T-map"), std::string::npos);
 }
@@ -136,19 +164,26 @@ TEST_F(PluginTest, OverlayRefreshCases) {
     Strings refresh; // calls after the last map is written, before the redraw
   };
   const Row rows[] = {
-      {"0, 1, 1", {0, 1, 1}, false,
+      {"0, 1, 1",
+       {0, 1, 1},
+       false,
        {"zuGetNRVMPOfCurrentVMR(0)", "zuGetNRVMPOfCurrentVMR(1)",
         "zuSetNRVMPParametersOfCurrentVMR(1, overlay=0)", "zuSetNRVMPParametersOfCurrentVMR(1, overlay=1)"}},
-      {"2 is not overlaid", {2, 1}, false,
+      {"2 is not overlaid",
+       {2, 1},
+       false,
        {"zuGetNRVMPOfCurrentVMR(0)", "zuGetNRVMPOfCurrentVMR(1)",
         "zuSetNRVMPParametersOfCurrentVMR(1, overlay=0)", "zuSetNRVMPParametersOfCurrentVMR(1, overlay=1)"}},
-      {"none overlaid", {0, 2, -1}, false,
+      {"none overlaid",
+       {0, 2, -1},
+       false,
        {"zuGetNRVMPOfCurrentVMR(0)", "zuGetNRVMPOfCurrentVMR(1)", "zuGetNRVMPOfCurrentVMR(2)"}},
-      {"first overlaid", {1, 1}, false,
+      {"first overlaid",
+       {1, 1},
+       false,
        {"zuGetNRVMPOfCurrentVMR(0)", "zuSetNRVMPParametersOfCurrentVMR(0, overlay=0)",
         "zuSetNRVMPParametersOfCurrentVMR(0, overlay=1)"}},
-      {"list clears every flag", {1, 1}, true,
-       {"zuGetNRVMPOfCurrentVMR(0)", "zuGetNRVMPOfCurrentVMR(1)"}},
+      {"list clears every flag", {1, 1}, true, {"zuGetNRVMPOfCurrentVMR(0)", "zuGetNRVMPOfCurrentVMR(1)"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -190,8 +225,9 @@ TEST_F(PluginTest, NoMapsStillRedrawsAndFinishes) {
     EXPECT_EQ(host().maps, before);
     EXPECT_EQ(host().redraws, 1);
     const Strings tail(host().calls.end() - 5, host().calls.end());
-    EXPECT_EQ(tail, (Strings{"zuLogText(Kelvane>  -----)", "zuGetNRVMPsOfCurrentVMR()", "zuUpdateActiveWindow()",
-                             "zuLogText(Kelvane>)", "zuLogText(Kelvane>  Finished!)"}));
+    EXPECT_EQ(tail,
+              (Strings{"zuLogText(Kelvane>  -----)", "zuGetNRVMPsOfCurrentVMR()", "zuUpdateActiveWindow()",
+                       "zuLogText(Kelvane>)", "zuLogText(Kelvane>  Finished!)"}));
   }
 }
 

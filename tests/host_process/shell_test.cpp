@@ -96,9 +96,8 @@ TEST_F(PluginTest, VersionCheck) {
     std::int32_t major, minor, third;
     bool passes;
   } rows[] = {
-      {3, 0, 0, true},   {3, 0, 5, true},    {3, 1, -7, true},  {20, 0, 0, true},
-      {2, 99, 99, false}, {3, 0, -1, false}, {3, -1, 50, false}, {-5, 0, 0, false},
-      {0, 0, 0, false},
+      {3, 0, 0, true},   {3, 0, 5, true},    {3, 1, -7, true},  {20, 0, 0, true}, {2, 99, 99, false},
+      {3, 0, -1, false}, {3, -1, 50, false}, {-5, 0, 0, false}, {0, 0, 0, false},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(std::to_string(row.major) + "." + std::to_string(row.minor) + "." +

@@ -36,12 +36,18 @@ TEST(TFromP, BitExactInsideTheWalksReach) {
     double t;
     int evaluations;
   } rows[] = {
-      {10, 0.05f, 2.228137493133545, 20},   {10, 0.01f, 3.1692752838134766, 18},
-      {30, 0.05f, 2.042269706726074, 19},   {2, 0.05f, 4.302655220031738, 19},
-      {5, 0.01f, 4.032154083251953, 17},    {11, 0.001f, 4.436279296875, 11},
-      {20, 0.001f, 3.8494720458984375, 15}, {100, 0.001f, 3.3905181884765625, 15},
-      {1000, 0.05f, 1.9623398780822754, 20}, {0, 0.05f, 3.75, 1},
-      {7, 0.5f, 3.0, 0},                     {-3, 0.5f, 3.0, 0},
+      {10, 0.05f, 2.228137493133545, 20},
+      {10, 0.01f, 3.1692752838134766, 18},
+      {30, 0.05f, 2.042269706726074, 19},
+      {2, 0.05f, 4.302655220031738, 19},
+      {5, 0.01f, 4.032154083251953, 17},
+      {11, 0.001f, 4.436279296875, 11},
+      {20, 0.001f, 3.8494720458984375, 15},
+      {100, 0.001f, 3.3905181884765625, 15},
+      {1000, 0.05f, 1.9623398780822754, 20},
+      {0, 0.05f, 3.75, 1},
+      {7, 0.5f, 3.0, 0},
+      {-3, 0.5f, 3.0, 0},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
@@ -64,10 +70,18 @@ TEST(TFromP, ImmediateAnswers) {
     double df;
     double p;
   } rows[] = {
-      {10, 0.5},           {10, 0.5 + 0.9e-7},       {10, 0.5 - 0.9e-7}, {10, std::nan("")},
-      {1e6, -std::nan("")}, {-1, 0.05},              {-9, 0.05},         {-10, 0.05},
-      {-2147483648.0, 0.001}, {-std::numeric_limits<double>::infinity(), 0.05},
-      {std::numeric_limits<double>::infinity(), 0.05}, {std::nan(""), 0.05},
+      {10, 0.5},
+      {10, 0.5 + 0.9e-7},
+      {10, 0.5 - 0.9e-7},
+      {10, std::nan("")},
+      {1e6, -std::nan("")},
+      {-1, 0.05},
+      {-9, 0.05},
+      {-10, 0.05},
+      {-2147483648.0, 0.001},
+      {-std::numeric_limits<double>::infinity(), 0.05},
+      {std::numeric_limits<double>::infinity(), 0.05},
+      {std::nan(""), 0.05},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
@@ -93,8 +107,9 @@ bool insideWindow(double df, double p) {
 
 TEST(TFromP, BeyondTheWalksReachMatchesTheQuantile) {
   const double dfs[] = {1, 2, 3, 5, 10, 30, 100, 1000, 1e6, 2147483647.0};
-  const double ps[] = {1e-30, 1e-20, 1e-12, 1e-6, 1e-4, 0.001, 0.01, 0.05,  0.2,
-                       0.3,   0.4,   0.45,  0.5 - 1e-7, 0.5 + 1e-7, 0.5 + 1.0001e-7, 0.6, 0.9, 0.99, 0.999};
+  const double ps[] = {1e-30, 1e-20, 1e-12, 1e-6,       1e-4,       0.001,           0.01, 0.05, 0.2,
+                       0.3,   0.4,   0.45,  0.5 - 1e-7, 0.5 + 1e-7, 0.5 + 1.0001e-7, 0.6,  0.9,  0.99,
+                       0.999};
   std::vector<double> grid(std::begin(ps), std::end(ps));
   for (double e = -30; e < 0; e += 0.25)
     grid.push_back(std::pow(10.0, e));
@@ -141,9 +156,9 @@ TEST(TFromP, ThresholdsAFloatCannotHoldAreCapped) {
     double p;
     double t;
   } rows[] = {
-      {1, 0.0, FLT_MAX},   {1, -1.0, FLT_MAX}, {1, -inf, FLT_MAX}, {1, 1e-40, FLT_MAX},
-      {2, 1e-300, FLT_MAX}, {10, 0.0, FLT_MAX}, {10, 1.0, 0.0},    {10, 1.5, 0.0},
-      {1, inf, 0.0},       {2147483647.0, 2.0, 0.0},
+      {1, 0.0, FLT_MAX},    {1, -1.0, FLT_MAX},       {1, -inf, FLT_MAX}, {1, 1e-40, FLT_MAX},
+      {2, 1e-300, FLT_MAX}, {10, 0.0, FLT_MAX},       {10, 1.0, 0.0},     {10, 1.5, 0.0},
+      {1, inf, 0.0},        {2147483647.0, 2.0, 0.0},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
@@ -156,13 +171,16 @@ TEST(TFromP, ThresholdsAFloatCannotHoldAreCapped) {
 // result is a finite float-sized threshold and the evaluations stay bounded.
 TEST(TFromP, SweepNeverEndsTheProcess) {
   const double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> dfs = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 15, 29, 30, 31, 50, 99, 100, 271, 1000,
-                             4096, 65536, 1e6, 1e7, 1e8, 1e9, 2147483647.0, -1, -2, -8, -9, -10, -1e6,
-                             -2147483648.0};
-  std::vector<double> ps = {0, -0.0, -1, std::nan(""), 1, inf, -inf, 2, 1e-45, 1e-38, 1e-30, 1e-12,
-                            6.7e-6, 6.8e-6, 1e-5, 0.0002188, 0.001143, 0.01, 0.02049, 0.046, 0.05,
-                            0.1336, 0.1392, 0.14, 0.1645, 0.2, 0.2724, 0.3, 0.3743, 0.38, 0.4999,
-                            0.4999999, 0.5, 0.5000001, 0.5001, 0.75, 0.999, 0.9999999, 1.0000001};
+  std::vector<double> dfs = {0,    1,     2,   3,   4,   5,    6,
+                             7,    8,     9,   10,  11,  15,   29,
+                             30,   31,    50,  99,  100, 271,  1000,
+                             4096, 65536, 1e6, 1e7, 1e8, 1e9,  2147483647.0,
+                             -1,   -2,    -8,  -9,  -10, -1e6, -2147483648.0};
+  std::vector<double> ps = {
+      0,      -0.0,      -1,     std::nan(""), 1,      inf,       -inf,     2,         1e-45,    1e-38,
+      1e-30,  1e-12,     6.7e-6, 6.8e-6,       1e-5,   0.0002188, 0.001143, 0.01,      0.02049,  0.046,
+      0.05,   0.1336,    0.1392, 0.14,         0.1645, 0.2,       0.2724,   0.3,       0.3743,   0.38,
+      0.4999, 0.4999999, 0.5,    0.5000001,    0.5001, 0.75,      0.999,    0.9999999, 1.0000001};
   for (const double df : dfs) {
     for (const double p : ps) {
       for (const double q : {p, static_cast<double>(static_cast<float>(p))}) {
