@@ -1,0 +1,72 @@
+// t_from_p beside Boost.Math's Student t quantile for the same df and p, and
+// betai beside boost::math::ibeta. Compare the rows pairwise: same arguments,
+// same run.
+#include "beta.h"
+#include "t_threshold.h"
+
+#include <benchmark/benchmark.h>
+#include <boost/math/distributions/students_t.hpp>
+#include <boost/math/special_functions/beta.hpp>
+
+namespace {
+
+const double kDfs[] = {20, 100, 1000, 100000};
+// Two p values inside the walk's reach for every df above, one beyond it.
+const double kPs[] = {0.05, 0.001, 1e-6};
+
+void tArgs(benchmark::internal::Benchmark *b) {
+  for (int df = 0; df < 4; ++df)
+    for (int p = 0; p < 3; ++p)
+      b->Args({df, p});
+}
+
+void BM_t_from_p(benchmark::State &state) {
+  const double df = kDfs[state.range(0)];
+  const double p = kPs[state.range(1)];
+  for (auto _ : state)
+    benchmark::DoNotOptimize(kelvane::stats::t_from_p(df, p, 1e-7));
+  state.SetLabel("df=" + std::to_string(static_cast<long>(df)) + " p=" + std::to_string(p));
+}
+BENCHMARK(BM_t_from_p)->Apply(tArgs);
+
+void BM_boost_t_quantile(benchmark::State &state) {
+  namespace bm = boost::math;
+  const double df = kDfs[state.range(0)];
+  const double p = kPs[state.range(1)];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(df);
+    benchmark::DoNotOptimize(bm::quantile(bm::complement(bm::students_t(df), p / 2)));
+  }
+  state.SetLabel("df=" + std::to_string(static_cast<long>(df)) + " p=" + std::to_string(p));
+}
+BENCHMARK(BM_boost_t_quantile)->Apply(tArgs);
+
+// The tail probability at t = 2.2 as the walk asks for it.
+void betaArgs(benchmark::internal::Benchmark *b) {
+  for (int df = 0; df < 4; ++df)
+    b->Arg(df);
+}
+
+void BM_betai(benchmark::State &state) {
+  const double df = kDfs[state.range(0)];
+  const double x = df / (2.2 * 2.2 + df);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(x);
+    benchmark::DoNotOptimize(kelvane::stats::betai(df * 0.5, 0.5, x));
+  }
+}
+BENCHMARK(BM_betai)->Apply(betaArgs);
+
+void BM_boost_ibeta(benchmark::State &state) {
+  const double df = kDfs[state.range(0)];
+  const double x = df / (2.2 * 2.2 + df);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(x);
+    benchmark::DoNotOptimize(boost::math::ibeta(df * 0.5, 0.5, x));
+  }
+}
+BENCHMARK(BM_boost_ibeta)->Apply(betaArgs);
+
+} // namespace
+
+BENCHMARK_MAIN();
