@@ -3,7 +3,6 @@
 function(kelvane_plugin_code target)
   if(MSVC)
     target_compile_options(${target} PRIVATE /GR- /EHs-c-)
-    target_compile_definitions(${target} PRIVATE _HAS_EXCEPTIONS=0)
   else()
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
   endif()

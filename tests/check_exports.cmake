@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Compares the module's defined dynamic symbols with the expected list.
 execute_process(COMMAND ${NM} -D --defined-only ${MODULE} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
