@@ -81,14 +81,22 @@ std::string formatFloat(float value, int digits) {
 
 const Column kColumns[] = {
     {"type", 4, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kMapType)); }},
-    {"df", 6, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kDegreesOfFreedom)); }},
-    {"lower", 10, [](const unsigned char *r) { return formatFloat(rec::read<float>(r, rec::kLowerThreshold), 4); }},
-    {"upper", 10, [](const unsigned char *r) { return formatFloat(rec::read<float>(r, rec::kUpperThreshold), 4); }},
-    {"cluster", 8, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kClusterSize)); }},
-    {"use", 4, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kUseCluster)); }},
-    {"sign", 5, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kSignShown)); }},
-    {"transp", 7, [](const unsigned char *r) { return formatFloat(rec::read<float>(r, rec::kTransparency), 2); }},
-    {"overlay", 8, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kOverlayState)); }},
+    {"df", 6,
+     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kDegreesOfFreedom)); }},
+    {"lower", 10,
+     [](const unsigned char *r) { return formatFloat(rec::read<float>(r, rec::kLowerThreshold), 4); }},
+    {"upper", 10,
+     [](const unsigned char *r) { return formatFloat(rec::read<float>(r, rec::kUpperThreshold), 4); }},
+    {"cluster", 8,
+     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kClusterSize)); }},
+    {"use", 4,
+     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kUseCluster)); }},
+    {"sign", 5,
+     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kSignShown)); }},
+    {"transp", 7,
+     [](const unsigned char *r) { return formatFloat(rec::read<float>(r, rec::kTransparency), 2); }},
+    {"overlay", 8,
+     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kOverlayState)); }},
 };
 
 std::string pad(const std::string &text, int width, bool left = false) {
@@ -221,12 +229,14 @@ int main(int argc, char **argv) {
     result["messages"] = host.messages;
     result["maps"] = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < before.size(); ++i)
-      result["maps"].push_back({{"before", ondrava::mapToJson(before[i])}, {"after", ondrava::mapToJson(after[i])}});
+      result["maps"].push_back(
+          {{"before", ondrava::mapToJson(before[i])}, {"after", ondrava::mapToJson(after[i])}});
     std::printf("%s\n", result.dump(2).c_str());
   } else {
     std::printf("Plugin: %s %s (%s)\n", module.text("getPluginName"), module.text("getPluginVersion"),
                 pluginPath.c_str());
-    std::printf("Workspace: %s\n\nLog pane:\n", workspacePath.empty() ? "built-in demo" : workspacePath.c_str());
+    std::printf("Workspace: %s\n\nLog pane:\n",
+                workspacePath.empty() ? "built-in demo" : workspacePath.c_str());
     for (const std::string &line : log)
       std::printf("  %s\n", line.c_str());
     for (const std::string &message : host.messages)

@@ -63,8 +63,8 @@ bool toInt32(const json &value, const std::string &where, std::int32_t &out, std
   }
   if (value.is_number_integer()) {
     const std::int64_t v = value.is_number_unsigned()
-                               ? static_cast<std::int64_t>(std::min<std::uint64_t>(
-                                     value.get<std::uint64_t>(), std::uint64_t(1) << 40))
+                               ? static_cast<std::int64_t>(std::min<std::uint64_t>(value.get<std::uint64_t>(),
+                                                                                   std::uint64_t(1) << 40))
                                : value.get<std::int64_t>();
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
       return fail(error, where, value.dump() + " does not fit a 32-bit signed integer");
@@ -78,7 +78,8 @@ bool toInt32(const json &value, const std::string &where, std::int32_t &out, std
 
 bool toFloat(const json &value, const std::string &where, float &out, std::string *error) {
   if (!value.is_number())
-    return fail(error, where, std::string("expected a number, got ") + value.type_name() + " " + value.dump());
+    return fail(error, where,
+                std::string("expected a number, got ") + value.type_name() + " " + value.dump());
   const double v = value.get<double>();
   if (!std::isfinite(v) || std::fabs(v) > FLT_MAX)
     return fail(error, where, value.dump() + " does not fit a 32-bit float");
@@ -95,8 +96,9 @@ bool toText(const json &value, const std::string &where, std::string &out, std::
 
 bool hexToRecord(const std::string &hex, const std::string &where, MapRecord &out, std::string *error) {
   if (hex.size() != 2 * kRecordSize)
-    return fail(error, where, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
-                                  std::to_string(hex.size()));
+    return fail(error, where,
+                "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
+                    std::to_string(hex.size()));
   for (std::size_t i = 0; i < kRecordSize; ++i) {
     unsigned value = 0;
     for (std::size_t j = 0; j < 2; ++j) {
@@ -121,9 +123,9 @@ struct IntField {
   const char *key;
   std::size_t offset;
 };
-const IntField kIntFields[] = {{"type", rec::kMapType},        {"df", rec::kDegreesOfFreedom},
-                               {"clusterSize", rec::kClusterSize}, {"useCluster", rec::kUseCluster},
-                               {"signShown", rec::kSignShown},   {"overlay", rec::kOverlayState}};
+const IntField kIntFields[] = {
+    {"type", rec::kMapType},          {"df", rec::kDegreesOfFreedom}, {"clusterSize", rec::kClusterSize},
+    {"useCluster", rec::kUseCluster}, {"signShown", rec::kSignShown}, {"overlay", rec::kOverlayState}};
 struct FloatField {
   const char *key;
   std::size_t offset;
@@ -264,10 +266,9 @@ Document *Workspace::current() {
 }
 
 std::optional<KeyType> keyType(const std::string &key) {
-  static const char *const ints[] = {"DoSetMin",      "DoSetMinP",        "DoSetMax",
-                                     "DoClusterSize", "ClusterSize",      "DoUseClusterSize",
-                                     "UseCluster",    "DoShowPosNegBoth", "PNB",
-                                     "DoTransparancy", "DoOverlayMaps"};
+  static const char *const ints[] = {"DoSetMin",    "DoSetMinP",        "DoSetMax",     "DoClusterSize",
+                                     "ClusterSize", "DoUseClusterSize", "UseCluster",   "DoShowPosNegBoth",
+                                     "PNB",         "DoTransparancy",   "DoOverlayMaps"};
   static const char *const floats[] = {"Min", "MinP", "Max", "Trans"};
   for (const char *k : ints)
     if (key == k)
@@ -310,7 +311,8 @@ bool parseWorkspace(const std::string &text, const std::string &source, Workspac
         workspace.documents.push_back(document);
       }
     } else {
-      return fail(error, here, "unknown workspace field \"" + key + "\" (known: currentDocument, version, documents)");
+      return fail(error, here,
+                  "unknown workspace field \"" + key + "\" (known: currentDocument, version, documents)");
     }
   }
   if (!haveCurrent && !workspace.documents.empty())

@@ -1,0 +1,79 @@
+// Kelvane's dialog. The host builds the dialog from this script, lets the user
+// choose, and on OK stores the sixteen values in its parameter store, where
+// the plugin reads them. Written against the small dialog interface described
+// in DIALOG_INTERFACE.md; plain ECMAScript 5 so that any host engine runs it.
+var Kelvane = (function () {
+  "use strict";
+
+  var SIGN_CHOICES = ["Positive values", "Negative values", "Both (positive and negative)"];
+
+  // One row per property: the switch that says "change it", then its value.
+  function buildDialog(dialog) {
+    dialog.addCheckBox("DoSetMin", "Set the lower threshold", false);
+    dialog.addNumberField("Min", "Lower threshold", 3.0, { decimals: 2 });
+    dialog.addCheckBox("DoSetMinP", "Give the lower threshold as a two-tailed p value (t maps)", false);
+    dialog.addNumberField("MinP", "p value", 0.05, { decimals: 6, min: 0, max: 1 });
+
+    dialog.addCheckBox("DoSetMax", "Set the upper threshold", false);
+    dialog.addNumberField("Max", "Upper threshold", 8.0, { decimals: 2 });
+
+    dialog.addCheckBox("DoClusterSize", "Set the cluster-size threshold", false);
+    dialog.addNumberField("ClusterSize", "Cluster size (voxels)", 25, { integer: true, min: 0 });
+
+    dialog.addCheckBox("DoUseClusterSize", "Change whether the cluster-size threshold is applied", false);
+    dialog.addCheckBox("UseCluster", "Apply the cluster-size threshold", true);
+
+    dialog.addCheckBox("DoShowPosNegBoth", "Change which values are shown", false);
+    dialog.addChoice("PNB", "Show", SIGN_CHOICES, 2);
+
+    dialog.addCheckBox("DoTransparancy", "Set the transparency", false);
+    dialog.addNumberField("Trans", "Transparency factor", 1.0, { decimals: 2, min: 0, max: 1 });
+
+    dialog.addCheckBox("DoOverlayMaps", "Choose which maps are overlaid", false);
+    dialog.addTextField("Overlay", "Maps (for example 1,3-5 or 4- or All)", "All");
+  }
+
+  function toInt32(value) {
+    var number = Math.round(Number(value));
+    if (!isFinite(number)) return 0;
+    return Math.max(-2147483648, Math.min(2147483647, number));
+  }
+
+  // Floats outside the 32-bit range would not survive the host's store.
+  function toFloat(value) {
+    var number = Number(value);
+    if (!isFinite(number)) return 0;
+    return Math.max(-3.4028234e38, Math.min(3.4028234e38, number));
+  }
+
+  function storeSwitch(dialog, store, key) {
+    store.setInt(key, dialog.value(key) ? 1 : 0);
+  }
+
+  // Called when the user accepts the dialog, before the plugin runs.
+  function storeChoices(dialog, store) {
+    storeSwitch(dialog, store, "DoSetMin");
+    store.setFloat("Min", toFloat(dialog.value("Min")));
+    storeSwitch(dialog, store, "DoSetMinP");
+    store.setFloat("MinP", toFloat(dialog.value("MinP")));
+    storeSwitch(dialog, store, "DoSetMax");
+    store.setFloat("Max", toFloat(dialog.value("Max")));
+    storeSwitch(dialog, store, "DoClusterSize");
+    store.setInt("ClusterSize", toInt32(dialog.value("ClusterSize")));
+    storeSwitch(dialog, store, "DoUseClusterSize");
+    storeSwitch(dialog, store, "UseCluster");
+    storeSwitch(dialog, store, "DoShowPosNegBoth");
+    store.setInt("PNB", toInt32(dialog.value("PNB")));
+    storeSwitch(dialog, store, "DoTransparancy");
+    store.setFloat("Trans", toFloat(dialog.value("Trans")));
+    storeSwitch(dialog, store, "DoOverlayMaps");
+    // The plugin reads at most 511 characters.
+    store.setString("Overlay", String(dialog.value("Overlay")).substring(0, 511));
+  }
+
+  return { buildDialog: buildDialog, storeChoices: storeChoices };
+})();
+
+if (typeof module !== "undefined" && module.exports) {
+  module.exports = Kelvane;
+}

@@ -1,0 +1,116 @@
+// Kelvane.js against a mock of the dialog interface: every key is stored once
+// with its type, the defaults select nothing, and the user's choices arrive.
+"use strict";
+const test = require("node:test");
+const assert = require("node:assert/strict");
+const path = require("node:path");
+
+const Kelvane = require(path.join(__dirname, "..", "..", "Kelvane.js"));
+
+const INT_KEYS = ["DoSetMin", "DoSetMinP", "DoSetMax", "DoClusterSize", "ClusterSize", "DoUseClusterSize",
+  "UseCluster", "DoShowPosNegBoth", "PNB", "DoTransparancy", "DoOverlayMaps"];
+const FLOAT_KEYS = ["Min", "MinP", "Max", "Trans"];
+const STRING_KEYS = ["Overlay"];
+
+function mockDialog() {
+  const controls = new Map();
+  const add = (kind) => (name, label, value, extra) => {
+    assert.ok(!controls.has(name), `control ${name} added twice`);
+    assert.equal(typeof label, "string");
+    controls.set(name, { kind, value, extra });
+  };
+  return {
+    controls,
+    addCheckBox: add("check"),
+    addNumberField: add("number"),
+    addTextField: add("text"),
+    addChoice: (name, label, items, index) => add("choice")(name, label, index, items),
+    value: (name) => {
+      assert.ok(controls.has(name), `no control ${name}`);
+      return controls.get(name).value;
+    },
+    set(name, value) { controls.get(name).value = value; },
+  };
+}
+
+function mockStore() {
+  const stored = new Map();
+  const put = (type) => (key, value) => {
+    assert.ok(!stored.has(key), `${key} stored twice`);
+    stored.set(key, { type, value });
+  };
+  return { stored, setInt: put("int"), setFloat: put("float"), setString: put("string") };
+}
+
+function run(choose) {
+  const dialog = mockDialog();
+  Kelvane.buildDialog(dialog);
+  if (choose) choose(dialog);
+  const store = mockStore();
+  Kelvane.storeChoices(dialog, store);
+  return { dialog, stored: store.stored };
+}
+
+test("every key is stored once with its type", () => {
+  const { stored } = run();
+  assert.deepEqual([...stored.keys()].sort(), [...INT_KEYS, ...FLOAT_KEYS, ...STRING_KEYS].sort());
+  for (const key of INT_KEYS) {
+    assert.equal(stored.get(key).type, "int", key);
+    const v = stored.get(key).value;
+    assert.ok(Number.isInteger(v) && v >= -2147483648 && v <= 2147483647, `${key}: ${v}`);
+  }
+  for (const key of FLOAT_KEYS) {
+    assert.equal(stored.get(key).type, "float", key);
+    assert.ok(Number.isFinite(stored.get(key).value), key);
+  }
+  assert.equal(stored.get("Overlay").type, "string");
+});
+
+test("defaults select nothing and overlay All", () => {
+  const { stored } = run();
+  for (const key of INT_KEYS.filter((k) => k.startsWith("Do")))
+    assert.equal(stored.get(key).value, 0, key);
+  assert.equal(stored.get("Overlay").value, "All");
+  assert.ok(stored.get("MinP").value > 0 && stored.get("MinP").value < 1);
+});
+
+test("the user's choices reach the store", () => {
+  const { stored } = run((d) => {
+    for (const key of INT_KEYS.filter((k) => k.startsWith("Do"))) d.set(key, true);
+    d.set("Min", 2.5);
+    d.set("MinP", 0.001);
+    d.set("ClusterSize", 12.6);
+    d.set("UseCluster", false);
+    d.set("PNB", 1);
+    d.set("Trans", 0.4);
+    d.set("Overlay", "1,3-5");
+  });
+  for (const key of INT_KEYS.filter((k) => k.startsWith("Do"))) assert.equal(stored.get(key).value, 1, key);
+  assert.equal(stored.get("Min").value, 2.5);
+  assert.equal(stored.get("MinP").value, 0.001);
+  assert.equal(stored.get("ClusterSize").value, 13);
+  assert.equal(stored.get("UseCluster").value, 0);
+  assert.equal(stored.get("PNB").value, 1);
+  assert.equal(stored.get("Trans").value, 0.4);
+  assert.equal(stored.get("Overlay").value, "1,3-5");
+});
+
+test("values a 32-bit store cannot hold are brought into range", () => {
+  const { stored } = run((d) => {
+    d.set("ClusterSize", 1e12);
+    d.set("Max", "not a number");
+    d.set("Min", -1e300);
+    d.set("Overlay", "1,".repeat(400));
+  });
+  assert.equal(stored.get("ClusterSize").value, 2147483647);
+  assert.equal(stored.get("Max").value, 0);
+  assert.ok(stored.get("Min").value >= -3.4028234e38);
+  assert.equal(stored.get("Overlay").value.length, 511);
+});
+
+test("each choice control offers the three signs", () => {
+  const { dialog } = run();
+  const pnb = dialog.controls.get("PNB");
+  assert.equal(pnb.kind, "choice");
+  assert.equal(pnb.extra.length, 3);
+});
