@@ -211,7 +211,7 @@ ONDRAVA_EXPORT bool zuGetStringParameter(const char *key, char *buffer) {
     return true;
   }
   const std::size_t length = std::min(text.size(), size - 1);
-  std::memcpy(buffer, text.data(), length);
+  text.copy(buffer, length);
   buffer[length] = '\0';
   return true;
 }

@@ -210,24 +210,20 @@ const char *const kHostEntryNames[kHostEntryCount] = {
     "zuLaunchICADialog",
 };
 
-namespace {
 // All null at load; only bindHostEntryPoints() writes it.
-HostProc table[kHostEntryCount] = {};
-} // namespace
-
-HostProc hostEntry(std::size_t position) { return position < kHostEntryCount ? table[position] : nullptr; }
+HostProc detail::hostTable[kHostEntryCount] = {};
 
 bool bindHostEntryPoints() {
   const platform::ModuleHandle host = platform::findLoadedModule("Ondrava.exe");
   if (host == nullptr)
     return false;
   const auto version = static_cast<std::size_t>(HostEntry::GetVersionOfOndravaZU);
-  table[version] = platform::findExport(host, kHostEntryNames[version]);
-  if (table[version] == nullptr)
+  detail::hostTable[version] = platform::findExport(host, kHostEntryNames[version]);
+  if (detail::hostTable[version] == nullptr)
     return false;
   for (std::size_t i = 0; i < kHostEntryCount; ++i) {
     if (i != version)
-      table[i] = platform::findExport(host, kHostEntryNames[i]);
+      detail::hostTable[i] = platform::findExport(host, kHostEntryNames[i]);
   }
   return true;
 }

@@ -49,8 +49,15 @@ constexpr HostEntry kCalledHostEntries[] = {
     HostEntry::GetFloatParameter,
 };
 
-HostProc hostEntry(std::size_t position);
-inline HostProc hostEntry(HostEntry entry) { return hostEntry(static_cast<std::size_t>(entry)); }
+namespace detail {
+// The table itself: read through hostEntry(), written only by binding.
+extern HostProc hostTable[kHostEntryCount];
+} // namespace detail
+
+inline HostProc hostEntry(std::size_t position) {
+  return position < kHostEntryCount ? detail::hostTable[position] : nullptr;
+}
+inline HostProc hostEntry(HostEntry entry) { return detail::hostTable[static_cast<std::size_t>(entry)]; }
 inline const char *hostEntryName(HostEntry entry) { return kHostEntryNames[static_cast<std::size_t>(entry)]; }
 
 // Finds the already loaded host module and fills the table. False, with the

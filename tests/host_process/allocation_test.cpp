@@ -6,49 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
-// The replacements below pair malloc with free on purpose; GCC sees the
-// standard library's inlined new/delete pairs through them and objects.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-bool counting = false;
-int allocations = 0;
-bool failArrays = false;
-
-void *allocate(std::size_t size) {
-  if (counting)
-    ++allocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-} // namespace
-
-void *operator new(std::size_t size) {
-  if (void *p = allocate(size))
-    return p;
-  throw std::bad_alloc();
-}
-void *operator new[](std::size_t size) {
-  if (void *p = allocate(size))
-    return p;
-  throw std::bad_alloc();
-}
-void *operator new(std::size_t size, const std::nothrow_t &) noexcept { return allocate(size); }
-void *operator new[](std::size_t size, const std::nothrow_t &) noexcept {
-  if (counting && failArrays) {
-    ++allocations;
-    return nullptr;
-  }
-  return allocate(size);
-}
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
+#include "allocation_counter.h"
 
 namespace {
 
@@ -69,18 +27,16 @@ protected:
     host.quiet = true;
   }
   void TearDown() override {
-    counting = false;
-    failArrays = false;
+    testing_support::stopCountingAllocations();
+    testing_support::failNothrowArrayAllocations(false);
   }
 };
 
 TEST_F(AllocationTest, ARunAllocatesOnlyItsOverlayFlags) {
-  allocations = 0;
-  counting = true;
+  testing_support::startCountingAllocations();
   const bool result = kelvane::runEditor();
-  counting = false;
+  EXPECT_EQ(testing_support::stopCountingAllocations(), 1);
   EXPECT_TRUE(result);
-  EXPECT_EQ(allocations, 1);
   EXPECT_EQ(ondrava::state().redraws, 1);
 }
 
@@ -88,11 +44,10 @@ TEST_F(AllocationTest, FailedAllocationTouchesNoMap) {
   auto &host = ondrava::state();
   host.quiet = false;
   const auto before = host.maps;
-  allocations = 0;
-  failArrays = true;
-  counting = true;
+  testing_support::failNothrowArrayAllocations(true);
+  testing_support::startCountingAllocations();
   const bool result = kelvane::runEditor();
-  counting = false;
+  testing_support::stopCountingAllocations();
   EXPECT_FALSE(result);
   EXPECT_EQ(host.maps, before);
   EXPECT_EQ(host.redraws, 0);

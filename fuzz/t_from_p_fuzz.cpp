@@ -1,0 +1,27 @@
+// t_from_p for any 32-bit df and any float p, as a run passes them: the
+// result is a finite threshold a float can hold, the evaluations stay within
+// the stated bound, and the numerical exit path is never taken (the process
+// would end and the fuzzer report it).
+#include "t_threshold.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (size < 8)
+    return 0;
+  std::int32_t df;
+  float p;
+  std::memcpy(&df, data, sizeof df);
+  std::memcpy(&p, data + 4, sizeof p);
+  int evaluations = 0;
+  const double t = kelvane::stats::t_from_p_counted(df, static_cast<double>(p), 1e-7, &evaluations);
+  if (!std::isfinite(t) || t < 0.0 || t > static_cast<double>(FLT_MAX))
+    std::abort();
+  if (evaluations < 0 || evaluations > kelvane::stats::T_FROM_P_MAX_EVALUATIONS)
+    std::abort();
+  return 0;
+}
