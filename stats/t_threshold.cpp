@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace kelvane::stats {
 namespace {
@@ -97,25 +98,89 @@ double fromBits(std::uint64_t bits) {
   return value;
 }
 
-// True when the target t lies above t: the tail there is still heavier than p.
-bool targetAbove(TailProbability &tail, double t, double p) { return tail.precise(t) > p; }
+// How far ln(tail / p) is from zero at t; positive while the target lies
+// above t. A fraction that did not converge counts as "not above".
+double excess(TailProbability &tail, double t, double p) {
+  const double pc = tail.precise(t);
+  if (std::isnan(pc))
+    return -std::numeric_limits<double>::infinity();
+  return std::log(pc) - std::log(p);
+}
 
-// Narrows [below, above] (targetAbove true at below, false at above; both
-// non-negative) until the two are neighbouring doubles. Non-negative doubles
-// order like their bit patterns, so halving the bit distance takes at most 64
-// steps whatever the bracket spans.
-double bisect(TailProbability &tail, double below, double above, double p) {
+// The crossing of the tail probability with p between below (target above
+// it) and above (target not above it), both non-negative, to neighbouring
+// doubles. Non-negative doubles order like their bit patterns, and the bit
+// pattern grows nearly like the logarithm of the value, so the search runs on
+// the bits: regula falsi (Illinois variant) on ln(tail / p) while it makes
+// progress, then plain halving of the bit distance, at most 64 steps.
+double findCrossing(TailProbability &tail, double below, double fBelow, double above, double fAbove,
+                    double p) {
   std::uint64_t lo = bitsOf(below);
   std::uint64_t hi = bitsOf(above);
+  int side = 0;
+  for (int step = 0; step < T_INTERPOLATION_STEPS && hi - lo > 1; ++step) {
+    std::uint64_t mid = lo + (hi - lo) / 2;
+    if (std::isfinite(fBelow) && std::isfinite(fAbove) && fBelow > fAbove) {
+      const double fraction = fBelow / (fBelow - fAbove);
+      const double offset = fraction * static_cast<double>(hi - lo);
+      if (offset >= 1.0 && offset <= static_cast<double>(hi - lo - 1))
+        mid = lo + static_cast<std::uint64_t>(offset);
+    }
+    const double f = excess(tail, fromBits(mid), p);
+    if (f > 0.0) {
+      lo = mid;
+      fBelow = f;
+      if (side == 1)
+        fAbove *= 0.5;
+      side = 1;
+    } else {
+      hi = mid;
+      fAbove = f;
+      if (side == -1)
+        fBelow *= 0.5;
+      side = -1;
+    }
+  }
   while (hi - lo > 1) {
     const std::uint64_t mid = lo + (hi - lo) / 2;
-    if (targetAbove(tail, fromBits(mid), p))
+    if (excess(tail, fromBits(mid), p) > 0.0)
       lo = mid;
     else
       hi = mid;
   }
   // The end whose tail is no heavier than p: the conservative threshold.
   return fromBits(hi);
+}
+
+// The target beyond the walk's reach, searched from the edge it crept to.
+double beyondReach(TailProbability &tail, double t, double direction, double p) {
+  constexpr double kLargest = FLT_MAX; // the caller narrows to float
+  if (direction > 0.0) {
+    // No finite t has a tail of 0 or less.
+    if (!(p > 0.0))
+      return kLargest;
+    const double fTop = excess(tail, kLargest, p);
+    if (fTop > 0.0)
+      return kLargest;
+    return findCrossing(tail, t, excess(tail, t, p), kLargest, fTop, p);
+  }
+  // P(|T| > 0) is 1: a p of 1 or more asks for no threshold at all.
+  const double fZero = excess(tail, 0.0, p);
+  if (!(fZero > 0.0))
+    return 0.0;
+  return findCrossing(tail, 0.0, fZero, t, excess(tail, t, p), p);
+}
+
+// Whether the target clearly lies beyond the edge the walk is heading for, so
+// that the walk could never end: the tail at that edge misses p by more than
+// the tolerance, with a margin far wider than any difference between the
+// walk's evaluation and this one.
+bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance) {
+  constexpr double kMargin = 1e-4;
+  const double pc = tail.precise(edge);
+  if (std::isnan(pc))
+    return false;
+  return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
 }
 
 } // namespace
@@ -136,12 +201,16 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
   double direction = 1.0;
   double result = t;
   bool reached = false;
+  int sameWay = 0; // moves in a row in the current direction
+  bool edgeChecked = false;
   while (tail.evaluations < T_WALK_MAX_EVALUATIONS) {
     const double pc = tail.walk(t);
+    const double before = direction;
     if (pc > p && direction == -1.0)
       direction = direction * -1.0;
     else if (p > pc && direction == 1.0)
       direction = direction * -1.0;
+    sameWay = direction == before ? sameWay + 1 : 1;
     step = step * 0.5;
     const double moved = t + direction * step;
     if (!(std::fabs(pc - p) > tolerance)) {
@@ -152,21 +221,16 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
     if (moved == t)
       break; // the target lies beyond (1.5, 4.5), where the walk cannot go
     t = moved;
-  }
-
-  if (!reached) {
-    constexpr double kLargest = FLT_MAX; // the caller narrows to float
-    if (direction > 0.0) {
-      // No finite t has a tail of 0 or less.
-      if (!(p > 0.0) || targetAbove(tail, kLargest, p))
-        result = kLargest;
-      else
-        result = bisect(tail, t, kLargest, p);
-    } else {
-      // P(|T| > 0) is 1: a p of 1 or more asks for no threshold at all.
-      result = targetAbove(tail, 0.0, p) ? bisect(tail, 0.0, t, p) : 0.0;
+    // Heading for an edge move after move: once, ask whether the target lies
+    // past it, where the walk would only creep on for some thirty more steps.
+    if (sameWay >= T_WALK_EDGE_MOVES && !edgeChecked) {
+      edgeChecked = true;
+      if (clearlyBeyond(tail, direction > 0.0 ? 4.5 : 1.5, direction, p, tolerance))
+        break;
     }
   }
+  if (!reached)
+    result = beyondReach(tail, t, direction, p);
   if (evaluations != nullptr)
     *evaluations = tail.evaluations;
   return result;

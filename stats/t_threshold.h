@@ -4,10 +4,14 @@
 namespace kelvane::stats {
 
 // Evaluations of the tail probability one call may make at the most: the
-// halving walk, then, for a target the walk cannot reach, a bisection on the
-// binary64 bit patterns of the bracket.
+// halving walk (with one look past the edge it heads for), then, for a target
+// the walk cannot reach, the search of the bracket beyond: its two ends, a
+// bounded number of interpolation steps and at most 64 halvings of the
+// binary64 bit distance.
 constexpr int T_WALK_MAX_EVALUATIONS = 64;
-constexpr int T_BRACKET_MAX_EVALUATIONS = 66;
+constexpr int T_WALK_EDGE_MOVES = 8; // moves in one direction before the look past the edge
+constexpr int T_INTERPOLATION_STEPS = 40;
+constexpr int T_BRACKET_MAX_EVALUATIONS = 1 + 2 + T_INTERPOLATION_STEPS + 64;
 constexpr int T_FROM_P_MAX_EVALUATIONS = T_WALK_MAX_EVALUATIONS + T_BRACKET_MAX_EVALUATIONS;
 
 // t such that P(|T| > t) = p for Student's T with df degrees of freedom,
