@@ -5,18 +5,9 @@ using testing_support::PluginTest;
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using testing_support::Strings;
 
-const Strings kReadsInOrder = {
-    "zuGetIntParameter(DoSetMin)",         "zuGetFloatParameter(Min)",
-    "zuGetIntParameter(DoSetMinP)",        "zuGetFloatParameter(MinP)",
-    "zuGetIntParameter(DoSetMax)",         "zuGetFloatParameter(Max)",
-    "zuGetIntParameter(DoClusterSize)",    "zuGetIntParameter(ClusterSize)",
-    "zuGetIntParameter(DoUseClusterSize)", "zuGetIntParameter(UseCluster)",
-    "zuGetIntParameter(DoShowPosNegBoth)", "zuGetIntParameter(PNB)",
-    "zuGetIntParameter(DoTransparancy)",   "zuGetFloatParameter(Trans)",
-    "zuGetIntParameter(DoOverlayMaps)",    "zuGetStringParameter(Overlay)",
-};
+const Strings &kReadsInOrder = testing_support::kOptionReads;
 
 struct Options {
   decltype(ondrava::HostState::ints) ints;

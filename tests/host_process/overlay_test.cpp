@@ -7,7 +7,7 @@ using testing_support::PluginTest;
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using testing_support::Strings;
 
 // Lines after the echo's closing "-----" and before the first map line.
 Strings parserLines(const Strings &log) {

@@ -36,6 +36,39 @@ inline ondrava::MapRecord randomRecord(std::mt19937 &random, const MapFields &fi
   return rec;
 }
 
+using Strings = std::vector<std::string>;
+
+// The host calls of a passing initPlugin, in order, for document id 0.
+inline const Strings kPassingInitCalls = {
+    "zuGetVersionOfOndravaZU()",
+    "zuShowLogTab()",
+    "zuLogText( )",
+    "zuLogText(Kelvane>  Running Kelvane Plugin...)",
+    "zuLogText(Kelvane>)",
+    "zuGetIDOfCurrentDocument()",
+    "zuGetDocumentType(0)",
+    "zuGetNRVMPsOfCurrentVMR()",
+};
+
+// The sixteen parameter reads that open every run, in order.
+inline const Strings kOptionReads = {
+    "zuGetIntParameter(DoSetMin)",         "zuGetFloatParameter(Min)",
+    "zuGetIntParameter(DoSetMinP)",        "zuGetFloatParameter(MinP)",
+    "zuGetIntParameter(DoSetMax)",         "zuGetFloatParameter(Max)",
+    "zuGetIntParameter(DoClusterSize)",    "zuGetIntParameter(ClusterSize)",
+    "zuGetIntParameter(DoUseClusterSize)", "zuGetIntParameter(UseCluster)",
+    "zuGetIntParameter(DoShowPosNegBoth)", "zuGetIntParameter(PNB)",
+    "zuGetIntParameter(DoTransparancy)",   "zuGetFloatParameter(Trans)",
+    "zuGetIntParameter(DoOverlayMaps)",    "zuGetStringParameter(Overlay)",
+};
+
+inline Strings concat(std::initializer_list<Strings> parts) {
+  Strings all;
+  for (const Strings &part : parts)
+    all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 template <typename T> T field(const ondrava::MapRecord &rec, std::size_t offset) {
   return kelvane::record::read<T>(rec.data(), offset);
 }

@@ -11,7 +11,7 @@ namespace rec = kelvane::record;
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using testing_support::Strings;
 
 template <typename T> void put(ondrava::MapRecord &r, std::size_t offset, T value) {
   rec::write(r.data(), offset, value);
@@ -239,53 +239,32 @@ TEST_F(PluginTest, WholeRunCallTrace) {
   const Outcome outcome = run();
   EXPECT_TRUE(outcome.initialised);
   EXPECT_TRUE(outcome.executed);
-  const Strings expected = {
-      "zuGetVersionOfOndravaZU()",
-      "zuShowLogTab()",
-      "zuLogText( )",
-      "zuLogText(Kelvane>  Running Kelvane Plugin...)",
-      "zuLogText(Kelvane>)",
-      "zuGetIDOfCurrentDocument()",
-      "zuGetDocumentType(0)",
-      "zuGetNRVMPsOfCurrentVMR()",
-      "zuGetIntParameter(DoSetMin)",
-      "zuGetFloatParameter(Min)",
-      "zuGetIntParameter(DoSetMinP)",
-      "zuGetFloatParameter(MinP)",
-      "zuGetIntParameter(DoSetMax)",
-      "zuGetFloatParameter(Max)",
-      "zuGetIntParameter(DoClusterSize)",
-      "zuGetIntParameter(ClusterSize)",
-      "zuGetIntParameter(DoUseClusterSize)",
-      "zuGetIntParameter(UseCluster)",
-      "zuGetIntParameter(DoShowPosNegBoth)",
-      "zuGetIntParameter(PNB)",
-      "zuGetIntParameter(DoTransparancy)",
-      "zuGetFloatParameter(Trans)",
-      "zuGetIntParameter(DoOverlayMaps)",
-      "zuGetStringParameter(Overlay)",
-      "zuLogText(Kelvane>  -----)",
-      "zuLogText(Kelvane>  Set Min P to 0.0500)",
-      "zuLogText(Kelvane>  Overlay the following maps: 2-1,2)",
-      "zuLogText(Kelvane>  -----)",
-      "zuGetNRVMPsOfCurrentVMR()",
-      "zuLogText(Kelvane>  2 - 1 is not a correctly specified range)",
-      "zuGetNRVMPOfCurrentVMR(0)",
-      "zuLogText(Kelvane>  Setting parameters for map 1)",
-      "zuSetNRVMPParametersOfCurrentVMR(0, overlay=0)",
-      "zuGetNRVMPOfCurrentVMR(1)",
-      "zuLogText(Kelvane>  Map 2 is not a T-map, setting of P threshold not supported)",
-      "zuLogText(Kelvane>  Setting parameters for map 2)",
-      "zuSetNRVMPParametersOfCurrentVMR(1, overlay=1)",
-      "zuGetNRVMPOfCurrentVMR(0)",
-      "zuGetNRVMPOfCurrentVMR(1)",
-      "zuSetNRVMPParametersOfCurrentVMR(1, overlay=0)",
-      "zuSetNRVMPParametersOfCurrentVMR(1, overlay=1)",
-      "zuUpdateActiveWindow()",
-      "zuLogText(Kelvane>)",
-      "zuLogText(Kelvane>  Finished!)",
-      "zuLogText( )",
-  };
+  const Strings expected = testing_support::concat(
+      {testing_support::kPassingInitCalls,
+       testing_support::kOptionReads,
+       {
+           "zuLogText(Kelvane>  -----)",
+           "zuLogText(Kelvane>  Set Min P to 0.0500)",
+           "zuLogText(Kelvane>  Overlay the following maps: 2-1,2)",
+           "zuLogText(Kelvane>  -----)",
+           "zuGetNRVMPsOfCurrentVMR()",
+           "zuLogText(Kelvane>  2 - 1 is not a correctly specified range)",
+           "zuGetNRVMPOfCurrentVMR(0)",
+           "zuLogText(Kelvane>  Setting parameters for map 1)",
+           "zuSetNRVMPParametersOfCurrentVMR(0, overlay=0)",
+           "zuGetNRVMPOfCurrentVMR(1)",
+           "zuLogText(Kelvane>  Map 2 is not a T-map, setting of P threshold not supported)",
+           "zuLogText(Kelvane>  Setting parameters for map 2)",
+           "zuSetNRVMPParametersOfCurrentVMR(1, overlay=1)",
+           "zuGetNRVMPOfCurrentVMR(0)",
+           "zuGetNRVMPOfCurrentVMR(1)",
+           "zuSetNRVMPParametersOfCurrentVMR(1, overlay=0)",
+           "zuSetNRVMPParametersOfCurrentVMR(1, overlay=1)",
+           "zuUpdateActiveWindow()",
+           "zuLogText(Kelvane>)",
+           "zuLogText(Kelvane>  Finished!)",
+           "zuLogText( )",
+       }});
   EXPECT_EQ(host().calls, expected);
   EXPECT_EQ(field<float>(host().maps[0], rec::kLowerThreshold), 2.228137493133545f);
 }

@@ -8,7 +8,7 @@ using testing_support::PluginTest;
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using testing_support::Strings;
 
 const Strings kBanner = {" ", "Kelvane>  Running Kelvane Plugin...", "Kelvane>"};
 
@@ -64,17 +64,7 @@ TEST_F(PluginTest, PassingInitCallsTheHostInOrder) {
   host().currentDocument = 0; // zero is a valid id
   ODZUPluginInterface *plugin = create();
   EXPECT_TRUE(plugin->initPlugin());
-  const Strings expected = {
-      "zuGetVersionOfOndravaZU()",
-      "zuShowLogTab()",
-      "zuLogText( )",
-      "zuLogText(Kelvane>  Running Kelvane Plugin...)",
-      "zuLogText(Kelvane>)",
-      "zuGetIDOfCurrentDocument()",
-      "zuGetDocumentType(0)",
-      "zuGetNRVMPsOfCurrentVMR()",
-  };
-  EXPECT_EQ(host().calls, expected);
+  EXPECT_EQ(host().calls, testing_support::kPassingInitCalls);
   EXPECT_TRUE(host().messages.empty());
   delete plugin;
 }
