@@ -15,31 +15,24 @@ double continued_fraction(double a, double b, double x, bool *converged) {
     d = CF_FLOOR;
   d = 1.0 / d;
   double f = d;
+  // One Lentz step for the partial numerator alpha; returns the factor d*c
+  // by which it changes the running value.
+  const auto step = [&c, &d](double alpha) {
+    d = alpha * d + 1.0;
+    if (std::fabs(d) < CF_FLOOR)
+      d = CF_FLOOR;
+    c = alpha / c + 1.0;
+    if (std::fabs(c) < CF_FLOOR)
+      c = CF_FLOOR;
+    d = 1.0 / d;
+    return d * c;
+  };
   for (int iteration = 1; iteration <= MAXIT; ++iteration) {
     const double m = iteration;
     const double m2 = 2.0 * m;
-
-    double alpha = ((b - m) * m * x) / ((m2 + (a - 1.0)) * (m2 + a));
-    d = alpha * d + 1.0;
-    if (std::fabs(d) < CF_FLOOR)
-      d = CF_FLOOR;
-    c = alpha / c + 1.0;
-    if (std::fabs(c) < CF_FLOOR)
-      c = CF_FLOOR;
-    d = 1.0 / d;
-    f = f * (d * c);
-
-    alpha = -(((m + (a + b)) * (m + a) * x) / ((m2 + (a + 1.0)) * (m2 + a)));
-    d = alpha * d + 1.0;
-    if (std::fabs(d) < CF_FLOOR)
-      d = CF_FLOOR;
-    c = alpha / c + 1.0;
-    if (std::fabs(c) < CF_FLOOR)
-      c = CF_FLOOR;
-    d = 1.0 / d;
-    const double delta = d * c;
+    f = f * step(((b - m) * m * x) / ((m2 + (a - 1.0)) * (m2 + a)));
+    const double delta = step(-(((m + (a + b)) * (m + a) * x) / ((m2 + (a + 1.0)) * (m2 + a))));
     f = f * delta;
-
     if (std::fabs(delta - 1.0) <= CF_EPSILON) {
       if (converged != nullptr)
         *converged = true;
