@@ -78,8 +78,8 @@ bool runEditor() {
   echoOptions(options, line);
   host::logText("Kelvane>  -----");
 
-  // Zeroed once so that a host that writes nothing gives no maps, never
-  // stack garbage; between maps the record is handed on as the host left it.
+  // Zeroed so that a host that writes nothing gives no maps, never stack
+  // garbage.
   unsigned char mapCount[kMapCountRecordSize] = {};
   host::getNRVMPsOfCurrentVMR(mapCount);
   std::int32_t n = record::read<std::int32_t>(mapCount, 0);
@@ -94,6 +94,8 @@ bool runEditor() {
   if (options.doOverlayMaps)
     buildOverlayFlags(options.overlay, n, overlayFlags, line);
 
+  // One buffer for every map, zeroed once: between maps it is handed on as
+  // the host left it.
   unsigned char rec[kMapRecordSize] = {};
   for (std::int32_t i = 0; i < n; ++i) {
     host::getNRVMPOfCurrentVMR(i, rec);
