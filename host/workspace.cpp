@@ -178,6 +178,21 @@ bool parseMap(const json &value, const std::string &where, Map &out, std::string
   return true;
 }
 
+// An array whose every element parseOne reads into a T appended to out.
+template <typename T, typename ParseOne>
+bool parseArray(const json &value, const std::string &where, const char *what, ParseOne parseOne,
+                std::vector<T> &out, std::string *error) {
+  if (!value.is_array())
+    return fail(error, where, std::string("expected an array of ") + what + ", got " + value.type_name());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    T item;
+    if (!parseOne(value[i], where + "/" + std::to_string(i), item, error))
+      return false;
+    out.push_back(item);
+  }
+  return true;
+}
+
 bool parseDocument(const json &value, const std::string &where, Document &out, std::string *error) {
   if (!value.is_object())
     return fail(error, where, std::string("expected a document object, got ") + value.type_name());
@@ -193,14 +208,8 @@ bool parseDocument(const json &value, const std::string &where, Document &out, s
       if (!toText(field, here, out.name, error))
         return false;
     } else if (key == "maps") {
-      if (!field.is_array())
-        return fail(error, here, std::string("expected an array of maps, got ") + field.type_name());
-      for (std::size_t i = 0; i < field.size(); ++i) {
-        Map map;
-        if (!parseMap(field[i], here + "/" + std::to_string(i), map, error))
-          return false;
-        out.maps.push_back(map);
-      }
+      if (!parseArray(field, here, "maps", parseMap, out.maps, error))
+        return false;
     } else {
       return fail(error, here, "unknown document field \"" + key + "\" (known: id, type, name, maps)");
     }
@@ -302,14 +311,8 @@ bool parseWorkspace(const std::string &text, const std::string &source, Workspac
         if (!toInt32(field[i], here + "/" + std::to_string(i), workspace.version[i], error))
           return false;
     } else if (key == "documents") {
-      if (!field.is_array())
-        return fail(error, here, std::string("expected an array of documents, got ") + field.type_name());
-      for (std::size_t i = 0; i < field.size(); ++i) {
-        Document document;
-        if (!parseDocument(field[i], here + "/" + std::to_string(i), document, error))
-          return false;
-        workspace.documents.push_back(document);
-      }
+      if (!parseArray(field, here, "documents", parseDocument, workspace.documents, error))
+        return false;
     } else {
       return fail(error, here,
                   "unknown workspace field \"" + key + "\" (known: currentDocument, version, documents)");

@@ -7,8 +7,6 @@ namespace {
 
 using testing_support::Strings;
 
-const Strings &kReadsInOrder = testing_support::kOptionReads;
-
 struct Options {
   decltype(ondrava::HostState::ints) ints;
   decltype(ondrava::HostState::floats) floats;
@@ -99,8 +97,8 @@ TEST_F(PluginTest, EchoRows) {
     host().strings = row.options.strings;
     EXPECT_TRUE(execute());
     EXPECT_EQ(echoOf(host().log), row.echo);
-    ASSERT_GE(host().calls.size(), kReadsInOrder.size());
-    EXPECT_EQ(Strings(host().calls.begin(), host().calls.begin() + 16), kReadsInOrder);
+    ASSERT_GE(host().calls.size(), testing_support::kOptionReads.size());
+    EXPECT_EQ(Strings(host().calls.begin(), host().calls.begin() + 16), testing_support::kOptionReads);
     // Nothing is logged before all sixteen are read.
     EXPECT_EQ(host().calls[16], "zuLogText(Kelvane>  -----)");
   }
@@ -113,7 +111,7 @@ TEST_F(PluginTest, NothingSelectedEndsTheRun) {
   const auto before = host().maps;
   EXPECT_FALSE(execute());
   EXPECT_EQ(host().log, (Strings{"Kelvane>  -----", "Kelvane>  No options selected"}));
-  Strings expected = kReadsInOrder;
+  Strings expected = testing_support::kOptionReads;
   expected.push_back("zuLogText(Kelvane>  -----)");
   expected.push_back("zuLogText(Kelvane>  No options selected)");
   EXPECT_EQ(host().calls, expected) << "no map count, no map access, no redraw";
