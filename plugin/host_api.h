@@ -6,6 +6,7 @@
 // copies what it keeps.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kelvane {
