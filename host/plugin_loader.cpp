@@ -1,17 +1,48 @@
 #include "plugin_loader.h"
 
 #include <cstring>
+#include <fstream>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <unistd.h>
 #endif
 
 namespace ondrava {
 
-bool PluginModule::load(const std::string &path) {
+namespace {
+
+bool hasFolder(const std::string &path) {
+#if defined(_WIN32)
+  return path.find_first_of("/\\:") != std::string::npos;
+#else
+  return path.find('/') != std::string::npos;
+#endif
+}
+
+std::string programDirectory() {
+  char path[4096] = {};
+#if defined(_WIN32)
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
+  if (length == 0)
+    return ".";
+#else
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0)
+    return ".";
+#endif
+  const std::string full(path);
+  const std::size_t slash = full.find_last_of("/\\");
+  return slash == std::string::npos ? "." : full.substr(0, slash);
+}
+
+} // namespace
+
+bool PluginModule::load(const std::string &given) {
   unload();
+  const std::string path = hasFolder(given) ? given : "./" + given;
 #if defined(_WIN32)
   handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
   if (handle_ == nullptr) {
@@ -69,6 +100,16 @@ const char *PluginModule::text(const char *getterName) const {
   TextGetter getter;
   std::memcpy(&getter, &address, sizeof getter);
   return getter();
+}
+
+std::string PluginModule::defaultPath() {
+  const std::string dir = programDirectory();
+  const std::string name = defaultFileName();
+  for (const std::string &candidate : {dir + "/../plugin/" + name, dir + "/../" + name, dir + "/" + name}) {
+    if (std::ifstream(candidate).good())
+      return candidate;
+  }
+  return dir + "/" + name;
 }
 
 std::string PluginModule::defaultFileName() {

@@ -19,6 +19,8 @@ public:
   ~PluginModule() { unload(); }
 
   // False, with error() saying why, when the module or createPlugin is missing.
+  // A path without a folder is a file in the current folder, not a name for
+  // the system's library search.
   bool load(const std::string &path);
   void unload();
   bool loaded() const { return handle_ != nullptr; }
@@ -32,6 +34,9 @@ public:
 
   // Where this platform's build puts a module named Kelvane, given the folder.
   static std::string defaultFileName();
+  // The module built next to the running program: in the build tree under
+  // plugin/, in an installed plugin folder one level up.
+  static std::string defaultPath();
 
 private:
   void *handle_ = nullptr;

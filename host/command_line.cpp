@@ -1,0 +1,81 @@
+#include "command_line.h"
+
+#include "file_io.h"
+#include "options_input.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstring>
+
+namespace ondrava {
+namespace {
+
+std::string helpFooter() {
+  std::string text =
+      "\nWithout --workspace the built-in demo workspace is used and, unless --options or --set\n"
+      "is given, the demo's options (p 0.05 as the lower threshold, cluster size 25 applied, maps\n"
+      "1,3-4 overlaid). With --workspace the parameter store starts empty, as in a host whose\n"
+      "dialog never ran: without --options or --set the plugin says \"No options selected\".\n"
+      "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
+  for (const OptionKey &key : kOptionKeys) {
+    std::string line = "  " + std::string(key.key);
+    line.resize(20, ' ');
+    std::string type = typeName(key.type);
+    type.resize(13, ' ');
+    text += line + type + key.meaning + "\n";
+  }
+  text += "Each value takes effect only with its Do... switch set; DoSetMinP needs DoSetMin too.\n"
+          "Switches also take true/false.\n"
+          "\nExit status:\n"
+          "  0  initPlugin and execute both succeeded (and --save wrote its file)\n"
+          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
+          "  2  bad input or a file that could not be read or written (nothing is saved); input files\n"
+          "     are limited to " +
+          std::to_string(kMaxInputFileBytes >> 20) + " MiB\n";
+  return text;
+}
+
+} // namespace
+
+bool wantsJson(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--json") == 0)
+      return true;
+  return false;
+}
+
+CommandLine parseCommandLine(int argc, char **argv) {
+  CommandLine result;
+  Invocation &in = result.invocation;
+  CLI::App app{
+      "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace, the way the host\n"
+      "would (initPlugin, then execute), and prints the log pane, any message box and every map\n"
+      "before and after the run."};
+  app.add_option("--plugin", in.pluginPath,
+                 "the plugin module (default: the one built next to this program); a name without a\n"
+                 "slash is a file in the current folder");
+  app.add_option("--workspace", in.workspacePath,
+                 "workspace JSON file (default: the built-in demo workspace)");
+  app.add_option("--options", in.optionsPath, "JSON file with the plugin's option keys");
+  app.add_option("--set", in.settings,
+                 "one option as KEY=VALUE, checked against the key's type (repeatable)");
+  app.add_option("--save", in.savePath,
+                 "after a successful run, write the workspace to this JSON file (atomically: the old\n"
+                 "file stays whole if the write fails)");
+  app.add_flag("--json", in.json, "machine-readable output, errors included");
+  app.footer(helpFooter());
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp &e) {
+    app.exit(e);
+    result.helpShown = true;
+  } catch (const CLI::ParseError &e) {
+    InputError error;
+    error.argument = "command line";
+    error.message = shorten(e.what());
+    result.error = error;
+  }
+  return result;
+}
+
+} // namespace ondrava
