@@ -28,7 +28,7 @@ void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, s
       const double t = stats::t_from_p(df, static_cast<double>(options.minP), kPTolerance);
       record::write(rec, record::kLowerThreshold, static_cast<float>(t));
     } else {
-      line.emitNumbered("Kelvane>  Map ", index + 1, " is not a T-map, setting of P threshold not supported");
+      line.emit("Kelvane>  Map %i is not a T-map, setting of P threshold not supported", index + 1);
     }
   }
   if (options.doSetMax)
@@ -100,7 +100,7 @@ bool runEditor() {
   for (std::int32_t i = 0; i < n; ++i) {
     host::getNRVMPOfCurrentVMR(i, rec);
     applyOptions(options, overlayFlags, i, rec, line);
-    line.emitNumbered("Kelvane>  Setting parameters for map ", i + 1);
+    line.emit("Kelvane>  Setting parameters for map %i", i + 1);
     host::setNRVMPParametersOfCurrentVMR(i, rec);
   }
 
