@@ -2,32 +2,53 @@
 
 #include "host_calls.h"
 #include "log_line.h"
+#include "option_keys.h"
+
+#include <cstdint>
 
 namespace kelvane {
 namespace {
 
-bool readSwitch(const char *key) { return host::getIntParameter(key) != 0; }
+// Each reader checks at compile time that the table stores its key as the
+// reader reads it.
+template <OptionKeyId id> bool readSwitch() {
+  static_assert(optionKey(id).type == OptionType::Int && optionKey(id).role == OptionRole::Switch);
+  return host::getIntParameter(optionKey(id).name) != 0;
+}
+
+template <OptionKeyId id> std::int32_t readInt() {
+  static_assert(optionKey(id).type == OptionType::Int && optionKey(id).role == OptionRole::Value);
+  return host::getIntParameter(optionKey(id).name);
+}
+
+template <OptionKeyId id> float readFloat() {
+  static_assert(optionKey(id).type == OptionType::Float);
+  return host::getFloatParameter(optionKey(id).name);
+}
 
 } // namespace
 
+// In the table's order, which is the order the host is asked in.
 void readOptions(OptionSet &options) {
-  options.doSetMin = readSwitch("DoSetMin");
-  options.min = host::getFloatParameter("Min");
-  options.doSetMinP = readSwitch("DoSetMinP");
-  options.minP = host::getFloatParameter("MinP");
-  options.doSetMax = readSwitch("DoSetMax");
-  options.max = host::getFloatParameter("Max");
-  options.doClusterSize = readSwitch("DoClusterSize");
-  options.clusterSize = host::getIntParameter("ClusterSize");
-  options.doUseClusterSize = readSwitch("DoUseClusterSize");
-  options.useCluster = readSwitch("UseCluster");
-  options.doShowPosNegBoth = readSwitch("DoShowPosNegBoth");
-  options.pnb = host::getIntParameter("PNB");
-  options.doTransparancy = readSwitch("DoTransparancy");
-  options.trans = host::getFloatParameter("Trans");
-  options.doOverlayMaps = readSwitch("DoOverlayMaps");
+  using Id = OptionKeyId;
+  options.doSetMin = readSwitch<Id::DoSetMin>();
+  options.min = readFloat<Id::Min>();
+  options.doSetMinP = readSwitch<Id::DoSetMinP>();
+  options.minP = readFloat<Id::MinP>();
+  options.doSetMax = readSwitch<Id::DoSetMax>();
+  options.max = readFloat<Id::Max>();
+  options.doClusterSize = readSwitch<Id::DoClusterSize>();
+  options.clusterSize = readInt<Id::ClusterSize>();
+  options.doUseClusterSize = readSwitch<Id::DoUseClusterSize>();
+  options.useCluster = readSwitch<Id::UseCluster>();
+  options.doShowPosNegBoth = readSwitch<Id::DoShowPosNegBoth>();
+  options.pnb = readInt<Id::PNB>();
+  options.doTransparancy = readSwitch<Id::DoTransparancy>();
+  options.trans = readFloat<Id::Trans>();
+  options.doOverlayMaps = readSwitch<Id::DoOverlayMaps>();
+  static_assert(optionKey(Id::Overlay).type == OptionType::Text);
   options.overlay[0] = '\0';
-  host::getStringParameter("Overlay", options.overlay);
+  host::getStringParameter(optionKey(Id::Overlay).name, options.overlay);
   // The host is given no size; whatever it wrote, the text ends in the buffer.
   options.overlay[sizeof options.overlay - 1] = '\0';
 }
@@ -54,6 +75,7 @@ void echoOptions(const OptionSet &options, LogLine &line) {
     const char *shown = options.pnb == 0 ? "Positive" : options.pnb == 1 ? "Negative" : "Both (pos and neg)";
     line.emit("Kelvane>  Show %s", shown);
   }
+  // "Transparancy" is the host's text, kept as it stands.
   if (options.doTransparancy)
     line.emit("Kelvane>  Transparancy Factor %1.2f", static_cast<double>(options.trans));
   if (options.doOverlayMaps)

@@ -13,6 +13,7 @@
 // with no constructor to run.
 #include "host_api.h"
 #include "map_record.h"
+#include "option_keys.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -49,32 +50,6 @@ struct Parameter {
   const char *text;
 };
 
-// The sixteen keys as the dialog stores them; the test cases fill the values.
-enum Key {
-  DoSetMin,
-  Min,
-  DoSetMinP,
-  MinP,
-  DoSetMax,
-  Max,
-  DoClusterSize,
-  ClusterSize,
-  DoUseClusterSize,
-  UseCluster,
-  DoShowPosNegBoth,
-  PNB,
-  DoTransparancy,
-  Trans,
-  DoOverlayMaps,
-  Overlay,
-  kKeyCount
-};
-// "DoTransparancy" is the host's spelling of the key and must stay so.
-const char *const kKeyNames[kKeyCount] = {"DoSetMin",         "Min",        "DoSetMinP",        "MinP",
-                                          "DoSetMax",         "Max",        "DoClusterSize",    "ClusterSize",
-                                          "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
-                                          "DoTransparancy",   "Trans",      "DoOverlayMaps",    "Overlay"};
-
 struct Host {
   std::int32_t version[3];
   std::int32_t currentDocument;
@@ -82,7 +57,7 @@ struct Host {
   int mapCount;
   bool mapsLoaded;
   unsigned char maps[kMaxMaps][kMapRecordSize];
-  Parameter parameters[kKeyCount];
+  Parameter parameters[kelvane::kOptionKeyCount];
   // Every log line and message box, kept while there is room, counted always.
   char log[kMaxLines][kLineSize];
   int logLines;
@@ -203,8 +178,10 @@ ODZUPluginInterface *create() {
   return createPlugin != nullptr ? createPlugin() : nullptr;
 }
 
+using Key = kelvane::OptionKeyId;
+
 void setParameter(Key key, std::int32_t intValue, float floatValue = 0.0f, const char *text = nullptr) {
-  host.parameters[key] = {kKeyNames[key], intValue, floatValue, text};
+  host.parameters[static_cast<std::size_t>(key)] = {kelvane::optionKey(key).name, intValue, floatValue, text};
 }
 
 // The bytes that belong to the host: a pattern no plugin would write.
@@ -301,22 +278,22 @@ void metadata() {
 void wholeRun() {
   const MapSetup maps[] = {{1, 11, 0}, {2, 0, 1}, {1, 100, 1}, {1, 20, 0}};
   setUpHost(maps, 4);
-  setParameter(DoSetMin, 1);
-  setParameter(Min, 0, 2.5f);
-  setParameter(DoSetMinP, 7); // any nonzero value is true
-  setParameter(MinP, 0, 0.001f);
-  setParameter(DoSetMax, 1);
-  setParameter(Max, 0, 9.5f);
-  setParameter(DoClusterSize, 1);
-  setParameter(ClusterSize, 25);
-  setParameter(DoUseClusterSize, 1);
-  setParameter(UseCluster, 5);
-  setParameter(DoShowPosNegBoth, 1);
-  setParameter(PNB, 1);
-  setParameter(DoTransparancy, 1);
-  setParameter(Trans, 0, 0.25f);
-  setParameter(DoOverlayMaps, 1);
-  setParameter(Overlay, 0, 0.0f, "1,3-2,4");
+  setParameter(Key::DoSetMin, 1);
+  setParameter(Key::Min, 0, 2.5f);
+  setParameter(Key::DoSetMinP, 7); // any nonzero value is true
+  setParameter(Key::MinP, 0, 0.001f);
+  setParameter(Key::DoSetMax, 1);
+  setParameter(Key::Max, 0, 9.5f);
+  setParameter(Key::DoClusterSize, 1);
+  setParameter(Key::ClusterSize, 25);
+  setParameter(Key::DoUseClusterSize, 1);
+  setParameter(Key::UseCluster, 5);
+  setParameter(Key::DoShowPosNegBoth, 1);
+  setParameter(Key::PNB, 1);
+  setParameter(Key::DoTransparancy, 1);
+  setParameter(Key::Trans, 0, 0.25f);
+  setParameter(Key::DoOverlayMaps, 1);
+  setParameter(Key::Overlay, 0, 0.0f, "1,3-2,4");
 
   ODZUPluginInterface *plugin = create();
   CHECK(plugin != nullptr, "createPlugin gave null");
@@ -397,7 +374,7 @@ void oldHost() {
   host.version[0] = 2;
   host.version[1] = 99;
   host.version[2] = 99;
-  setParameter(DoSetMax, 1);
+  setParameter(Key::DoSetMax, 1);
   ODZUPluginInterface *plugin = create();
   CHECK(!plugin->initPlugin(), "initPlugin accepted version 2.99.99");
   expectMessage("Can not execute this plugin - Ondrava version 20 or higher required.");
@@ -412,7 +389,7 @@ void oldHost() {
 
 void noMaps() {
   setUpHost(nullptr, 0);
-  setParameter(DoSetMax, 1);
+  setParameter(Key::DoSetMax, 1);
   ODZUPluginInterface *plugin = create();
   CHECK(!plugin->initPlugin(), "initPlugin accepted a VMR without maps");
   expectMessage("No VMPs are currently loaded.");
@@ -434,8 +411,8 @@ void notAVmr() {
 void nothingSelected() {
   const MapSetup maps[] = {{1, 10, 1}, {1, 20, 0}};
   setUpHost(maps, 2);
-  setParameter(DoSetMinP, 1); // qualifies DoSetMin only; not an option itself
-  setParameter(Overlay, 0, 0.0f, "1-2");
+  setParameter(Key::DoSetMinP, 1); // qualifies DoSetMin only; not an option itself
+  setParameter(Key::Overlay, 0, 0.0f, "1-2");
   ODZUPluginInterface *plugin = create();
   CHECK(plugin->initPlugin(), "initPlugin refused");
   CHECK(!plugin->execute(), "execute returned true with nothing selected");
@@ -485,8 +462,8 @@ void cycle(int count) {
 void cycles() {
   const MapSetup maps[] = {{1, 10, 1}, {2, 0, 0}, {1, 30, 1}};
   setUpHost(maps, 3);
-  setParameter(DoOverlayMaps, 1);
-  setParameter(Overlay, 0, 0.0f, "All");
+  setParameter(Key::DoOverlayMaps, 1);
+  setParameter(Key::Overlay, 0, 0.0f, "All");
   constexpr int kCycles = 200000;
   constexpr SIZE_T kLeakPerCycle = 16; // one plugin object or one run's flags, at the least
   cycle(kCycles / 4);                  // let the heap settle
