@@ -3,6 +3,7 @@
 #include "map_record.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ondrava {
 namespace {
@@ -113,11 +114,17 @@ bool parseMap(const json &value, const Source &source, const std::string &where,
 // An array whose every element parseOne reads into a T appended to out.
 template <typename T, typename ParseOne>
 bool parseArray(const json &value, const Source &source, const std::string &where, const char *what,
-                ParseOne parseOne, std::vector<T> &out, InputError &error) {
+                std::size_t &limit, ParseOne parseOne, std::vector<T> &out, InputError &error) {
   if (!value.is_array()) {
     error = source.at(where, std::string("expected an array of ") + what + ", got " + describe(value));
     return false;
   }
+  if (value.size() > limit) {
+    error = source.at(where, "more than " + std::to_string(limit) + " " + what +
+                                 "; the stand-in host holds at most that many");
+    return false;
+  }
+  limit -= value.size();
   for (std::size_t i = 0; i < value.size(); ++i) {
     T item;
     if (!parseOne(value[i], source, where + "/" + std::to_string(i), item, error))
@@ -127,8 +134,14 @@ bool parseArray(const json &value, const Source &source, const std::string &wher
   return true;
 }
 
-bool parseDocument(const json &value, const Source &source, const std::string &where, Document &out,
-                   InputError &error) {
+// Maps still allowed in the whole workspace, counted down as documents are read.
+struct Budget {
+  std::size_t documents = kMaxDocuments;
+  std::size_t maps = kMaxMaps;
+};
+
+bool parseDocument(const json &value, const Source &source, const std::string &where, Budget &budget,
+                   Document &out, InputError &error) {
   if (!value.is_object()) {
     error = source.at(where, "expected a document object, got " + describe(value));
     return false;
@@ -145,7 +158,7 @@ bool parseDocument(const json &value, const Source &source, const std::string &w
       if (!toText(field, source, here, out.name, error))
         return false;
     } else if (key == "maps") {
-      if (!parseArray(field, source, here, "maps", parseMap, out.maps, error))
+      if (!parseArray(field, source, here, "maps", budget.maps, parseMap, out.maps, error))
         return false;
     } else {
       return unknownField(source, here, "document", key, "id, type, name, maps", error);
@@ -182,6 +195,7 @@ bool parseWorkspace(const std::string &text, const Source &source, Workspace &ou
     return false;
   }
   Workspace workspace;
+  Budget budget;
   bool haveCurrent = false;
   for (const auto &[key, field] : root.items()) {
     const std::string here = memberPointer("", key);
@@ -198,7 +212,12 @@ bool parseWorkspace(const std::string &text, const Source &source, Workspace &ou
         if (!toInt32(field[i], source, here + "/" + std::to_string(i), workspace.version[i], error))
           return false;
     } else if (key == "documents") {
-      if (!parseArray(field, source, here, "documents", parseDocument, workspace.documents, error))
+      const auto parseOne = [&budget](const json &item, const Source &src, const std::string &at,
+                                      Document &doc, InputError &err) {
+        return parseDocument(item, src, at, budget, doc, err);
+      };
+      if (!parseArray(field, source, here, "documents", budget.documents, parseOne, workspace.documents,
+                      error))
         return false;
     } else {
       return unknownField(source, here, "workspace", key, "currentDocument, version, documents", error);
@@ -217,25 +236,30 @@ nlohmann::ordered_json mapToJson(const Map &map) {
   const unsigned char *r = map.record.data();
   out["type"] = rec::read<std::int32_t>(r, rec::kMapType);
   out["df"] = rec::read<std::int32_t>(r, rec::kDegreesOfFreedom);
-  out["lowerThreshold"] = rec::read<float>(r, rec::kLowerThreshold);
-  out["upperThreshold"] = rec::read<float>(r, rec::kUpperThreshold);
+  // A float that is not finite has no JSON number: it travels in hostBytes alone.
+  const auto putFloat = [&](const char *key, std::size_t offset) {
+    const float value = rec::read<float>(r, offset);
+    if (std::isfinite(value))
+      out[key] = value;
+    return std::isfinite(value);
+  };
+  bool named = putFloat("lowerThreshold", rec::kLowerThreshold);
+  named = putFloat("upperThreshold", rec::kUpperThreshold) && named;
   out["clusterSize"] = rec::read<std::int32_t>(r, rec::kClusterSize);
   out["useCluster"] = rec::read<std::int32_t>(r, rec::kUseCluster);
   out["signShown"] = rec::read<std::int32_t>(r, rec::kSignShown);
-  out["transparency"] = rec::read<float>(r, rec::kTransparency);
+  named = putFloat("transparency", rec::kTransparency) && named;
   out["overlay"] = rec::read<std::int32_t>(r, rec::kOverlayState);
-  // The host's own bytes are kept only when they hold anything.
+  // The host's own bytes are kept only when they hold anything the named
+  // fields do not.
   MapRecord rest = map.record;
   for (const IntField &f : kIntFields)
     std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(f.offset), rec::kFieldWidth, 0);
   for (const FloatField &f : kFloatFields)
     std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(f.offset), rec::kFieldWidth, 0);
-  for (const unsigned char byte : rest) {
-    if (byte != 0) {
-      out["hostBytes"] = recordHex(map.record);
-      break;
-    }
-  }
+  const bool hostBytes = std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; });
+  if (hostBytes || !named)
+    out["hostBytes"] = recordHex(map.record);
   return out;
 }
 

@@ -41,8 +41,12 @@ struct Workspace {
   Document *current();
 };
 
+// How much one workspace may hold. A saved map has at most 12 values and a
+// document 6, so that everything the program saves it can read back.
+constexpr std::size_t kMaxMaps = 100000;
+constexpr std::size_t kMaxDocuments = 10000;
 // Object, documents, document, maps, map: nothing in a workspace lies deeper.
-constexpr JsonLimits kWorkspaceLimits{5, 1000000};
+constexpr JsonLimits kWorkspaceLimits{5, 2000000};
 
 // False with *error naming the source with the line and column of malformed
 // JSON, or the JSON pointer of the offending value.
