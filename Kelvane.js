@@ -11,8 +11,12 @@ var Kelvane = (function () {
   function buildDialog(dialog) {
     dialog.addCheckBox("DoSetMin", "Set the lower threshold", false);
     dialog.addNumberField("Min", "Lower threshold", 3.0, { decimals: 2 });
+    // Ticking this box alone sets the lower threshold too (see storeChoices).
     dialog.addCheckBox("DoSetMinP", "Give the lower threshold as a two-tailed p value (t maps)", false);
-    dialog.addNumberField("MinP", "p value", 0.05, { decimals: 6, min: 0, max: 1 });
+    // Significant digits rather than decimals, so that a p such as 1e-8 can be
+    // typed and shown; 0 and 1 themselves are not p values a threshold can use.
+    dialog.addNumberField("MinP", "p value (between 0 and 1)", 0.05,
+      { significant: 6, min: 0, max: 1, exclusive: true });
 
     dialog.addCheckBox("DoSetMax", "Set the upper threshold", false);
     dialog.addNumberField("Max", "Upper threshold", 8.0, { decimals: 2 });
@@ -46,16 +50,30 @@ var Kelvane = (function () {
     return Math.max(-3.4028234e38, Math.min(3.4028234e38, number));
   }
 
+  // The p value strictly inside (0, 1) as a 32-bit float holds it, for a host
+  // that does not enforce the field's limits: the smallest positive float and
+  // the largest float below 1 are the nearest values the plugin can use.
+  var SMALLEST_P = 1.401298464324817e-45;
+  var LARGEST_P = 0.9999999403953552;
+  function toP(value) {
+    var number = Number(value);
+    if (isNaN(number)) return 0.05;
+    return Math.max(SMALLEST_P, Math.min(LARGEST_P, number));
+  }
+
   function storeSwitch(dialog, store, key) {
     store.setInt(key, dialog.value(key) ? 1 : 0);
   }
 
   // Called when the user accepts the dialog, before the plugin runs.
   function storeChoices(dialog, store) {
-    storeSwitch(dialog, store, "DoSetMin");
+    // The plugin takes the p value only together with DoSetMin, so a ticked p
+    // box sets the lower threshold whether or not its own box is ticked.
+    var fromP = Boolean(dialog.value("DoSetMinP"));
+    store.setInt("DoSetMin", dialog.value("DoSetMin") || fromP ? 1 : 0);
     store.setFloat("Min", toFloat(dialog.value("Min")));
-    storeSwitch(dialog, store, "DoSetMinP");
-    store.setFloat("MinP", toFloat(dialog.value("MinP")));
+    store.setInt("DoSetMinP", fromP ? 1 : 0);
+    store.setFloat("MinP", toP(dialog.value("MinP")));
     storeSwitch(dialog, store, "DoSetMax");
     store.setFloat("Max", toFloat(dialog.value("Max")));
     storeSwitch(dialog, store, "DoClusterSize");

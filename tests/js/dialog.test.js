@@ -29,8 +29,24 @@ function mockDialog() {
       assert.ok(controls.has(name), `no control ${name}`);
       return controls.get(name).value;
     },
-    set(name, value) { controls.get(name).value = value; },
+    // As the user types it: a number field keeps what it can show.
+    set(name, value) {
+      const control = controls.get(name);
+      control.value = control.kind === "number" ? shown(value, control.extra) : value;
+    },
+    // As a careless host hands it over, limits and all ignored.
+    setRaw(name, value) { controls.get(name).value = value; },
   };
+}
+
+// The value a number field holds after showing it with its digits.
+function shown(value, limits) {
+  assert.ok(!(limits.decimals !== undefined && limits.significant !== undefined), "decimals or significant");
+  if (typeof value !== "number") return value;
+  if (limits.integer) return Math.round(value);
+  if (limits.significant !== undefined) return Number(value.toPrecision(limits.significant));
+  if (limits.decimals !== undefined) return Number(value.toFixed(limits.decimals));
+  return value;
 }
 
 function mockStore() {
@@ -113,4 +129,48 @@ test("each choice control offers the three signs", () => {
   const pnb = dialog.controls.get("PNB");
   assert.equal(pnb.kind, "choice");
   assert.equal(pnb.extra.length, 3);
+});
+
+test("a ticked p box sets the lower threshold from p, with or without the threshold box", () => {
+  const cases = [
+    { min: false, p: false, stored: [0, 0] },
+    { min: true, p: false, stored: [1, 0] },
+    { min: false, p: true, stored: [1, 1] },
+    { min: true, p: true, stored: [1, 1] },
+  ];
+  for (const { min, p, stored: [doSetMin, doSetMinP] } of cases) {
+    const { stored } = run((d) => {
+      d.set("DoSetMin", min);
+      d.set("DoSetMinP", p);
+    });
+    assert.equal(stored.get("DoSetMin").value, doSetMin, `threshold box ${min}, p box ${p}`);
+    assert.equal(stored.get("DoSetMinP").value, doSetMinP, `threshold box ${min}, p box ${p}`);
+  }
+});
+
+test("the p field takes any p strictly between 0 and 1, small ones included", () => {
+  const { dialog } = run();
+  const limits = dialog.controls.get("MinP").extra;
+  assert.equal(limits.min, 0);
+  assert.equal(limits.max, 1);
+  assert.equal(limits.exclusive, true);
+  for (const [typed, expected] of [[1e-8, 1e-8], [0.05, 0.05], [2.5e-30, 2.5e-30], [0.999999, 0.999999],
+    [1.23456789e-12, 1.23457e-12]]) {
+    const { stored } = run((d) => {
+      d.set("DoSetMinP", true);
+      d.set("MinP", typed);
+    });
+    assert.equal(stored.get("MinP").value, expected, `typed ${typed}`);
+  }
+});
+
+test("a p outside (0, 1) from a host that ignores the limits is brought inside", () => {
+  for (const [given, expected] of [[0, 1.401298464324817e-45], [-3, 1.401298464324817e-45],
+    [1, 0.9999999403953552], [42, 0.9999999403953552], [Infinity, 0.9999999403953552],
+    ["not a number", 0.05], [1e-8, 1e-8]]) {
+    const { stored } = run((d) => d.setRaw("MinP", given));
+    const p = stored.get("MinP").value;
+    assert.equal(p, expected, `given ${given}`);
+    assert.ok(p > 0 && p < 1 && Math.fround(p) > 0 && Math.fround(p) < 1, `given ${given}: ${p}`);
+  }
 });
