@@ -43,6 +43,13 @@ try {
     for (let i = 1; i < cells.length; ++i) assert.ok(cells[i] > cells[i - 1], `smaller p, larger t: ${row}`);
   }
 
+  // The example of the search against the exact quantile quotes the table's own cell.
+  const example = dom.match(/<span id="walk-example">[\s\S]*?<strong>([0-9.]+)<\/strong>/);
+  assert.ok(example, "the example sentence is there");
+  const row200 = rows.find((row) => /<th>200<\/th>/.test(row));
+  const cell = [...row200.matchAll(/<td>([^<]*)<\/td>/g)].map((m) => m[1])[3];
+  assert.equal(example[1], cell, "the example quotes the table's threshold for df 200, p 0.001");
+
   const ids = new Set([...dom.matchAll(/\sid="([^"]+)"/g)].map((m) => m[1]));
   const links = [...dom.matchAll(/\s(?:href|src)="([^"]+)"/g)].map((m) => m[1]);
   assert.ok(links.length > 0, "the page has links");
