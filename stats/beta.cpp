@@ -91,7 +91,7 @@ double betacf_checked(double a, double b, double x, bool *converged) {
   return continued_fraction(a, b, x, converged);
 }
 
-double betai_with_terms(double a, double b, double x, double terms) {
+double betai_with_terms_checked(double a, double b, double x, double terms, bool *converged) {
   if (x < 0.0 || x > 1.0)
     numeric_error("Bad x in routine betai");
   double bt = 0.0;
@@ -102,8 +102,12 @@ double betai_with_terms(double a, double b, double x, double terms) {
     bt = std::exp(s);
   }
   if (x < (a + 1.0) / ((a + b) + 2.0))
-    return (betacf(a, b, x) * bt) / a;
-  return 1.0 - (betacf(b, a, 1.0 - x) * bt) / b;
+    return (continued_fraction(a, b, x, converged) * bt) / a;
+  return 1.0 - (continued_fraction(b, a, 1.0 - x, converged) * bt) / b;
+}
+
+double betai_with_terms(double a, double b, double x, double terms) {
+  return betai_with_terms_checked(a, b, x, terms, nullptr);
 }
 
 } // namespace detail

@@ -35,6 +35,11 @@ double log_beta_terms(double a, double b);
 // process where betai would.
 double betai_with_terms(double a, double b, double x, double terms);
 
+// betai_with_terms that reports non-convergence of the fraction in
+// *converged instead of ending the process (a null converged ends it, as
+// betai_with_terms does); the same bits where it converges.
+double betai_with_terms_checked(double a, double b, double x, double terms, bool *converged);
+
 // betacf that reports non-convergence in *converged instead of ending the
 // process.
 double betacf_checked(double a, double b, double x, bool *converged);

@@ -1,0 +1,188 @@
+// The fast walk (t_from_p_counted) against the plain walk it must reproduce
+// bit for bit (t_from_p_reference), and the measurements its margins rest on.
+//
+// KELVANE_WALK_PAIRS=n sets how many random (df, p) pairs are compared
+// (default 1,000,000; the full check is 10^7).
+#include "t_threshold.h"
+#include "walk_model.h"
+
+#include "beta.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+namespace ks = kelvane::stats;
+
+const double kTolerance = 1e-7;
+
+std::uint64_t bitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+// Compares one call; returns an empty string when both agree.
+std::string compare(double df, double p, double tolerance, int *exactEvaluations = nullptr) {
+  int plainCount = -1;
+  int fastCount = -1;
+  int exact = -1;
+  const double plain = ks::detail::t_from_p_reference(df, p, tolerance, &plainCount);
+  const double fast = ks::detail::t_from_p_instrumented(df, p, tolerance, &fastCount, &exact);
+  if (exactEvaluations != nullptr)
+    *exactEvaluations = exact;
+  if (bitsOf(plain) == bitsOf(fast) && plainCount == fastCount && fastCount == [&] {
+        int count = -1;
+        ks::t_from_p_counted(df, p, tolerance, &count);
+        return count;
+      }())
+    return {};
+  char text[200];
+  std::snprintf(text, sizeof text, "df=%.17g p=%a tolerance=%a: plain %.17g (%d), fast %.17g (%d)", df, p,
+                tolerance, plain, plainCount, fast, fastCount);
+  return text;
+}
+
+double walkTail(double df, double t) { return ks::betai(df * 0.5, 0.5, df / (t * t + df)); }
+
+long pairsToCompare() {
+  if (const char *text = std::getenv("KELVANE_WALK_PAIRS"))
+    return std::atol(text);
+  return 1000000;
+}
+
+// Random 32-bit df (log-uniform, as map records hold them) and float p (as
+// "MinP" holds it): most inside the window of their df, the rest anywhere.
+TEST(FastWalk, MatchesThePlainWalkOnRandomPairs) {
+  const long pairs = pairsToCompare();
+  std::mt19937_64 random(20261207);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  long mismatches = 0;
+  long fast = 0;
+  for (long i = 0; i < pairs; ++i) {
+    const double df = std::floor(std::exp(unit(random) * std::log(2147483647.0)));
+    double p;
+    if (i % 5 != 0) {
+      const double low = std::fmax(walkTail(df, 4.5) - kTolerance, 1e-12);
+      const double high = walkTail(df, 1.5) + kTolerance;
+      p = std::exp(std::log(low) + unit(random) * std::log(high / low));
+    } else {
+      p = std::exp(std::log(1e-9) + unit(random) * std::log(0.9 / 1e-9));
+    }
+    p = static_cast<float>(p);
+    int exact = -1;
+    const std::string why = compare(df, p, kTolerance, &exact);
+    if (!why.empty() && ++mismatches <= 10)
+      ADD_FAILURE() << why;
+    if (exact >= 0)
+      ++fast;
+  }
+  EXPECT_EQ(mismatches, 0) << "of " << pairs;
+  // All but df 0 and 1 (a sliver of the log-uniform draw) take the fast path.
+  EXPECT_GT(fast, pairs * 9 / 10);
+}
+
+// p set where the decisions are closest: the walk's pc at one of its own
+// points, that pc plus and minus the tolerance, and the neighbouring doubles,
+// so that a decision is an exact tie or a hair's breadth from one.
+TEST(FastWalk, MatchesThePlainWalkAtTies) {
+  const double dfs[] = {2, 3, 7, 20, 100, 1000, 65536, 1e6, 2147483647.0};
+  std::vector<double> points = {3.0};
+  // The walk's points down to depth 7 of its tree.
+  for (int depth = 1; depth <= 7; ++depth) {
+    const std::size_t count = points.size();
+    const double step = 1.5 * std::ldexp(1.0, -depth);
+    for (std::size_t i = count / 2; i < count; ++i) {
+      points.push_back(points[i] + step);
+      points.push_back(points[i] - step);
+    }
+  }
+  int checked = 0;
+  for (const double df : dfs) {
+    for (std::size_t i = 0; i < points.size(); i += 3) {
+      const double pc = walkTail(df, points[i]);
+      for (const double base : {pc, pc + kTolerance, pc - kTolerance}) {
+        for (const double p : {base, std::nextafter(base, 0.0), std::nextafter(base, 1.0)}) {
+          const std::string why = compare(df, p, kTolerance);
+          EXPECT_TRUE(why.empty()) << why;
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_GT(checked, 1000);
+}
+
+TEST(FastWalk, MatchesThePlainWalkForOtherTolerancesAndOddArguments) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::nan("");
+  const double dfs[] = {-1, 0, 1, 1.5, 2, 2.5, 10, 1e4, 2147483647.0, 4294967296.0, 1e300, inf, nan};
+  const double ps[] = {-1, 0, 1e-300, 1e-6, 0.001, 0.05, 0.1336, 0.3, 0.4999999, 0.5, 0.7, 1, 2, inf, nan};
+  const double tolerances[] = {0, 1e-12, 1e-7, 1e-3, 0.0099, 0.5, -1e-7, nan};
+  for (const double df : dfs)
+    for (const double p : ps)
+      for (const double tolerance : tolerances) {
+        const std::string why = compare(df, p, tolerance);
+        EXPECT_TRUE(why.empty()) << why;
+      }
+}
+
+// Where the bounds pay off: a few exact evaluations instead of about twenty.
+TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  long exactTotal = 0;
+  long walkTotal = 0;
+  const int calls = 20000;
+  for (int i = 0; i < calls; ++i) {
+    const double df = std::floor(std::exp(std::log(20.0) + unit(random) * std::log(1e6 / 20.0)));
+    const double p = static_cast<float>(0.0005 + 0.1 * unit(random));
+    int evaluations = 0;
+    int exact = -1;
+    ks::detail::t_from_p_instrumented(df, p, kTolerance, &evaluations, &exact);
+    ASSERT_GE(exact, 0) << df << " " << p;
+    exactTotal += exact;
+    walkTotal += evaluations;
+  }
+  EXPECT_LT(static_cast<double>(exactTotal) / calls, 3.0);
+  EXPECT_GT(static_cast<double>(walkTotal) / calls, 15.0);
+}
+
+// The margins, re-measured on a sample: the walk's rounding error against
+// the long double model stays a hundredth of walk_error_bound or less, the
+// step between betai's two pieces a hundredth of T_WALK_BRANCH_JUMP, and the
+// rate's error far inside its slack. (bench/walk_error.cpp measures 10^7.)
+TEST(FastWalk, MarginsCoverTheMeasuredErrorHundredfold) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  long double worstError = 0;
+  long double worstJump = 0;
+  long double worstRate = 0;
+  for (int i = 0; i < 30000; ++i) {
+    double df = 2.0 * std::exp(unit(random) * std::log(2147483647.0 / 2.0));
+    if (i % 2 == 0)
+      df = std::floor(df);
+    double t = 1.5 + 3.0 * unit(random);
+    if (i % 3 == 0) // near the switch point, where the error peaks
+      t = std::sqrt(df * 1.5 / (df * 0.5 + 1.0)) + 0.02 * (unit(random) - 0.5);
+    const walk_model::Point point = walk_model::at(df, t);
+    worstError =
+        std::fmax(worstError, std::fabs(point.walk - point.exact) / ks::detail::walk_error_bound(df));
+    worstJump = std::fmax(worstJump, std::fabs(point.jump) / ks::T_WALK_BRANCH_JUMP);
+    worstRate = std::fmax(worstRate, std::fabs(point.rate / point.exactRate - 1.0L));
+  }
+  EXPECT_LT(worstError, 0.01L);
+  EXPECT_GT(worstError, 1e-5L); // the model does see the rounding
+  EXPECT_LT(worstJump, 0.01L);
+  EXPECT_LT(worstRate, 1e-12L);
+}
+
+} // namespace
