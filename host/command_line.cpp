@@ -24,8 +24,8 @@ std::string helpFooter() {
     type.resize(13, ' ');
     text += line + type + key.meaning + "\n";
   }
-  text += "Each value takes effect only with its Do... switch set; DoSetMinP needs DoSetMin too.\n"
-          "Switches also take true/false.\n"
+  text += "Numbers are 32-bit. A switch is off at 0 and on at any other value (true/false also do).\n"
+          "Each value takes effect only with its Do... switch on; DoSetMinP needs DoSetMin too.\n"
           "\nExit status:\n"
           "  0  initPlugin and execute both succeeded (and --save wrote its file)\n"
           "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
@@ -53,15 +53,18 @@ CommandLine parseCommandLine(int argc, char **argv) {
       "before and after the run."};
   app.add_option("--plugin", in.pluginPath,
                  "the plugin module (default: the one built next to this program); a name without a\n"
-                 "slash is a file in the current folder");
+                 "slash is a file in the current folder")
+      ->type_name("PATH");
   app.add_option("--workspace", in.workspacePath,
-                 "workspace JSON file (default: the built-in demo workspace)");
-  app.add_option("--options", in.optionsPath, "JSON file with the plugin's option keys");
-  app.add_option("--set", in.settings,
-                 "one option as KEY=VALUE, checked against the key's type (repeatable)");
+                 "workspace JSON file (default: the built-in demo workspace)")
+      ->type_name("FILE");
+  app.add_option("--options", in.optionsPath, "JSON file with the plugin's option keys")->type_name("FILE");
+  app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
+      ->type_name("KEY=VALUE");
   app.add_option("--save", in.savePath,
                  "after a successful run, write the workspace to this JSON file (atomically: the old\n"
-                 "file stays whole if the write fails)");
+                 "file stays whole if the write fails)")
+      ->type_name("FILE");
   app.add_flag("--json", in.json, "machine-readable output, errors included");
   app.footer(helpFooter());
   try {

@@ -78,7 +78,7 @@ std::optional<KeyType> keyType(const std::string &key) {
 const char *typeName(KeyType type) {
   switch (type) {
   case KeyType::Switch:
-    return "integer 0/1";
+    return "switch 0/1";
   case KeyType::Int:
     return "integer";
   case KeyType::Float:

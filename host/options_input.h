@@ -30,7 +30,7 @@ extern const OptionKey kOptionKeys[16];
 
 // The type of one of the sixteen keys, or nothing for any other key.
 std::optional<KeyType> keyType(const std::string &key);
-// "integer 0/1", "integer", "float" or "text"
+// "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
 const char *typeName(KeyType type);
 
 // One object of keys; nothing in an options file lies deeper.

@@ -183,10 +183,10 @@ std::string formatTableFloat(float value, int decimals) {
     return "nan";
   if (std::isinf(v))
     return v > 0 ? "inf" : "-inf";
-  // Fixed form only where it is at most seven digits before the point and
+  // Fixed form only where it has at most six digits before the point and
   // does not round a nonzero value to zero.
   const double a = std::fabs(v);
-  if (a >= 1e6 || (a > 0 && a < std::pow(10.0, -decimals)))
+  if (a >= 1e6 || (a > 0 && a < 0.5 * std::pow(10.0, -decimals)))
     return printf1("%.*e", decimals, v);
   return printf1("%.*f", decimals, v);
 }
