@@ -34,6 +34,9 @@ if(DEFINED FILE_SIZE_LIMIT)
 endif()
 execute_process(COMMAND ${COMMAND} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
                 WORKING_DIRECTORY ${WORKDIR})
+# Under Wine the program writes its lines with CR LF.
+string(REPLACE "\r\n" "\n" out "${out}")
+string(REPLACE "\r\n" "\n" err "${err}")
 set(problems "")
 if(NOT status STREQUAL CODE)
   string(APPEND problems "exit status ${status}, expected ${CODE}\n")
