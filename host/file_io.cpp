@@ -100,10 +100,25 @@ bool readFile(const std::string &path, std::string &text, InputError &error) {
 }
 
 bool writeFileAtomically(const std::string &path, const std::string &text, InputError &error) {
-  const fs::path target(path);
+  fs::path target(path);
   std::error_code code;
-  if (fs::is_directory(target, code)) {
+  // Through a link the file it names is replaced, and the link stays.
+  if (fs::is_symlink(target, code)) {
+    target = fs::weakly_canonical(target, code);
+    if (code) {
+      error = fileError(path, "cannot write the file: the link it names cannot be followed (" +
+                                  code.message() + ")");
+      return false;
+    }
+  }
+  const fs::file_status status = fs::status(target, code);
+  if (fs::is_directory(status)) {
     error = fileError(path, "cannot write the file: it is a folder");
+    return false;
+  }
+  // A device or pipe would be replaced by a file, not written.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    error = fileError(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
     return false;
   }
   // A name of its own in the same folder, so that the rename stays on one
@@ -128,7 +143,7 @@ bool writeFileAtomically(const std::string &path, const std::string &text, Input
 #if !defined(_WIN32)
   // The saved file keeps the permissions of the one it replaces.
   struct stat old;
-  if (stat(path.c_str(), &old) == 0)
+  if (stat(target.c_str(), &old) == 0)
     (void)fchmod(fd, old.st_mode & 07777);
 #endif
   std::size_t written = 0;

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -246,6 +250,28 @@ TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
 }
 
 #if !defined(_WIN32)
+TEST_F(AtomicSave, APipeIsNotReplacedByAFile) {
+  const fs::path pipe = folder_ / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  InputError error;
+  EXPECT_FALSE(ondrava::writeFileAtomically(pipe.string(), "x", error));
+  EXPECT_EQ(error.message, "cannot write the file: it is not a regular file (a device, pipe or socket)");
+  EXPECT_TRUE(fs::is_fifo(pipe));
+  EXPECT_EQ(filesInFolder(), 1u);
+}
+
+TEST_F(AtomicSave, ThroughALinkTheFileItNamesIsReplaced) {
+  const fs::path file = folder_ / "real.json";
+  const fs::path link = folder_ / "link.json";
+  std::ofstream(file) << "old";
+  fs::create_symlink(file, link);
+  InputError error;
+  ASSERT_TRUE(ondrava::writeFileAtomically(link.string(), "new", error)) << error.text();
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(contents(file), "new");
+  EXPECT_EQ(filesInFolder(), 2u);
+}
+
 TEST_F(AtomicSave, TheSavedFileKeepsThePermissionsOfTheOldOne) {
   const fs::path target = folder_ / "private.json";
   std::ofstream(target) << "old";
