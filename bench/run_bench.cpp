@@ -1,5 +1,6 @@
 // A whole run over 1, 100 and 10,000 maps in the stand-in host (this program
-// is the host), beside the floor: a bare loop making the same host calls, one
+// is the host), beside the floor (and, further down, runs converting p to t
+// beside Boost.Math's quantile): a bare loop making the same host calls, one
 // read, one write and one log line per map, without the plugin's work. The
 // floor's log line is the run's own "Setting parameters for map N", built the
 // cheapest way, so that both pass the host the same text. The host is quiet
@@ -11,6 +12,7 @@
 #include "startup.h"
 
 #include <benchmark/benchmark.h>
+#include <boost/math/distributions/students_t.hpp>
 
 #include <charconv>
 #include <cstdint>
@@ -27,20 +29,22 @@ namespace {
 
 namespace rec = kelvane::record;
 
-void setUpHost(std::int64_t maps, bool withP) {
+// maps t maps with df 20 to 219 in turn, or all with fixedDf when given.
+void setUpHost(std::int64_t maps, bool withP, std::int32_t fixedDf = 0, float minP = 0.05f) {
   ondrava::resetState();
   auto &host = ondrava::state();
   host.maps.assign(static_cast<std::size_t>(maps), ondrava::MapRecord{});
   for (std::size_t i = 0; i < host.maps.size(); ++i) {
     unsigned char *r = host.maps[i].data();
     rec::write<std::int32_t>(r, rec::kMapType, 1);
-    rec::write<std::int32_t>(r, rec::kDegreesOfFreedom, 20 + static_cast<std::int32_t>(i % 200));
+    rec::write<std::int32_t>(r, rec::kDegreesOfFreedom,
+                             fixedDf > 0 ? fixedDf : 20 + static_cast<std::int32_t>(i % 200));
     rec::write<std::int32_t>(r, rec::kOverlayState, 1);
   }
   // A typical choice: thresholds, cluster size, sign and the overlay list.
   host.ints = {{"DoSetMin", 1},     {"DoSetMinP", withP ? 1 : 0}, {"DoSetMax", 1}, {"DoClusterSize", 1},
                {"ClusterSize", 25}, {"DoShowPosNegBoth", 1},      {"PNB", 2},      {"DoOverlayMaps", 1}};
-  host.floats = {{"Min", 3.0f}, {"MinP", 0.05f}, {"Max", 8.0f}};
+  host.floats = {{"Min", 3.0f}, {"MinP", minP}, {"Max", 8.0f}};
   host.strings = {{"Overlay", "All"}};
   if (!kelvane::startPlugin())
     std::abort();
@@ -83,6 +87,41 @@ BENCHMARK(BM_Run)->Arg(1)->Arg(100)->Arg(10000);
 // Every map a t map whose threshold comes from p = 0.05.
 void BM_RunWithP(benchmark::State &state) { runBenchmark(state, true); }
 BENCHMARK(BM_RunWithP)->Arg(1)->Arg(100)->Arg(10000);
+
+// p to t through a whole run beside Boost.Math: one run over 1,500 t maps,
+// all with the same df and "MinP", against 1,500 calls of
+// quantile(complement(students_t(df), p / 2)) for the same df and p.
+constexpr std::int64_t kQuantileMaps = 1500;
+const std::int32_t kQuantileDfs[] = {20, 100, 1000, 100000};
+const float kQuantilePs[] = {0.05f, 0.001f, 1e-6f};
+
+void quantileArgs(benchmark::internal::Benchmark *b) {
+  for (int df = 0; df < 4; ++df)
+    for (int p = 0; p < 3; ++p)
+      b->Args({df, p});
+}
+
+void BM_RunWithPAt(benchmark::State &state) {
+  setUpHost(kQuantileMaps, true, kQuantileDfs[state.range(0)], kQuantilePs[state.range(1)]);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(kelvane::runEditor());
+  state.SetItemsProcessed(state.iterations() * kQuantileMaps);
+}
+BENCHMARK(BM_RunWithPAt)->Apply(quantileArgs);
+
+void BM_BoostQuantiles(benchmark::State &state) {
+  namespace bm = boost::math;
+  const double df = kQuantileDfs[state.range(0)];
+  const double p = kQuantilePs[state.range(1)];
+  for (auto _ : state) {
+    for (std::int64_t i = 0; i < kQuantileMaps; ++i) {
+      benchmark::DoNotOptimize(df);
+      benchmark::DoNotOptimize(bm::quantile(bm::complement(bm::students_t(df), p / 2)));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kQuantileMaps);
+}
+BENCHMARK(BM_BoostQuantiles)->Apply(quantileArgs);
 
 } // namespace
 

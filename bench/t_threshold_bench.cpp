@@ -29,6 +29,16 @@ void BM_t_from_p(benchmark::State &state) {
 }
 BENCHMARK(BM_t_from_p)->Apply(tArgs);
 
+// The plain walk, every point evaluated: what t_from_p cost before its
+// points were decided by bounds, and the reference it matches bit for bit.
+void BM_t_from_p_plain(benchmark::State &state) {
+  const double df = kDfs[state.range(0)];
+  const double p = kPs[state.range(1)];
+  for (auto _ : state)
+    benchmark::DoNotOptimize(kelvane::stats::detail::t_from_p_reference(df, p, 1e-7, nullptr));
+}
+BENCHMARK(BM_t_from_p_plain)->Apply(tArgs);
+
 void BM_boost_t_quantile(benchmark::State &state) {
   namespace bm = boost::math;
   const double df = kDfs[state.range(0)];

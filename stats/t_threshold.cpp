@@ -296,7 +296,7 @@ Decision decisionOf(double pc, double p, double tolerance) {
 // pieces rise with x at the rate K * x^(a-1) * (1-x)^(-1/2), which itself
 // rises with x for a >= 1 (df >= 2); x falls as t rises, and the rounded x
 // does too. The evaluation differs from M by its rounding error, bounded by
-// walkErrorBound(df); the two pieces differ at the switch point by
+// detail::walk_error_bound(df); the two pieces differ at the switch point by
 // 1 - K * B(a, 1/2), bounded by T_WALK_BRANCH_JUMP.
 //
 // Every exactly evaluated point becomes an anchor: its pc is known, so the
@@ -389,8 +389,8 @@ private:
     return std::exp(terms_ + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
   }
 
-  // An anchor the walk does not visit: where its fraction would not
-  // converge (the walk's evaluation would end the process) there is none.
+  // An anchor the walk need not visit; none where the fraction does not
+  // converge, its error unmeasured there.
   const Anchor *anchorAt(double x) {
     for (int i = 0; i < count_; ++i)
       if (anchors_[i].x == x)
