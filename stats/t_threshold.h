@@ -21,7 +21,7 @@ constexpr int T_FROM_P_MAX_EVALUATIONS = T_WALK_MAX_EVALUATIONS + T_BRACKET_MAX_
 // the process. Returns 3.0 at once for p within tolerance of 0.5, a NaN p, and
 // a negative or non-finite df.
 //
-// For df from 2 to 2^31 - 1 most of the walk's points are decided by proven
+// For df from 2 to 1e8 most of the walk's points are decided by proven
 // bounds from a few exact evaluations near the quantile instead of being
 // evaluated; the result is bit for bit that of the walk evaluating every
 // point (detail::t_from_p_reference).

@@ -86,8 +86,8 @@ TEST(FastWalk, MatchesThePlainWalkOnRandomPairs) {
       ++fast;
   }
   EXPECT_EQ(mismatches, 0) << "of " << pairs;
-  // All but df 0 and 1 (a sliver of the log-uniform draw) take the fast path.
-  EXPECT_GT(fast, pairs * 9 / 10);
+  // df from 2 to 1e8 take the fast path: 86 % of the log-uniform draw.
+  EXPECT_GT(fast, pairs * 8 / 10);
 }
 
 // p set where the decisions are closest: the walk's pc at one of its own
