@@ -17,7 +17,7 @@ std::string helpFooter() {
       "1,3-4 overlaid). With --workspace the parameter store starts empty, as in a host whose\n"
       "dialog never ran: without --options or --set the plugin says \"No options selected\".\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
-  for (const OptionKey &key : kOptionKeys) {
+  for (const OptionKey &key : kOptionHelp) {
     std::string line = "  " + std::string(key.key);
     line.resize(20, ' ');
     std::string type = typeName(key.type);

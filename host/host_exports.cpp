@@ -4,6 +4,7 @@
 #include "host_state.h"
 
 #include "host_api.h"
+#include "map_record.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -97,9 +98,7 @@ static_assert(std::is_same_v<decltype(&zuShowLogTab), kelvane::hostfn::ShowLogTa
 #if !defined(ONDRAVA_OMIT_zuLogText)
 ONDRAVA_EXPORT void zuLogText(const char *line) {
   record([&] { return call("zuLogText", textArg(line)); });
-  if (state().quiet)
-    ++state().quietLogLines;
-  else
+  if (!state().quiet)
     state().log.emplace_back(textArg(line));
 }
 static_assert(std::is_same_v<decltype(&zuLogText), kelvane::hostfn::LogText>);
@@ -155,8 +154,8 @@ static_assert(std::is_same_v<decltype(&zuGetNRVMPOfCurrentVMR), kelvane::hostfn:
 
 #if !defined(ONDRAVA_OMIT_zuSetNRVMPParametersOfCurrentVMR)
 ONDRAVA_EXPORT bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
-  std::int32_t overlay;
-  std::memcpy(&overlay, static_cast<const unsigned char *>(rec) + 104, sizeof overlay);
+  const auto overlay = kelvane::record::read<std::int32_t>(static_cast<const unsigned char *>(rec),
+                                                           kelvane::record::kOverlayState);
   record([&] {
     return call("zuSetNRVMPParametersOfCurrentVMR",
                 std::to_string(mapIndex) + ", overlay=" + std::to_string(overlay));

@@ -3,6 +3,8 @@
 // of every host call the plugin made, in order.
 #pragma once
 
+#include "host_api.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +28,7 @@
 
 namespace ondrava {
 
-constexpr std::size_t kRecordSize = 112;
+constexpr std::size_t kRecordSize = kelvane::kMapRecordSize;
 using MapRecord = std::array<unsigned char, kRecordSize>;
 
 struct HostState {
@@ -52,10 +54,9 @@ struct HostState {
   int redraws = 0;
   // "name(arg, arg)" for every host function the plugin called.
   std::vector<std::string> calls;
-  // Quiet: no call is traced and log lines are only counted, so that the
-  // host itself allocates nothing while the plugin runs.
+  // Quiet: no call is traced and no log line kept, so that the host itself
+  // allocates nothing while the plugin runs.
   bool quiet = false;
-  std::size_t quietLogLines = 0;
 };
 
 ONDRAVA_API HostState &state();

@@ -1,5 +1,7 @@
 #include "options_input.h"
 
+#include <utility>
+
 namespace ondrava {
 namespace {
 
@@ -10,7 +12,7 @@ bool setOption(const std::string &key, const json &value, const Source &source, 
   const std::optional<KeyType> type = keyType(key);
   if (!type) {
     std::string known;
-    for (const OptionKey &k : kOptionKeys)
+    for (const OptionKey &k : kOptionHelp)
       known += std::string(known.empty() ? "" : ", ") + k.key;
     error = source.at(pointer, "unknown option \"" + shorten(key) + "\" (known: " + known + ")");
     return false;
@@ -49,27 +51,52 @@ bool setOption(const std::string &key, const json &value, const Source &source, 
 
 } // namespace
 
-const OptionKey kOptionKeys[16] = {
-    {"DoSetMin", KeyType::Switch, "set the lower threshold (to Min, or from MinP with DoSetMinP)"},
-    {"Min", KeyType::Float, "the lower threshold"},
-    {"DoSetMinP", KeyType::Switch, "with DoSetMin: take the lower threshold of t maps from MinP"},
-    {"MinP", KeyType::Float, "two-tailed p value, between 0 and 1"},
-    {"DoSetMax", KeyType::Switch, "set the upper threshold"},
-    {"Max", KeyType::Float, "the upper threshold"},
-    {"DoClusterSize", KeyType::Switch, "set the cluster-size threshold"},
-    {"ClusterSize", KeyType::Int, "the cluster-size threshold, in voxels"},
-    {"DoUseClusterSize", KeyType::Switch, "change whether the cluster-size threshold is applied"},
-    {"UseCluster", KeyType::Switch, "apply it (1) or not (0)"},
-    {"DoShowPosNegBoth", KeyType::Switch, "change which sign is shown"},
-    {"PNB", KeyType::Int, "0 positive, 1 negative, 2 both"},
-    {"DoTransparancy", KeyType::Switch, "set the transparency"},
-    {"Trans", KeyType::Float, "the transparency factor, 0 to 1"},
-    {"DoOverlayMaps", KeyType::Switch, "choose the overlaid maps"},
-    {"Overlay", KeyType::String, "map list such as 1,3-5 or 4- or All (at most 511 characters)"},
+namespace {
+
+constexpr KeyType keyTypeOf(const kelvane::OptionKey &key) {
+  switch (key.type) {
+  case kelvane::OptionType::Int:
+    return key.role == kelvane::OptionRole::Switch ? KeyType::Switch : KeyType::Int;
+  case kelvane::OptionType::Float:
+    return KeyType::Float;
+  case kelvane::OptionType::Text:
+    return KeyType::String;
+  }
+  return KeyType::String;
+}
+
+// In the order of the plugin's table.
+constexpr const char *kMeanings[kelvane::kOptionKeyCount] = {
+    "set the lower threshold (to Min, or from MinP with DoSetMinP)",
+    "the lower threshold",
+    "with DoSetMin: take the lower threshold of t maps from MinP",
+    "two-tailed p value, between 0 and 1",
+    "set the upper threshold",
+    "the upper threshold",
+    "set the cluster-size threshold",
+    "the cluster-size threshold, in voxels",
+    "change whether the cluster-size threshold is applied",
+    "apply it (1) or not (0)",
+    "change which sign is shown",
+    "0 positive, 1 negative, 2 both",
+    "set the transparency",
+    "the transparency factor, 0 to 1",
+    "choose the overlaid maps",
+    "map list such as 1,3-5 or 4- or All (at most 511 characters)",
 };
 
+template <std::size_t... I>
+constexpr std::array<OptionKey, kelvane::kOptionKeyCount> makeOptionHelp(std::index_sequence<I...>) {
+  return {{{kelvane::kOptionKeys[I].name, keyTypeOf(kelvane::kOptionKeys[I]), kMeanings[I]}...}};
+}
+
+} // namespace
+
+const std::array<OptionKey, kelvane::kOptionKeyCount> kOptionHelp =
+    makeOptionHelp(std::make_index_sequence<kelvane::kOptionKeyCount>{});
+
 std::optional<KeyType> keyType(const std::string &key) {
-  for (const OptionKey &k : kOptionKeys)
+  for (const OptionKey &k : kOptionHelp)
     if (key == k.key)
       return k.type;
   return std::nullopt;

@@ -5,6 +5,9 @@
 
 #include "checked_json.h"
 #include "host_state.h"
+#include "option_keys.h"
+
+#include <array>
 
 #include <optional>
 #include <string>
@@ -25,8 +28,9 @@ struct OptionKey {
   KeyType type;
   const char *meaning;
 };
-// The sixteen keys in the order the plugin reads them.
-extern const OptionKey kOptionKeys[16];
+// The sixteen keys of the plugin's table (option_keys.h), in the order the
+// plugin reads them, with what --help says of each.
+extern const std::array<OptionKey, kelvane::kOptionKeyCount> kOptionHelp;
 
 // The type of one of the sixteen keys, or nothing for any other key.
 std::optional<KeyType> keyType(const std::string &key);

@@ -23,7 +23,6 @@ public:
   // the system's library search.
   bool load(const std::string &path);
   void unload();
-  bool loaded() const { return handle_ != nullptr; }
   const std::string &error() const { return error_; }
 
   // Null when the module does not export the name.

@@ -1,5 +1,6 @@
 // The one marker for everything the module exports. Everything else is hidden
-// (default visibility is hidden and a version script / .def file pins the list).
+// (default visibility is hidden; on Linux a version script, Kelvane.map, pins
+// the list, and on Windows only what carries this marker is exported).
 #pragma once
 
 #if defined(_WIN32)

@@ -1,5 +1,6 @@
 // The module's face to the host: the factory, six metadata getters and the
-// plugin classes.
+// plugin classes. Every name here, the classes' virtual slot order and the
+// getters' texts are fixed by the host and stay exactly as they are.
 //
 // Threads: every function here runs on the host thread that calls it; the
 // module starts no threads of its own and takes no locks.

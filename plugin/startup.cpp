@@ -47,6 +47,8 @@ bool startPlugin() {
   std::int32_t third = 0;
   host::getVersion(&major, &minor, &third);
   if (!isVersionAtLeast(major, minor, third, 3, 0, 0)) {
+    // The host's text, word for word: "version 20" is part of the message only;
+    // the check above is for 3.0.0.
     host::messageBox("Can not execute this plugin - Ondrava version 20 or higher required.");
     return false;
   }

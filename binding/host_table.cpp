@@ -4,6 +4,9 @@
 
 namespace kelvane {
 
+// The host's export names in the host's order, fixed by the host: every name
+// and its position stay exactly as they are, spelling included, also the 171
+// that the plugin binds and never calls.
 const char *const kHostEntryNames[kHostEntryCount] = {
     // 1 to 10
     "zuGetVersionOfOndravaZU",

@@ -61,9 +61,9 @@ inline HostProc hostEntry(HostEntry entry) { return detail::hostTable[static_cas
 inline const char *hostEntryName(HostEntry entry) { return kHostEntryNames[static_cast<std::size_t>(entry)]; }
 
 // Finds the already loaded host module and fills the table. False, with the
-// table untouched, when the module is not loaded; false, with entry 1 null and
-// the rest as they were, when it lacks its version function. Missing other
-// names leave null entries and still give true.
+// table untouched, when the module is not loaded; false, with the version
+// entry (position 0) null and the rest as they were, when it lacks its version
+// function. Missing other names leave null entries and still give true.
 bool bindHostEntryPoints();
 
 } // namespace kelvane
