@@ -190,7 +190,7 @@ bool clearlyBeyond(TailProbability &tail, double edge, double direction, double 
   return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
 }
 
-// The walk exactly as specified: every point it visits is evaluated.
+// The plain walk: every point it visits is evaluated.
 double plainWalk(double df, double p, double tolerance, int *evaluations) {
   if (evaluations != nullptr)
     *evaluations = 0;

@@ -45,7 +45,7 @@ namespace detail {
 // thousandth of it (bench/walk_error.cpp).
 double walk_error_bound(double df);
 
-// The walk with every point it visits evaluated, as specified: the reference
+// The plain walk, every point it visits evaluated: the reference
 // that t_from_p_counted matches bit for bit, result and count.
 double t_from_p_reference(double df, double p, double tolerance, int *evaluations);
 
