@@ -3,7 +3,7 @@
 // model of tests/unit/walk_model.h:
 //   - the rounding error of the walk's evaluation, as a multiple of the
 //     bound walk_error_bound(df) (the margin's safety factor is its inverse),
-//   - the step between betai's two pieces, against T_WALK_BRANCH_JUMP,
+//   - the step between betai's two pieces, against kWalkBranchJump,
 //   - the relative error of the rate exp(terms + (a-1) ln x - ln(1-x)/2),
 // and lists the points where the fraction does not converge within MAXIT.
 //
@@ -56,7 +56,7 @@ int main(int argc, char **argv) {
       bin = {ratio, df, t};
     if (ratio > overall.value)
       overall = {ratio, df, t};
-    const long double j = std::fabs(point.jump) / kelvane::stats::T_WALK_BRANCH_JUMP;
+    const long double j = std::fabs(point.jump) / kelvane::stats::kWalkBranchJump;
     if (j > jump.value)
       jump = {j, df, t};
     const long double r = std::fabs(point.rate / point.exactRate - 1.0L);
@@ -69,8 +69,8 @@ int main(int argc, char **argv) {
     std::printf("  df 1e%d..: %.3Le (df %.17g, t %.17g)\n", d, error[d].value, error[d].df, error[d].t);
   std::printf("overall: %.3Le, safety factor %.0Lf; largest absolute error %.3Le\n", overall.value,
               1.0L / overall.value, largestError);
-  std::printf("branch step / T_WALK_BRANCH_JUMP: %.3Le (df %.17g), safety factor %.0Lf\n", jump.value,
-              jump.df, 1.0L / jump.value);
+  std::printf("branch step / kWalkBranchJump: %.3Le (df %.17g), safety factor %.0Lf\n", jump.value, jump.df,
+              1.0L / jump.value);
   std::printf("rate's relative error: %.3Le (df %.17g, t %.17g), slack 2^-30 = %.3e\n", rate.value, rate.df,
               rate.t, std::ldexp(1.0, -30));
 }

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const double t = kelvane::stats::t_from_p_counted(df, static_cast<double>(p), 1e-7, &evaluations);
   if (!std::isfinite(t) || t < 0.0 || t > static_cast<double>(FLT_MAX))
     std::abort();
-  if (evaluations < 0 || evaluations > kelvane::stats::T_FROM_P_MAX_EVALUATIONS)
+  if (evaluations < 0 || evaluations > kelvane::stats::kTFromPMaxEvaluations)
     std::abort();
   return 0;
 }

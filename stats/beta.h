@@ -6,6 +6,8 @@
 
 namespace kelvane::stats {
 
+// The algorithm's own names for its three constants, kept as it names them
+// (the project's other constants are kCamelCase).
 constexpr int MAXIT = 100;
 constexpr double CF_EPSILON = 2.220446049250313e-16; // 2^-52
 constexpr double CF_FLOOR = 1.0020841800044864e-292; // 2^-970 = DBL_MIN / CF_EPSILON

@@ -125,7 +125,7 @@ double findCrossing(TailProbability &tail, double below, double fBelow, double a
   std::uint64_t lo = bitsOf(below);
   std::uint64_t hi = bitsOf(above);
   int side = 0;
-  for (int step = 0; step < T_INTERPOLATION_STEPS && hi - lo > 1; ++step) {
+  for (int step = 0; step < kInterpolationSteps && hi - lo > 1; ++step) {
     std::uint64_t mid = lo + (hi - lo) / 2;
     if (std::isfinite(fBelow) && std::isfinite(fAbove) && fBelow > fAbove) {
       const double fraction = fBelow / (fBelow - fAbove);
@@ -209,7 +209,7 @@ double plainWalk(double df, double p, double tolerance, int *evaluations) {
   bool reached = false;
   int sameWay = 0; // moves in a row in the current direction
   bool edgeChecked = false;
-  while (tail.evaluations < T_WALK_MAX_EVALUATIONS) {
+  while (tail.evaluations < kWalkMaxEvaluations) {
     const double pc = tail.walk(t);
     const double before = direction;
     if (pc > p && direction == -1.0)
@@ -229,7 +229,7 @@ double plainWalk(double df, double p, double tolerance, int *evaluations) {
     t = moved;
     // Heading for an edge move after move: once, ask whether the target lies
     // past it, where the walk would only creep on for some thirty more steps.
-    if (sameWay >= T_WALK_EDGE_MOVES && !edgeChecked) {
+    if (sameWay >= kWalkEdgeMoves && !edgeChecked) {
       edgeChecked = true;
       if (clearlyBeyond(tail, direction > 0.0 ? 4.5 : 1.5, direction, p, tolerance))
         break;
@@ -298,7 +298,7 @@ Decision decisionOf(double pc, double p, double tolerance) {
 // rises with x for a >= 1 (df >= 2); x falls as t rises, and the rounded x
 // does too. The evaluation differs from M by its rounding error, bounded by
 // detail::walk_error_bound(df); the two pieces differ at the switch point by
-// 1 - K * B(a, 1/2), bounded by T_WALK_BRANCH_JUMP.
+// 1 - K * B(a, 1/2), bounded by kWalkBranchJump.
 //
 // Every exactly evaluated point becomes an anchor: its pc is known, so the
 // pc at any other x is bounded by monotonicity (no work) and, tighter, by the
@@ -336,7 +336,7 @@ public:
     double high = kHuge;
     for (int i = 0; i < count_; ++i) {
       const Anchor &anchor = anchors_[i];
-      const double margin = anchor.lower == lower ? margin_ : margin_ + T_WALK_BRANCH_JUMP;
+      const double margin = anchor.lower == lower ? margin_ : margin_ + kWalkBranchJump;
       if (x < anchor.x)
         high = std::fmin(high, anchor.gap + margin);
       else
@@ -446,7 +446,7 @@ private:
     return true;
   }
 
-  static constexpr int kMaxAnchors = kMaxRefinements + T_WALK_MAX_EVALUATIONS;
+  static constexpr int kMaxAnchors = kMaxRefinements + kWalkMaxEvaluations;
   double df_;
   double a_;
   double p_;
@@ -471,7 +471,7 @@ double fastWalk(double df, double p, double tolerance, int *evaluations, int *ex
   bool reached = false;
   int sameWay = 0;
   bool edgeChecked = false;
-  while (tail.evaluations < T_WALK_MAX_EVALUATIONS) {
+  while (tail.evaluations < kWalkMaxEvaluations) {
     const Decision decision = decider.decide(t);
     ++tail.evaluations; // the walk's evaluation at t, decided
     const double before = direction;
@@ -490,7 +490,7 @@ double fastWalk(double df, double p, double tolerance, int *evaluations, int *ex
     if (moved == t)
       break;
     t = moved;
-    if (sameWay >= T_WALK_EDGE_MOVES && !edgeChecked) {
+    if (sameWay >= kWalkEdgeMoves && !edgeChecked) {
       edgeChecked = true;
       if (clearlyBeyond(tail, direction > 0.0 ? 4.5 : 1.5, direction, p, tolerance))
         break;

@@ -8,16 +8,17 @@ namespace kelvane::stats {
 // the walk cannot reach, the search of the bracket beyond: its two ends, a
 // bounded number of interpolation steps and at most 64 halvings of the
 // binary64 bit distance.
-constexpr int T_WALK_MAX_EVALUATIONS = 64;
-constexpr int T_WALK_EDGE_MOVES = 8; // moves in one direction before the look past the edge
-constexpr int T_INTERPOLATION_STEPS = 40;
-constexpr int T_BRACKET_MAX_EVALUATIONS = 1 + 2 + T_INTERPOLATION_STEPS + 64;
-constexpr int T_FROM_P_MAX_EVALUATIONS = T_WALK_MAX_EVALUATIONS + T_BRACKET_MAX_EVALUATIONS;
+constexpr int kWalkMaxEvaluations = 64;
+constexpr int kWalkEdgeMoves = 8; // moves in one direction before the look past the edge
+constexpr int kInterpolationSteps = 40;
+constexpr int kBracketMaxEvaluations = 1 + 2 + kInterpolationSteps + 64;
+constexpr int kTFromPMaxEvaluations = kWalkMaxEvaluations + kBracketMaxEvaluations;
 
 // t such that P(|T| > t) = p for Student's T with df degrees of freedom,
 // found by the halving walk from t = 3 until the tail probability is within
 // tolerance of p. The walk only reaches t in (1.5, 4.5); a target beyond that
-// is found by bisection instead. Always finite, in [0, FLT_MAX]; never ends
+// is found by a bracketing search instead (regula falsi on the bit patterns,
+// then halving). Always finite, in [0, FLT_MAX]; never ends
 // the process. Returns 3.0 at once for p within tolerance of 0.5, a NaN p, and
 // a negative or non-finite df.
 //
@@ -36,7 +37,7 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
 // How far pc may rise or fall between the two pieces of the walk's
 // evaluation at the switch point of betai (a difference of the log-gamma
 // terms' rounding): at most 1.02e-5 measured, up to df = 2^31 - 1.
-constexpr double T_WALK_BRANCH_JUMP = 0x1p-8;
+constexpr double kWalkBranchJump = 0x1p-8;
 
 namespace detail {
 // A bound on the rounding error of the walk's evaluation at any t in

@@ -158,7 +158,7 @@ TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
 
 // The margins, re-measured on a sample: the walk's rounding error against
 // the long double model stays a hundredth of walk_error_bound or less, the
-// step between betai's two pieces a hundredth of T_WALK_BRANCH_JUMP, and the
+// step between betai's two pieces a hundredth of kWalkBranchJump, and the
 // rate's error far inside its slack. (bench/walk_error.cpp measures 10^7.)
 TEST(FastWalk, MarginsCoverTheMeasuredErrorHundredfold) {
   std::mt19937_64 random(11);
@@ -176,7 +176,7 @@ TEST(FastWalk, MarginsCoverTheMeasuredErrorHundredfold) {
     const walk_model::Point point = walk_model::at(df, t);
     worstError =
         std::fmax(worstError, std::fabs(point.walk - point.exact) / ks::detail::walk_error_bound(df));
-    worstJump = std::fmax(worstJump, std::fabs(point.jump) / ks::T_WALK_BRANCH_JUMP);
+    worstJump = std::fmax(worstJump, std::fabs(point.jump) / ks::kWalkBranchJump);
     worstRate = std::fmax(worstRate, std::fabs(point.rate / point.exactRate - 1.0L));
   }
   EXPECT_LT(worstError, 0.01L);

@@ -17,9 +17,9 @@
 
 namespace {
 
+using kelvane::stats::kTFromPMaxEvaluations;
 using kelvane::stats::t_from_p;
 using kelvane::stats::t_from_p_counted;
-using kelvane::stats::T_FROM_P_MAX_EVALUATIONS;
 
 const double kTolerance = 1e-7; // the binary64 0x3E7AD7F29ABCAF48
 
@@ -163,7 +163,7 @@ TEST(TFromP, BeyondTheWalksReachMatchesTheQuantile) {
       const double t = t_from_p_counted(df, p, kTolerance, &evaluations);
       const float narrowed = static_cast<float>(t);
       EXPECT_LE(std::fabs(narrowed - exact), 1e-6 * exact);
-      EXPECT_LE(evaluations, T_FROM_P_MAX_EVALUATIONS);
+      EXPECT_LE(evaluations, kTFromPMaxEvaluations);
       ++checked;
     }
   }
@@ -230,7 +230,7 @@ TEST(TFromP, SweepNeverEndsTheProcess) {
         ASSERT_TRUE(std::isfinite(t)) << df << " " << q;
         ASSERT_GE(t, 0.0) << df << " " << q;
         ASSERT_LE(t, static_cast<double>(FLT_MAX)) << df << " " << q;
-        ASSERT_LE(evaluations, T_FROM_P_MAX_EVALUATIONS) << df << " " << q;
+        ASSERT_LE(evaluations, kTFromPMaxEvaluations) << df << " " << q;
       }
     }
   }
