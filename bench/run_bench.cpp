@@ -11,6 +11,8 @@
 #include "run.h"
 #include "startup.h"
 
+#include "bench_points.h"
+
 #include <benchmark/benchmark.h>
 #include <boost/math/distributions/students_t.hpp>
 
@@ -92,27 +94,23 @@ BENCHMARK(BM_RunWithP)->Arg(1)->Arg(100)->Arg(10000);
 // all with the same df and "MinP", against 1,500 calls of
 // quantile(complement(students_t(df), p / 2)) for the same df and p.
 constexpr std::int64_t kQuantileMaps = 1500;
-const std::int32_t kQuantileDfs[] = {20, 100, 1000, 100000};
-const float kQuantilePs[] = {0.05f, 0.001f, 1e-6f};
+using kelvane::bench::dfAndPArgs;
 
-void quantileArgs(benchmark::internal::Benchmark *b) {
-  for (int df = 0; df < 4; ++df)
-    for (int p = 0; p < 3; ++p)
-      b->Args({df, p});
-}
+// "MinP" is a float, as the dialog stores it.
+float quantileP(std::int64_t index) { return static_cast<float>(kelvane::bench::kPs[index]); }
 
 void BM_RunWithPAt(benchmark::State &state) {
-  setUpHost(kQuantileMaps, true, kQuantileDfs[state.range(0)], kQuantilePs[state.range(1)]);
+  setUpHost(kQuantileMaps, true, kelvane::bench::kDfs[state.range(0)], quantileP(state.range(1)));
   for (auto _ : state)
     benchmark::DoNotOptimize(kelvane::runEditor());
   state.SetItemsProcessed(state.iterations() * kQuantileMaps);
 }
-BENCHMARK(BM_RunWithPAt)->Apply(quantileArgs);
+BENCHMARK(BM_RunWithPAt)->Apply(dfAndPArgs);
 
 void BM_BoostQuantiles(benchmark::State &state) {
   namespace bm = boost::math;
-  const double df = kQuantileDfs[state.range(0)];
-  const double p = kQuantilePs[state.range(1)];
+  const double df = kelvane::bench::kDfs[state.range(0)];
+  const double p = quantileP(state.range(1));
   for (auto _ : state) {
     for (std::int64_t i = 0; i < kQuantileMaps; ++i) {
       benchmark::DoNotOptimize(df);
@@ -121,7 +119,7 @@ void BM_BoostQuantiles(benchmark::State &state) {
   }
   state.SetItemsProcessed(state.iterations() * kQuantileMaps);
 }
-BENCHMARK(BM_BoostQuantiles)->Apply(quantileArgs);
+BENCHMARK(BM_BoostQuantiles)->Apply(dfAndPArgs);
 
 } // namespace
 

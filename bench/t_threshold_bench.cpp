@@ -4,21 +4,17 @@
 #include "beta.h"
 #include "t_threshold.h"
 
+#include "bench_points.h"
+
 #include <benchmark/benchmark.h>
 #include <boost/math/distributions/students_t.hpp>
 #include <boost/math/special_functions/beta.hpp>
 
 namespace {
 
-const double kDfs[] = {20, 100, 1000, 100000};
-// Two p values inside the walk's reach for every df above, one beyond it.
-const double kPs[] = {0.05, 0.001, 1e-6};
-
-void tArgs(benchmark::internal::Benchmark *b) {
-  for (int df = 0; df < 4; ++df)
-    for (int p = 0; p < 3; ++p)
-      b->Args({df, p});
-}
+using kelvane::bench::dfAndPArgs;
+using kelvane::bench::kDfs;
+using kelvane::bench::kPs;
 
 void BM_t_from_p(benchmark::State &state) {
   const double df = kDfs[state.range(0)];
@@ -27,7 +23,7 @@ void BM_t_from_p(benchmark::State &state) {
     benchmark::DoNotOptimize(kelvane::stats::t_from_p(df, p, 1e-7));
   state.SetLabel("df=" + std::to_string(static_cast<long>(df)) + " p=" + std::to_string(p));
 }
-BENCHMARK(BM_t_from_p)->Apply(tArgs);
+BENCHMARK(BM_t_from_p)->Apply(dfAndPArgs);
 
 // The plain walk, every point evaluated: what t_from_p cost before its
 // points were decided by bounds, and the reference it matches bit for bit.
@@ -37,7 +33,7 @@ void BM_t_from_p_plain(benchmark::State &state) {
   for (auto _ : state)
     benchmark::DoNotOptimize(kelvane::stats::detail::t_from_p_reference(df, p, 1e-7, nullptr));
 }
-BENCHMARK(BM_t_from_p_plain)->Apply(tArgs);
+BENCHMARK(BM_t_from_p_plain)->Apply(dfAndPArgs);
 
 void BM_boost_t_quantile(benchmark::State &state) {
   namespace bm = boost::math;
@@ -49,7 +45,7 @@ void BM_boost_t_quantile(benchmark::State &state) {
   }
   state.SetLabel("df=" + std::to_string(static_cast<long>(df)) + " p=" + std::to_string(p));
 }
-BENCHMARK(BM_boost_t_quantile)->Apply(tArgs);
+BENCHMARK(BM_boost_t_quantile)->Apply(dfAndPArgs);
 
 // The tail probability at t = 2.2 as the walk asks for it.
 void betaArgs(benchmark::internal::Benchmark *b) {

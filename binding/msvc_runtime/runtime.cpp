@@ -21,7 +21,6 @@ int _fltused = 0x9875;
 // The starting value is the one Microsoft's runtime uses, so a cookie that was
 // never initialised is recognisable; kelvaneRuntimeStart() replaces it.
 std::uintptr_t __security_cookie = 0x00002B992DDFA232ull;
-std::uintptr_t __security_cookie_complement = ~std::uintptr_t{0x00002B992DDFA232ull};
 
 // Called by every protected function on return. A mismatch means the frame
 // was overwritten: end the process at once, without unwinding through the
@@ -75,10 +74,8 @@ __attribute__((no_stack_protector)) std::uintptr_t newCookie() {
 
 __attribute__((no_stack_protector)) void kelvaneRuntimeStart() {
   // Set once, before any protected function has a frame on the stack.
-  if (__security_cookie == 0x00002B992DDFA232ull) {
+  if (__security_cookie == 0x00002B992DDFA232ull)
     __security_cookie = newCookie();
-    __security_cookie_complement = ~__security_cookie;
-  }
   _initterm(kelvaneInitFirst + 1, kelvaneInitLast);
 }
 
