@@ -173,6 +173,17 @@ bool readJson(const std::string &text, const Source &source, const JsonLimits &l
   return false;
 }
 
+bool readJsonObject(const std::string &text, const Source &source, const JsonLimits &limits, const char *what,
+                    json &out, InputError &error) {
+  if (!readJson(text, source, limits, out, error))
+    return false;
+  if (!out.is_object()) {
+    error = source.at("", std::string("expected ") + what + ", got " + describe(out));
+    return false;
+  }
+  return true;
+}
+
 std::string memberPointer(const std::string &parent, const std::string &key) {
   std::string token;
   for (const char c : shorten(key)) {

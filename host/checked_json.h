@@ -32,6 +32,11 @@ struct JsonLimits {
 bool readJson(const std::string &text, const Source &source, const JsonLimits &limits, nlohmann::json &out,
               InputError &error);
 
+// readJson, and the root must be an object: otherwise "expected <what>, got
+// <what it is>".
+bool readJsonObject(const std::string &text, const Source &source, const JsonLimits &limits, const char *what,
+                    nlohmann::json &out, InputError &error);
+
 // The JSON pointer of an object member below a parent pointer ("" is the root).
 std::string memberPointer(const std::string &parent, const std::string &key);
 // A value as a message shows it: its type, and a scalar's text cut short.

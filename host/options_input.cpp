@@ -118,12 +118,8 @@ const char *typeName(KeyType type) {
 
 bool parseOptions(const std::string &text, const Source &source, Options &out, InputError &error) {
   json root;
-  if (!readJson(text, source, kOptionsLimits, root, error))
+  if (!readJsonObject(text, source, kOptionsLimits, "an object of options", root, error))
     return false;
-  if (!root.is_object()) {
-    error = source.at("", "expected an object of options, got " + describe(root));
-    return false;
-  }
   for (const auto &[key, value] : root.items())
     if (!setOption(key, value, source, memberPointer("", key), out, error))
       return false;

@@ -188,12 +188,8 @@ Document *Workspace::current() {
 
 bool parseWorkspace(const std::string &text, const Source &source, Workspace &out, InputError &error) {
   json root;
-  if (!readJson(text, source, kWorkspaceLimits, root, error))
+  if (!readJsonObject(text, source, kWorkspaceLimits, "a workspace object", root, error))
     return false;
-  if (!root.is_object()) {
-    error = source.at("", "expected a workspace object, got " + describe(root));
-    return false;
-  }
   Workspace workspace;
   Budget budget;
   bool haveCurrent = false;
