@@ -35,11 +35,12 @@ int main(int argc, char **argv) {
     double df = 2.0 * std::exp(unit(random) * std::log(largest / 2.0));
     if (i % 2 == 0)
       df = std::floor(df);
-    double t = 1.5 + 3.0 * unit(random);
+    namespace ks = kelvane::stats;
+    double t = ks::kWalkLowEdge + (ks::kWalkHighEdge - ks::kWalkLowEdge) * unit(random);
     if (i % 5 == 0) {
       const double a = df * 0.5;
       const double switchT = std::sqrt(df * 1.5 / (a + 1.0));
-      t = std::fmin(4.5, std::fmax(1.5, switchT + 0.02 * (unit(random) - 0.5)));
+      t = std::fmin(ks::kWalkHighEdge, std::fmax(ks::kWalkLowEdge, switchT + 0.02 * (unit(random) - 0.5)));
     }
     const walk_model::Point point = walk_model::at(df, t);
     const long double e = std::fabs(point.walk - point.exact);

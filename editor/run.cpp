@@ -23,12 +23,15 @@ void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, s
   if (options.doSetMin) {
     if (!options.doSetMinP) {
       record::write(rec, record::kLowerThreshold, options.min);
-    } else if (record::read<std::int32_t>(rec, record::kMapType) == record::kTMap) {
-      const double df = record::read<std::int32_t>(rec, record::kDegreesOfFreedom);
+    } else if (record::read<std::int32_t>(rec, record::kMapType) != record::kTMap) {
+      line.emit("Kelvane>  Map %i is not a T-map, setting of P threshold not supported", index + 1);
+    } else if (const std::int32_t df = record::read<std::int32_t>(rec, record::kDegreesOfFreedom); df <= 0) {
+      // No t distribution to take a threshold from: the map keeps its own.
+      line.emit("Kelvane>  Map %i has %i degrees of freedom, setting of P threshold not supported", index + 1,
+                df);
+    } else {
       const double t = stats::t_from_p(df, static_cast<double>(options.minP), kPTolerance);
       record::write(rec, record::kLowerThreshold, static_cast<float>(t));
-    } else {
-      line.emit("Kelvane>  Map %i is not a T-map, setting of P threshold not supported", index + 1);
     }
   }
   if (options.doSetMax)

@@ -17,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   float p;
   std::memcpy(&df, data, sizeof df);
   std::memcpy(&p, data + 4, sizeof p);
-  int evaluations = 0;
-  const double t = kelvane::stats::t_from_p_counted(df, static_cast<double>(p), 1e-7, &evaluations);
+  kelvane::stats::TFromPCounts counts;
+  const double t = kelvane::stats::t_from_p(df, static_cast<double>(p), 1e-7, &counts);
   if (!std::isfinite(t) || t < 0.0 || t > static_cast<double>(FLT_MAX))
     std::abort();
-  if (evaluations < 0 || evaluations > kelvane::stats::kTFromPMaxEvaluations)
+  if (counts.evaluations < 0 || counts.evaluations > kelvane::stats::kTFromPMaxEvaluations)
     std::abort();
   return 0;
 }

@@ -101,7 +101,7 @@ double betai_with_terms_checked(double a, double b, double x, double terms, bool
     s = s + std::log(1.0 - x) * b;
     bt = std::exp(s);
   }
-  if (x < (a + 1.0) / ((a + b) + 2.0))
+  if (x < betai_switch_point(a, b))
     return (continued_fraction(a, b, x, converged) * bt) / a;
   return 1.0 - (continued_fraction(b, a, 1.0 - x, converged) * bt) / b;
 }

@@ -28,6 +28,11 @@ double betacf(double a, double b, double x);
 double betai(double a, double b, double x);
 
 namespace detail {
+// Where betai switches from the fraction for I_x(a, b) (x below this point)
+// to 1 - the fraction for I_{1-x}(b, a). The t threshold's fast walk bounds
+// each of the two pieces separately and relies on this very choice.
+inline double betai_switch_point(double a, double b) { return (a + 1.0) / ((a + b) + 2.0); }
+
 // The three log_gamma terms of betai's prefactor, lg(a+b) - lg(a) - lg(b),
 // summed in betai's order, so that a caller evaluating many x for the same
 // a and b can compute them once.

@@ -29,38 +29,21 @@ double logBetaTermsHalf(double a) {
   return series - kLnSqrtPi;
 }
 
-// P(|T| > t) for Student's T with df degrees of freedom.
+// P(|T| > t) for Student's T with df degrees of freedom, evaluated for
+// accuracy over the whole range of t, where the search beyond the walk's
+// reach needs it: both x and 1 - x come straight from t (1 - x loses
+// everything for small t / sqrt(df) otherwise), logs near 1 go through
+// log1p, and large df use the series above. A fraction that does not converge
+// gives NaN. Counts every evaluation of the call, the walk's points included.
 class TailProbability {
 public:
   explicit TailProbability(double df) : df_(df), a_(df * 0.5) {}
 
-  // Exactly as the walk is specified: betai(df/2, 1/2, df / (t*t + df)). The
-  // log_gamma terms are the same at every t, so they are computed once; the
-  // bits are those of betai. At a few isolated x the fraction's factor keeps
-  // missing its test by a few units in the last place for all MAXIT
-  // iterations (df 24372 at t = 1.79296875, on the walk for p = 0.0715263),
-  // where betai would end the host's process; the walk goes on with the
-  // fraction's value after MAXIT iterations instead, off by about 1e-13.
-  double walk(double t) {
+  double at(double t) {
     ++evaluations;
-    if (!haveWalkTerms_) {
-      walkTerms_ = df_ == 0.0 ? 0.0 : detail::log_beta_terms(a_, 0.5);
-      haveWalkTerms_ = true;
-    }
-    const double x = df_ / (t * t + df_);
-    bool converged = false;
-    return detail::betai_with_terms_checked(a_, 0.5, x, walkTerms_, &converged);
-  }
-
-  // The same probability evaluated for accuracy over the whole range of t:
-  // both x and 1 - x come straight from t (1 - x loses everything for small
-  // t / sqrt(df) otherwise), logs near 1 go through log1p, and large df use
-  // the series above. A fraction that does not converge gives NaN.
-  double precise(double t) {
-    ++evaluations;
-    if (!havePreciseTerms_) {
-      preciseTerms_ = logBetaTermsHalf(a_);
-      havePreciseTerms_ = true;
+    if (!haveTerms_) {
+      terms_ = logBetaTermsHalf(a_);
+      haveTerms_ = true;
     }
     const double tt = t * t;
     const double sum = tt + df_;
@@ -72,7 +55,7 @@ public:
       return 0.0;
     const double lnX = y < 0.5 ? std::log1p(-y) : std::log(x);
     const double lnY = x < 0.5 ? std::log1p(-x) : std::log(y);
-    const double bt = std::exp(preciseTerms_ + lnX * a_ + lnY * 0.5);
+    const double bt = std::exp(terms_ + lnX * a_ + lnY * 0.5);
     bool converged = true;
     double result;
     if (x < (a_ + 1.0) / (a_ + 2.5))
@@ -87,10 +70,8 @@ public:
 private:
   double df_;
   double a_;
-  bool haveWalkTerms_ = false;
-  double walkTerms_ = 0.0;
-  bool havePreciseTerms_ = false;
-  double preciseTerms_ = 0.0;
+  bool haveTerms_ = false;
+  double terms_ = 0.0;
 };
 
 std::uint64_t bitsOf(double value) {
@@ -108,7 +89,7 @@ double fromBits(std::uint64_t bits) {
 // How far ln(tail / p) is from zero at t; positive while the target lies
 // above t. A fraction that did not converge counts as "not above".
 double excess(TailProbability &tail, double t, double p) {
-  const double pc = tail.precise(t);
+  const double pc = tail.at(t);
   if (std::isnan(pc))
     return -std::numeric_limits<double>::infinity();
   return std::log(pc) - std::log(p);
@@ -181,96 +162,18 @@ double beyondReach(TailProbability &tail, double t, double direction, double p) 
 // Whether the target clearly lies beyond the edge the walk is heading for, so
 // that the walk could never end: the tail at that edge misses p by more than
 // the tolerance, with a margin far wider than any difference between the
-// walk's evaluation and this one.
+// walk's evaluation and this one. That difference comes from the walk's
+// log-gamma terms, huge and nearly cancelling for large df: at the edges it
+// stays below 1e-5 of pc up to df = 2^31 - 1, so kMargin is ten times that.
+// Both walks take the same answer from here, so the margin decides only how
+// soon a target beyond the edge is searched for, never a threshold's bits
+// between the plain and the fast walk.
 bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance) {
   constexpr double kMargin = 1e-4;
-  const double pc = tail.precise(edge);
+  const double pc = tail.at(edge);
   if (std::isnan(pc))
     return false;
   return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
-}
-
-// The plain walk: every point it visits is evaluated.
-double plainWalk(double df, double p, double tolerance, int *evaluations) {
-  if (evaluations != nullptr)
-    *evaluations = 0;
-  if (!(std::fabs(0.5 - p) > tolerance))
-    return 3.0;
-  // A negative df would make betai end the host's process; a map record can
-  // hold one, so it gets the same answer as a p of one half.
-  if (!(df >= 0.0) || std::isinf(df))
-    return 3.0;
-
-  TailProbability tail(df);
-  double t = 3.0;
-  double step = 1.5;
-  double direction = 1.0;
-  double result = t;
-  bool reached = false;
-  int sameWay = 0; // moves in a row in the current direction
-  bool edgeChecked = false;
-  while (tail.evaluations < kWalkMaxEvaluations) {
-    const double pc = tail.walk(t);
-    const double before = direction;
-    if (pc > p && direction == -1.0)
-      direction = direction * -1.0;
-    else if (p > pc && direction == 1.0)
-      direction = direction * -1.0;
-    sameWay = direction == before ? sameWay + 1 : 1;
-    step = step * 0.5;
-    const double moved = t + direction * step;
-    if (!(std::fabs(pc - p) > tolerance)) {
-      result = moved;
-      reached = true;
-      break;
-    }
-    if (moved == t)
-      break; // the target lies beyond (1.5, 4.5), where the walk cannot go
-    t = moved;
-    // Heading for an edge move after move: once, ask whether the target lies
-    // past it, where the walk would only creep on for some thirty more steps.
-    if (sameWay >= kWalkEdgeMoves && !edgeChecked) {
-      edgeChecked = true;
-      if (clearlyBeyond(tail, direction > 0.0 ? 4.5 : 1.5, direction, p, tolerance))
-        break;
-    }
-  }
-  if (!reached)
-    result = beyondReach(tail, t, direction, p);
-  if (evaluations != nullptr)
-    *evaluations = tail.evaluations;
-  return result;
-}
-
-// The upper quantile z of the standard normal distribution, P(Z > z) = q for
-// 0 < q < 1/2: a rational approximation good to 5e-4, then two Newton steps.
-// The tail is taken as 1 - erf (not every C runtime's headers declare
-// erfc): relative error 1e-10 at q = 1e-6, enough for a start.
-double normalUpperQuantile(double q) {
-  const double w = std::sqrt(-2.0 * std::log(q));
-  double z =
-      w - (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
-  for (int k = 0; k < 2; ++k) {
-    const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
-    z = z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
-  }
-  return z;
-}
-
-// A start for the search of the quantile t with P(|T| > t) = p: the
-// Cornish-Fisher expansion in 1/df about the normal quantile, within the
-// walk's reach. Good to 1e-6 for df in the hundreds; for a few df only a
-// start, which the Halley steps correct.
-double approximateQuantile(double df, double p) {
-  const double z = normalUpperQuantile(0.5 * p);
-  const double z2 = z * z;
-  const double g1 = (z2 + 1.0) * z / 4.0;
-  const double g2 = ((5.0 * z2 + 16.0) * z2 + 3.0) * z / 96.0;
-  const double g3 = (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) * z / 384.0;
-  const double g4 = ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) * z / 92160.0;
-  const double v = 1.0 / df;
-  const double t = z + v * (g1 + v * (g2 + v * (g3 + v * g4)));
-  return std::isfinite(t) ? std::fmin(4.5, std::fmax(1.5, t)) : 3.0;
 }
 
 // What the walk takes from pc at one point: pc > p, p > pc, and
@@ -285,14 +188,121 @@ Decision decisionOf(double pc, double p, double tolerance) {
   return {pc > p, p > pc, !(std::fabs(pc - p) > tolerance)};
 }
 
+// The halving walk from kWalkStart. The decider says at each point whether
+// the walk's evaluation of the tail probability lies above p, below it, and
+// within tolerance of it; the first point within tolerance is the threshold.
+// A target beyond the reach is searched for beyond it: once the walk has
+// headed for an edge move after move and the target clearly lies past it, or
+// once the step no longer moves t (the walk would creep on for some thirty
+// more steps otherwise).
+template <typename Decider> double walk(Decider &decider, TailProbability &tail, double p, double tolerance) {
+  double t = kWalkStart;
+  double step = kWalkFirstStep;
+  double direction = 1.0;
+  int sameWay = 0; // moves in a row in the current direction
+  bool edgeChecked = false;
+  while (tail.evaluations < kWalkMaxEvaluations) {
+    ++tail.evaluations; // the point t, evaluated or decided from bounds
+    const Decision decision = decider.decide(t);
+    if (decision.within)
+      return t;
+    const double before = direction;
+    if (decision.above && direction == -1.0)
+      direction = direction * -1.0;
+    else if (decision.below && direction == 1.0)
+      direction = direction * -1.0;
+    sameWay = direction == before ? sameWay + 1 : 1;
+    step = step * 0.5;
+    const double moved = t + direction * step;
+    if (moved == t)
+      break;
+    t = moved;
+    if (sameWay >= kWalkEdgeMoves && !edgeChecked) {
+      edgeChecked = true;
+      if (clearlyBeyond(tail, direction > 0.0 ? kWalkHighEdge : kWalkLowEdge, direction, p, tolerance))
+        break;
+    }
+  }
+  return beyondReach(tail, t, direction, p);
+}
+
+// The walk's own evaluation of the tail probability, betai(df/2, 1/2, x) at
+// x = walk_x(df, t), with the log_gamma terms computed once (the same bits as
+// betai). At a few isolated x the fraction's factor keeps missing its test
+// by a few units in the last place for all MAXIT iterations (df 24372 at
+// t = 1.79296875, on the walk for p = 0.0715263), where betai would end the
+// host's process; the walk goes on with the fraction's value after MAXIT
+// iterations instead, off by about 1e-13, and *converged says so.
+struct WalkEvaluation {
+  explicit WalkEvaluation(double df) : a(df * 0.5), terms(detail::log_beta_terms(a, 0.5)) {}
+  double at(double x, bool *converged) const {
+    return detail::betai_with_terms_checked(a, 0.5, x, terms, converged);
+  }
+  double a;
+  double terms;
+};
+
+// Every point evaluated: the walk as it is specified, and the reference the
+// fast walk is held to.
+class PlainDecider {
+public:
+  PlainDecider(double df, double p, double tolerance)
+      : df_(df), p_(p), tolerance_(tolerance), evaluation_(df) {}
+
+  Decision decide(double t) const {
+    bool converged = false;
+    return decisionOf(evaluation_.at(detail::walk_x(df_, t), &converged), p_, tolerance_);
+  }
+
+private:
+  double df_;
+  double p_;
+  double tolerance_;
+  WalkEvaluation evaluation_;
+};
+
+// The upper quantile z of the standard normal distribution, P(Z > z) = q for
+// 0 < q < 1/2: the rational approximation of Abramowitz and Stegun 26.2.23
+// (its coefficients; error below 4.5e-4), then two Newton steps. The tail is
+// taken as 1 - erf (not every C runtime's headers declare erfc): relative
+// error 1e-10 at q = 1e-6, enough for a start.
+double normalUpperQuantile(double q) {
+  const double w = std::sqrt(-2.0 * std::log(q));
+  double z =
+      w - (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
+  for (int k = 0; k < 2; ++k) {
+    const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
+    z = z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
+  }
+  return z;
+}
+
+// A start for the search of the quantile t with P(|T| > t) = p: the
+// Cornish-Fisher expansion in 1/df about the normal quantile (Abramowitz and
+// Stegun 26.7.5, its four terms g1 to g4), kept within the walk's reach. Good to 1e-6 for df in the hundreds;
+// for a few df only a start, which the Halley steps correct.
+double approximateQuantile(double df, double p) {
+  const double z = normalUpperQuantile(0.5 * p);
+  const double z2 = z * z;
+  const double g1 = (z2 + 1.0) * z / 4.0;
+  const double g2 = ((5.0 * z2 + 16.0) * z2 + 3.0) * z / 96.0;
+  const double g3 = (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) * z / 384.0;
+  const double g4 = ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) * z / 92160.0;
+  const double v = 1.0 / df;
+  const double t = z + v * (g1 + v * (g2 + v * (g3 + v * g4)));
+  return std::isfinite(t) ? std::fmin(kWalkHighEdge, std::fmax(kWalkLowEdge, t)) : kWalkStart;
+}
+
 // Decides the walk's points without evaluating them where a bound settles
 // the decision, evaluating exactly as the walk does where it does not.
 //
-// The walk's evaluation at t is betai_with_terms(a, 1/2, x, terms) with
-// x = df / (t*t + df) rounded as the walk rounds it. In exact arithmetic
+// The walk's evaluation at t is betai_with_terms(a, 1/2, x, terms) at
+// x = detail::walk_x(df, t), the very double the walk evaluates at. In exact arithmetic
 // (with the same x and the same log-gamma terms) that is
 //   M(x) = K * B_x(a, 1/2)                 where x < the switch point,
 //   M(x) = 1 - K * B_{1-x}(1/2, a)         elsewhere,
+// the switch point being detail::betai_switch_point(a, 1/2), the one betai
+// itself tests (each anchor is bounded only against points of its own piece),
 // with K = exp(terms) and B the unregularised incomplete beta function. Both
 // pieces rise with x at the rate K * x^(a-1) * (1-x)^(-1/2), which itself
 // rises with x for a >= 1 (df >= 2); x falls as t rises, and the rounded x
@@ -307,18 +317,18 @@ Decision decisionOf(double pc, double p, double tolerance) {
 class FastDecider {
 public:
   FastDecider(double df, double p, double tolerance)
-      : df_(df), a_(df * 0.5), p_(p), tolerance_(tolerance), switch_((a_ + 1.0) / ((a_ + 0.5) + 2.0)),
-        terms_(detail::log_beta_terms(a_, 0.5)), margin_(2.0 * detail::walk_error_bound(df)) {}
+      : df_(df), a_(df * 0.5), p_(p), tolerance_(tolerance), switch_(detail::betai_switch_point(a_, 0.5)),
+        evaluation_(df), margin_(2.0 * detail::walk_error_bound(df)) {}
 
   // Places the first anchors near the quantile: an approximation, then
   // Halley steps on the walk's own evaluation while they move far.
   void anchorNearQuantile() {
     double t = approximateQuantile(df_, p_);
     for (int k = 0; k < kMaxRefinements; ++k) {
-      const Anchor *anchor = anchorAt(pointX(t));
+      const Anchor *anchor = anchorAt(detail::walk_x(df_, t));
       if (anchor == nullptr)
         break;
-      const double next = std::fmin(4.5, std::fmax(1.5, halleyStep(*anchor, t)));
+      const double next = std::fmin(kWalkHighEdge, std::fmax(kWalkLowEdge, halleyStep(*anchor, t)));
       if (!(std::fabs(next - t) > kRefinedEnough))
         break;
       t = next;
@@ -326,7 +336,7 @@ public:
   }
 
   Decision decide(double t) {
-    const double x = pointX(t);
+    const double x = detail::walk_x(df_, t);
     const bool lower = x < switch_;
     for (int i = 0; i < count_; ++i)
       if (anchors_[i].x == x)
@@ -378,16 +388,17 @@ private:
     bool lower;  // below the switch point
   };
 
+  // Halley's steps converge cubically: from the approximation (a few
+  // hundredths off at worst, for df 2 near the high edge) two or three reach
+  // kRefinedEnough; the cap only bounds the cost where they would not.
   static constexpr int kMaxRefinements = 6;
   static constexpr double kRefinedEnough = 3e-5; // a Halley step this short leaves the anchor this close
   static constexpr double kRateSlack = 0x1p-30;  // relative, on exp and two logs good to 1e-14
   static constexpr double kSlack = 0x1p-50;
   static constexpr double kHuge = 1e300;
 
-  double pointX(double t) const { return df_ / (t * t + df_); }
-
   double rateAt(double x) const {
-    return std::exp(terms_ + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
+    return std::exp(evaluation_.terms + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
   }
 
   // An anchor the walk need not visit; none where the fraction does not
@@ -398,7 +409,7 @@ private:
         return &anchors_[i];
     ++exactEvaluations;
     bool converged = false;
-    const double pc = detail::betai_with_terms_checked(a_, 0.5, x, terms_, &converged);
+    const double pc = evaluation_.at(x, &converged);
     return converged ? &add(x, pc, rateAt(x)) : nullptr;
   }
 
@@ -407,7 +418,7 @@ private:
   double evaluate(double x, double rate) {
     ++exactEvaluations;
     bool converged = false;
-    const double pc = detail::betai_with_terms_checked(a_, 0.5, x, terms_, &converged);
+    const double pc = evaluation_.at(x, &converged);
     if (converged)
       add(x, pc, rate);
     return pc;
@@ -422,7 +433,10 @@ private:
 
   // Where M(x(t)) meets p, one Halley step from the anchor at t. The tail
   // falls at 2 f(t) = rate * 2 t x^2 / df, and ln f falls at
-  // (df + 1) t / (df + t^2).
+  // (df + 1) t / (df + t^2). Halley divides the Newton step by the bend;
+  // a bend below one half, which would more than double the step, comes
+  // only far from the quantile, where the curvature misleads, and there the
+  // Newton step is the safer move.
   double halleyStep(const Anchor &anchor, double t) const {
     const double fall = anchor.rate * (2.0 * t * anchor.x * anchor.x / df_);
     const double newton = anchor.gap / fall;
@@ -452,58 +466,11 @@ private:
   double p_;
   double tolerance_;
   double switch_;
-  double terms_;
+  WalkEvaluation evaluation_;
   double margin_;
   Anchor anchors_[kMaxAnchors] = {};
   int count_ = 0;
 };
-
-// The same walk, its points decided by FastDecider; the same path, the same
-// result and the same count of evaluations as plainWalk.
-double fastWalk(double df, double p, double tolerance, int *evaluations, int *exactEvaluations) {
-  FastDecider decider(df, p, tolerance);
-  decider.anchorNearQuantile();
-  TailProbability tail(df);
-  double t = 3.0;
-  double step = 1.5;
-  double direction = 1.0;
-  double result = t;
-  bool reached = false;
-  int sameWay = 0;
-  bool edgeChecked = false;
-  while (tail.evaluations < kWalkMaxEvaluations) {
-    const Decision decision = decider.decide(t);
-    ++tail.evaluations; // the walk's evaluation at t, decided
-    const double before = direction;
-    if (decision.above && direction == -1.0)
-      direction = direction * -1.0;
-    else if (decision.below && direction == 1.0)
-      direction = direction * -1.0;
-    sameWay = direction == before ? sameWay + 1 : 1;
-    step = step * 0.5;
-    const double moved = t + direction * step;
-    if (decision.within) {
-      result = moved;
-      reached = true;
-      break;
-    }
-    if (moved == t)
-      break;
-    t = moved;
-    if (sameWay >= kWalkEdgeMoves && !edgeChecked) {
-      edgeChecked = true;
-      if (clearlyBeyond(tail, direction > 0.0 ? 4.5 : 1.5, direction, p, tolerance))
-        break;
-    }
-  }
-  if (!reached)
-    result = beyondReach(tail, t, direction, p);
-  if (evaluations != nullptr)
-    *evaluations = tail.evaluations;
-  if (exactEvaluations != nullptr)
-    *exactEvaluations = decider.exactEvaluations;
-  return result;
-}
 
 // Where FastDecider is used. Its bounds hold from df = 2 on (the rate rises
 // with x) up to the largest 32-bit df (the rounding error was measured that
@@ -515,6 +482,39 @@ bool fastWalkApplies(double df, double p, double tolerance) {
   return df >= 2.0 && df <= 1e8 && p > 0.0 && p < 0.5 && tolerance >= 0.0 && tolerance < 0.01;
 }
 
+// What a NaN p, or a df with no t distribution, gets: no threshold can be
+// computed, and the value is the one such arguments always had. A run does
+// not ask for a df of 0 or less; it keeps the map's threshold.
+constexpr double kNoQuantile = 3.0;
+
+enum class WalkKind { plain, fast };
+
+double threshold(double df, double p, double tolerance, WalkKind kind, TFromPCounts &counts) {
+  counts = {};
+  if (std::isnan(p) || !(df > 0.0) || std::isinf(df))
+    return kNoQuantile;
+  TailProbability tail(df);
+  double result;
+  if (!(std::fabs(0.5 - p) > tolerance)) {
+    // The walk would stop at once without a t to show for it. p near one half
+    // lies below the low edge for every df (the tail there is at most
+    // 0.3743, at df 1), so it is searched for like any target beyond the
+    // reach; only a tolerance wider than that gap asks for a search upward.
+    const double direction = excess(tail, kWalkLowEdge, p) > 0.0 ? 1.0 : -1.0;
+    result = beyondReach(tail, kWalkLowEdge, direction, p);
+  } else if (kind == WalkKind::fast && fastWalkApplies(df, p, tolerance)) {
+    FastDecider decider(df, p, tolerance);
+    decider.anchorNearQuantile();
+    result = walk(decider, tail, p, tolerance);
+    counts.exactEvaluations = decider.exactEvaluations;
+  } else {
+    PlainDecider decider(df, p, tolerance);
+    result = walk(decider, tail, p, tolerance);
+  }
+  counts.evaluations = tail.evaluations;
+  return result;
+}
+
 } // namespace
 
 namespace detail {
@@ -522,23 +522,18 @@ namespace detail {
 double walk_error_bound(double df) { return 0x1p-38 + df * 0x1p-46; }
 
 double t_from_p_reference(double df, double p, double tolerance, int *evaluations) {
-  return plainWalk(df, p, tolerance, evaluations);
-}
-
-double t_from_p_instrumented(double df, double p, double tolerance, int *evaluations, int *exactEvaluations) {
-  if (exactEvaluations != nullptr)
-    *exactEvaluations = -1;
-  if (!fastWalkApplies(df, p, tolerance) || !(std::fabs(0.5 - p) > tolerance))
-    return plainWalk(df, p, tolerance, evaluations);
-  return fastWalk(df, p, tolerance, evaluations, exactEvaluations);
+  TFromPCounts counts;
+  const double t = threshold(df, p, tolerance, WalkKind::plain, counts);
+  if (evaluations != nullptr)
+    *evaluations = counts.evaluations;
+  return t;
 }
 
 } // namespace detail
 
-double t_from_p_counted(double df, double p, double tolerance, int *evaluations) {
-  return detail::t_from_p_instrumented(df, p, tolerance, evaluations, nullptr);
+double t_from_p(double df, double p, double tolerance, TFromPCounts *counts) {
+  TFromPCounts local;
+  return threshold(df, p, tolerance, WalkKind::fast, counts != nullptr ? *counts : local);
 }
-
-double t_from_p(double df, double p, double tolerance) { return t_from_p_counted(df, p, tolerance, nullptr); }
 
 } // namespace kelvane::stats

@@ -3,6 +3,14 @@
 
 namespace kelvane::stats {
 
+// The halving walk's geometry: it starts at kWalkStart and halves
+// kWalkFirstStep before each move, so it only ever reaches t strictly
+// between the two edges.
+constexpr double kWalkStart = 3.0;
+constexpr double kWalkFirstStep = 1.5;
+constexpr double kWalkLowEdge = kWalkStart - kWalkFirstStep;  // 1.5
+constexpr double kWalkHighEdge = kWalkStart + kWalkFirstStep; // 4.5
+
 // Evaluations of the tail probability one call may make at the most: the
 // halving walk (with one look past the edge it heads for), then, for a target
 // the walk cannot reach, the search of the bracket beyond: its two ends, a
@@ -14,25 +22,36 @@ constexpr int kInterpolationSteps = 40;
 constexpr int kBracketMaxEvaluations = 1 + 2 + kInterpolationSteps + 64;
 constexpr int kTFromPMaxEvaluations = kWalkMaxEvaluations + kBracketMaxEvaluations;
 
-// t such that P(|T| > t) = p for Student's T with df degrees of freedom,
-// found by the halving walk from t = 3 until the tail probability is within
-// tolerance of p. The walk only reaches t in (1.5, 4.5); a target beyond that
-// is found by a bracketing search instead (regula falsi on the bit patterns,
-// then halving). Always finite, in [0, FLT_MAX]; never ends
-// the process. Returns 3.0 at once for p within tolerance of 0.5, a NaN p, and
-// a negative or non-finite df.
+// What one call of t_from_p consulted.
+struct TFromPCounts {
+  // Tail probabilities the walk and the search beyond it consulted. Every
+  // point the walk visits counts, whether its decision came from an
+  // evaluation or from bounds: the count is that of the walk evaluating
+  // every point.
+  int evaluations = 0;
+  // Points the fast walk evaluated exactly; -1 where it does not apply and
+  // every point is evaluated.
+  int exactEvaluations = -1;
+};
+
+// t such that P(|T| > t) = p for Student's T with df degrees of freedom.
+//
+// Inside the walk's reach, t in (1.5, 4.5): the halving walk from t = 3,
+// returning the first point whose tail probability is within tolerance of p.
+// Beyond the reach, and for p within tolerance of 1/2 (whose t lies below
+// 1.5 for every df): the quantile itself, found by a bracketing search on the
+// tail probability (regula falsi on the bit patterns, then halving).
+//
+// Always finite, in [0, FLT_MAX]; never ends the process. A NaN p, and a df
+// that is not positive and finite (there is no t distribution), give 3.0
+// without any evaluation; a run keeps a map's threshold for such a df rather
+// than ask.
 //
 // For df from 2 to 1e8 most of the walk's points are decided by proven
 // bounds from a few exact evaluations near the quantile instead of being
 // evaluated; the result is bit for bit that of the walk evaluating every
-// point (detail::t_from_p_reference).
-double t_from_p(double df, double p, double tolerance);
-
-// The same, also reporting how many tail probabilities the walk and the
-// search beyond it consulted. Every point the walk visits counts, whether
-// its decision came from the evaluation or from the bounds: the count is that
-// of the walk evaluating every point.
-double t_from_p_counted(double df, double p, double tolerance, int *evaluations);
+// point (detail::t_from_p_reference). counts, when given, is filled.
+double t_from_p(double df, double p, double tolerance, TFromPCounts *counts = nullptr);
 
 // How far pc may rise or fall between the two pieces of the walk's
 // evaluation at the switch point of betai (a difference of the log-gamma
@@ -40,19 +59,19 @@ double t_from_p_counted(double df, double p, double tolerance, int *evaluations)
 constexpr double kWalkBranchJump = 0x1p-8;
 
 namespace detail {
+// The x at which the walk evaluates betai(df/2, 1/2, x) for the point t.
+// The fast walk's bounds are taken at exactly these doubles.
+inline double walk_x(double df, double t) { return df / (t * t + df); }
+
 // A bound on the rounding error of the walk's evaluation at any t in
 // [1.5, 4.5], against the same evaluation carried out in exact arithmetic
 // with the same x and log-gamma terms. The largest measured error is about a
 // thousandth of it (bench/walk_error.cpp).
 double walk_error_bound(double df);
 
-// The plain walk, every point it visits evaluated: the reference
-// that t_from_p_counted matches bit for bit, result and count.
+// The plain walk, every point it visits evaluated: the reference that
+// t_from_p matches bit for bit, result and count.
 double t_from_p_reference(double df, double p, double tolerance, int *evaluations);
-
-// t_from_p_counted, also reporting how many points were evaluated exactly
-// (-1 where every point is: outside the range where the bounds hold).
-double t_from_p_instrumented(double df, double p, double tolerance, int *evaluations, int *exactEvaluations);
 } // namespace detail
 
 } // namespace kelvane::stats

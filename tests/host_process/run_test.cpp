@@ -110,37 +110,52 @@ TEST_F(PluginTest, SignShownIsPnbPlusOneWithTwosComplementWrap) {
 }
 
 TEST_F(PluginTest, PThresholdPerTMapFromItsOwnDegreesOfFreedom) {
-  loadMaps({{1, 10, 0}, {2, 10, 0}, {1, 30, 0}, {0, 10, 0}, {1, 1000, 0}, {1, 0, 0}});
+  loadMaps({{1, 10, 0}, {2, 10, 0}, {1, 30, 0}, {0, 10, 0}, {1, 1000, 0}});
   host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
   host().floats = {{"MinP", 0.05f}, {"Min", 99.0f}};
   const auto before = host().maps;
   EXPECT_TRUE(execute());
-  EXPECT_EQ(field<float>(host().maps[0], rec::kLowerThreshold), 2.228137493133545f);
-  EXPECT_EQ(static_cast<double>(field<float>(host().maps[0], rec::kLowerThreshold)), 2.228137493133545);
-  EXPECT_EQ(field<float>(host().maps[2], rec::kLowerThreshold), 2.042269706726074f);
-  EXPECT_EQ(field<float>(host().maps[4], rec::kLowerThreshold), 1.9623398780822754f);
-  EXPECT_EQ(field<float>(host().maps[5], rec::kLowerThreshold), 3.75f);
+  EXPECT_EQ(static_cast<double>(field<float>(host().maps[0], rec::kLowerThreshold)), 2.2281389236450195);
+  EXPECT_EQ(static_cast<double>(field<float>(host().maps[2], rec::kLowerThreshold)), 2.0422725677490234);
+  EXPECT_EQ(static_cast<double>(field<float>(host().maps[4], rec::kLowerThreshold)), 1.9623384475708008);
   // Not t maps: untouched, and each named in the log before its own line.
   EXPECT_EQ(host().maps[1], before[1]);
   EXPECT_EQ(host().maps[3], before[3]);
-  const Strings tail(host().log.end() - 10, host().log.end());
+  const Strings tail(host().log.end() - 9, host().log.end());
   EXPECT_EQ(tail, (Strings{"Kelvane>  Setting parameters for map 1",
                            "Kelvane>  Map 2 is not a T-map, setting of P threshold not supported",
                            "Kelvane>  Setting parameters for map 2", "Kelvane>  Setting parameters for map 3",
                            "Kelvane>  Map 4 is not a T-map, setting of P threshold not supported",
                            "Kelvane>  Setting parameters for map 4", "Kelvane>  Setting parameters for map 5",
-                           "Kelvane>  Setting parameters for map 6", "Kelvane>", "Kelvane>  Finished!"}));
+                           "Kelvane>", "Kelvane>  Finished!"}));
 }
 
-TEST_F(PluginTest, CorruptDegreesOfFreedomNeverEndTheHost) {
-  loadMaps({{1, -1, 0}, {1, -9, 0}, {1, INT32_MIN, 0}, {1, INT32_MAX, 0}});
-  host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
-  host().floats = {{"MinP", 0.05f}};
+// A t map without degrees of freedom has no t distribution: it keeps its
+// threshold, the log says why, and its other options still apply.
+TEST_F(PluginTest, TMapsWithoutDegreesOfFreedomKeepTheirThreshold) {
+  loadMaps({{1, 0, 0}, {1, -1, 0}, {1, -9, 0}, {1, INT32_MIN, 0}, {1, INT32_MAX, 0}});
+  host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}, {"DoSetMax", 1}};
+  host().floats = {{"MinP", 0.05f}, {"Max", 7.5f}};
+  const auto before = host().maps;
   EXPECT_TRUE(execute());
-  EXPECT_EQ(field<float>(host().maps[0], rec::kLowerThreshold), 3.0f);
-  EXPECT_EQ(field<float>(host().maps[1], rec::kLowerThreshold), 3.0f);
-  EXPECT_EQ(field<float>(host().maps[2], rec::kLowerThreshold), 3.0f);
-  EXPECT_NEAR(field<float>(host().maps[3], rec::kLowerThreshold), 1.959964f, 1e-4f);
+  for (int i = 0; i < 4; ++i) {
+    auto expected = before[static_cast<std::size_t>(i)];
+    put(expected, rec::kUpperThreshold, 7.5f);
+    EXPECT_EQ(host().maps[static_cast<std::size_t>(i)], expected) << "map " << i + 1;
+  }
+  EXPECT_NEAR(field<float>(host().maps[4], rec::kLowerThreshold), 1.959964f, 1e-4f);
+  const Strings tail(host().log.end() - 11, host().log.end());
+  EXPECT_EQ(
+      tail,
+      (Strings{"Kelvane>  Map 1 has 0 degrees of freedom, setting of P threshold not supported",
+               "Kelvane>  Setting parameters for map 1",
+               "Kelvane>  Map 2 has -1 degrees of freedom, setting of P threshold not supported",
+               "Kelvane>  Setting parameters for map 2",
+               "Kelvane>  Map 3 has -9 degrees of freedom, setting of P threshold not supported",
+               "Kelvane>  Setting parameters for map 3",
+               "Kelvane>  Map 4 has -2147483648 degrees of freedom, setting of P threshold not supported",
+               "Kelvane>  Setting parameters for map 4", "Kelvane>  Setting parameters for map 5", "Kelvane>",
+               "Kelvane>  Finished!"}));
 }
 
 TEST_F(PluginTest, MinPSwitchWithoutMinChangesNoThreshold) {
@@ -266,7 +281,7 @@ TEST_F(PluginTest, WholeRunCallTrace) {
            "zuLogText( )",
        }});
   EXPECT_EQ(host().calls, expected);
-  EXPECT_EQ(field<float>(host().maps[0], rec::kLowerThreshold), 2.228137493133545f);
+  EXPECT_EQ(field<float>(host().maps[0], rec::kLowerThreshold), 2.2281389236450195f);
 }
 
 TEST_F(PluginTest, WholeRunCallTraceWithoutOverlay) {

@@ -1,4 +1,4 @@
-// The fast walk (t_from_p_counted) against the plain walk it must reproduce
+// The fast walk (t_from_p) against the plain walk it must reproduce
 // bit for bit (t_from_p_reference), and the measurements its margins rest on.
 //
 // KELVANE_WALK_PAIRS=n sets how many random (df, p) pairs are compared
@@ -33,17 +33,13 @@ std::uint64_t bitsOf(double value) {
 // Compares one call; returns an empty string when both agree.
 std::string compare(double df, double p, double tolerance, int *exactEvaluations = nullptr) {
   int plainCount = -1;
-  int fastCount = -1;
-  int exact = -1;
+  ks::TFromPCounts counts;
   const double plain = ks::detail::t_from_p_reference(df, p, tolerance, &plainCount);
-  const double fast = ks::detail::t_from_p_instrumented(df, p, tolerance, &fastCount, &exact);
+  const double fast = ks::t_from_p(df, p, tolerance, &counts);
+  const int fastCount = counts.evaluations;
   if (exactEvaluations != nullptr)
-    *exactEvaluations = exact;
-  if (bitsOf(plain) == bitsOf(fast) && plainCount == fastCount && fastCount == [&] {
-        int count = -1;
-        ks::t_from_p_counted(df, p, tolerance, &count);
-        return count;
-      }())
+    *exactEvaluations = counts.exactEvaluations;
+  if (bitsOf(plain) == bitsOf(fast) && plainCount == fastCount)
     return {};
   char text[200];
   std::snprintf(text, sizeof text, "df=%.17g p=%a tolerance=%a: plain %.17g (%d), fast %.17g (%d)", df, p,
@@ -51,7 +47,7 @@ std::string compare(double df, double p, double tolerance, int *exactEvaluations
   return text;
 }
 
-double walkTail(double df, double t) { return ks::betai(df * 0.5, 0.5, df / (t * t + df)); }
+double walkTail(double df, double t) { return ks::betai(df * 0.5, 0.5, ks::detail::walk_x(df, t)); }
 
 long pairsToCompare() {
   if (const char *text = std::getenv("KELVANE_WALK_PAIRS"))
@@ -71,8 +67,8 @@ TEST(FastWalk, MatchesThePlainWalkOnRandomPairs) {
     const double df = std::floor(std::exp(unit(random) * std::log(2147483647.0)));
     double p;
     if (i % 5 != 0) {
-      const double low = std::fmax(walkTail(df, 4.5) - kTolerance, 1e-12);
-      const double high = walkTail(df, 1.5) + kTolerance;
+      const double low = std::fmax(walkTail(df, ks::kWalkHighEdge) - kTolerance, 1e-12);
+      const double high = walkTail(df, ks::kWalkLowEdge) + kTolerance;
       p = std::exp(std::log(low) + unit(random) * std::log(high / low));
     } else {
       p = std::exp(std::log(1e-9) + unit(random) * std::log(0.9 / 1e-9));
@@ -95,11 +91,11 @@ TEST(FastWalk, MatchesThePlainWalkOnRandomPairs) {
 // so that a decision is an exact tie or a hair's breadth from one.
 TEST(FastWalk, MatchesThePlainWalkAtTies) {
   const double dfs[] = {2, 3, 7, 20, 100, 1000, 65536, 1e6, 2147483647.0};
-  std::vector<double> points = {3.0};
+  std::vector<double> points = {ks::kWalkStart};
   // The walk's points down to depth 7 of its tree.
   for (int depth = 1; depth <= 7; ++depth) {
     const std::size_t count = points.size();
-    const double step = 1.5 * std::ldexp(1.0, -depth);
+    const double step = ks::kWalkFirstStep * std::ldexp(1.0, -depth);
     for (std::size_t i = count / 2; i < count; ++i) {
       points.push_back(points[i] + step);
       points.push_back(points[i] - step);
@@ -145,12 +141,11 @@ TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
   for (int i = 0; i < calls; ++i) {
     const double df = std::floor(std::exp(std::log(20.0) + unit(random) * std::log(1e6 / 20.0)));
     const double p = static_cast<float>(0.0005 + 0.1 * unit(random));
-    int evaluations = 0;
-    int exact = -1;
-    ks::detail::t_from_p_instrumented(df, p, kTolerance, &evaluations, &exact);
-    ASSERT_GE(exact, 0) << df << " " << p;
-    exactTotal += exact;
-    walkTotal += evaluations;
+    ks::TFromPCounts counts;
+    ks::t_from_p(df, p, kTolerance, &counts);
+    ASSERT_GE(counts.exactEvaluations, 0) << df << " " << p;
+    exactTotal += counts.exactEvaluations;
+    walkTotal += counts.evaluations;
   }
   EXPECT_LT(static_cast<double>(exactTotal) / calls, 3.0);
   EXPECT_GT(static_cast<double>(walkTotal) / calls, 15.0);
@@ -170,7 +165,7 @@ TEST(FastWalk, MarginsCoverTheMeasuredErrorHundredfold) {
     double df = 2.0 * std::exp(unit(random) * std::log(2147483647.0 / 2.0));
     if (i % 2 == 0)
       df = std::floor(df);
-    double t = 1.5 + 3.0 * unit(random);
+    double t = ks::kWalkLowEdge + (ks::kWalkHighEdge - ks::kWalkLowEdge) * unit(random);
     if (i % 3 == 0) // near the switch point, where the error peaks
       t = std::sqrt(df * 1.5 / (df * 0.5 + 1.0)) + 0.02 * (unit(random) - 0.5);
     const walk_model::Point point = walk_model::at(df, t);

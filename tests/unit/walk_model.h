@@ -37,8 +37,8 @@ inline Point at(double df, double t) {
   const double a = df * 0.5;
   const double terms = ks::detail::log_beta_terms(a, 0.5);
   Point point;
-  point.x = df / (t * t + df);
-  point.lower = point.x < (a + 1.0) / ((a + 0.5) + 2.0);
+  point.x = ks::detail::walk_x(df, t);
+  point.lower = point.x < ks::detail::betai_switch_point(a, 0.5);
   point.walk = ks::detail::betai_with_terms_checked(a, 0.5, point.x, terms, &point.converges);
   const long double la = a;
   const long double lx = point.x;
