@@ -193,9 +193,9 @@ Decision decisionOf(double pc, double p, double tolerance) {
 // the walk's evaluation of the tail probability lies above p, below it, and
 // within tolerance of it; the first point within tolerance is the threshold.
 // A target beyond the reach is searched for beyond it: once the walk has
-// headed for an edge move after move and the target clearly lies past it, or
-// once the step no longer moves t (the walk would creep on for some thirty
-// more steps otherwise).
+// headed for an edge move after move and the target clearly lies past it
+// (rather than creep on towards the edge for some thirty more steps), or once
+// the step no longer moves t.
 template <typename Decider> double walk(Decider &decider, TailProbability &tail, double p, double tolerance) {
   double t = kWalkStart;
   double step = kWalkFirstStep;
