@@ -136,8 +136,12 @@ double findCrossing(TailProbability &tail, double below, double fBelow, double a
     else
       hi = mid;
   }
-  // The end whose tail is no heavier than p: the conservative threshold.
-  return fromBits(hi);
+  // The end whose tail is no heavier than p, narrowed to the float a map
+  // stores. Its last bits as a double follow the C runtime's log and exp (at
+  // df 20 and p 0.5 they are one unit apart between glibc and the Universal
+  // C runtime); the float they round to does not, but for a crossing within
+  // a unit of a float's rounding boundary.
+  return static_cast<float>(fromBits(hi));
 }
 
 // The target beyond the walk's reach, searched from the edge it crept to.
