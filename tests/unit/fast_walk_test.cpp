@@ -3,6 +3,7 @@
 //
 // KELVANE_WALK_PAIRS=n sets how many random (df, p) pairs are compared
 // (default 1,000,000; the full check is 10^7).
+#include "random_pairs.h"
 #include "t_threshold.h"
 #include "walk_model.h"
 
@@ -47,33 +48,15 @@ std::string compare(double df, double p, double tolerance, int *exactEvaluations
   return text;
 }
 
-double walkTail(double df, double t) { return ks::betai(df * 0.5, 0.5, ks::detail::walk_x(df, t)); }
+using random_pairs::walkTail;
 
-long pairsToCompare() {
-  if (const char *text = std::getenv("KELVANE_WALK_PAIRS"))
-    return std::atol(text);
-  return 1000000;
-}
-
-// Random 32-bit df (log-uniform, as map records hold them) and float p (as
-// "MinP" holds it): most inside the window of their df, the rest anywhere.
 TEST(FastWalk, MatchesThePlainWalkOnRandomPairs) {
-  const long pairs = pairsToCompare();
-  std::mt19937_64 random(20261207);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const long pairs = random_pairs::count("KELVANE_WALK_PAIRS", 1000000);
+  random_pairs::Draw draw(20261207);
   long mismatches = 0;
   long fast = 0;
   for (long i = 0; i < pairs; ++i) {
-    const double df = std::floor(std::exp(unit(random) * std::log(2147483647.0)));
-    double p;
-    if (i % 5 != 0) {
-      const double low = std::fmax(walkTail(df, ks::kWalkHighEdge) - kTolerance, 1e-12);
-      const double high = walkTail(df, ks::kWalkLowEdge) + kTolerance;
-      p = std::exp(std::log(low) + unit(random) * std::log(high / low));
-    } else {
-      p = std::exp(std::log(1e-9) + unit(random) * std::log(0.9 / 1e-9));
-    }
-    p = static_cast<float>(p);
+    const auto [df, p] = draw.next();
     int exact = -1;
     const std::string why = compare(df, p, kTolerance, &exact);
     if (!why.empty() && ++mismatches <= 10)

@@ -7,6 +7,7 @@
 #include "t_threshold.h"
 
 #include "beta.h"
+#include "random_pairs.h"
 
 #include <boost/math/distributions/students_t.hpp>
 #include <gtest/gtest.h>
@@ -147,7 +148,7 @@ TEST(TFromP, ImmediateAnswers) {
 
 // The p values for which the walk ends: within the tolerance of the tail
 // probabilities at the ends of its reach, t = 4.5 and t = 1.5.
-double walkTail(double df, double t) { return ks::betai(df * 0.5, 0.5, ks::detail::walk_x(df, t)); }
+using random_pairs::walkTail;
 
 bool insideWindow(double df, double p) {
   return p >= walkTail(df, ks::kWalkHighEdge) - kTolerance &&
@@ -248,21 +249,13 @@ TEST(TFromP, SweepNeverEndsTheProcess) {
   }
 }
 
-long accuracyPairs() {
-  if (const char *text = std::getenv("KELVANE_ACCURACY_PAIRS"))
-    return std::atol(text);
-  return 1000000;
-}
-
-// Random 32-bit df (log-uniform, as map records hold them) and float p (as
-// "MinP" holds it), four in five inside the window of their df: inside the
-// walk's reach the threshold is a point whose pc met the tolerance, which
-// allows up to about 7e-4 (the reach's upper edge at large df); beyond it,
-// the quantile itself. Prints the worst of each, the figures README quotes.
+// Inside the walk's reach the threshold is a point whose pc met the
+// tolerance, which allows up to about 7e-4 (the reach's upper edge at large
+// df); beyond it, the quantile itself. Prints the worst of each, the figures
+// README quotes.
 TEST(TFromP, WithinAThousandthOfTheQuantileInsideTheReachAndAMillionthBeyond) {
-  const long pairs = accuracyPairs();
-  std::mt19937_64 random(20261208);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const long pairs = random_pairs::count("KELVANE_ACCURACY_PAIRS", 1000000);
+  random_pairs::Draw draw(20261208);
   struct Worst {
     double error = 0, df = 0, p = 0;
     long count = 0;
@@ -273,16 +266,7 @@ TEST(TFromP, WithinAThousandthOfTheQuantileInsideTheReachAndAMillionthBeyond) {
     }
   } inside, beyond;
   for (long i = 0; i < pairs; ++i) {
-    const double df = std::floor(std::exp(unit(random) * std::log(2147483647.0)));
-    double p;
-    if (i % 5 != 0) {
-      const double low = std::fmax(walkTail(df, ks::kWalkHighEdge) - kTolerance, 1e-12);
-      const double high = walkTail(df, ks::kWalkLowEdge) + kTolerance;
-      p = std::exp(std::log(low) + unit(random) * std::log(high / low));
-    } else {
-      p = std::exp(std::log(1e-9) + unit(random) * std::log(0.9 / 1e-9));
-    }
-    p = static_cast<float>(p);
+    const auto [df, p] = draw.next();
     const double exact = exactT(df, p);
     const double error = std::fabs(static_cast<float>(t_from_p(df, p, kTolerance)) - exact) / exact;
     (insideWindow(df, p) ? inside : beyond).add(error, df, p);
