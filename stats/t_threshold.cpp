@@ -34,7 +34,7 @@ double logBetaTermsHalf(double a) {
 // reach needs it: both x and 1 - x come straight from t (1 - x loses
 // everything for small t / sqrt(df) otherwise), logs near 1 go through
 // log1p, and large df use the series above. A fraction that does not converge
-// gives NaN. Counts every evaluation of the call, the walk's points included.
+// gives NaN. Its count covers the whole call: the walk adds its points to it.
 class TailProbability {
 public:
   explicit TailProbability(double df) : df_(df), a_(df * 0.5) {}
