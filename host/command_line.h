@@ -1,9 +1,6 @@
 // The program's command line: what to run, on what, and how to answer.
 #pragma once
 
-#include "input_error.h"
-
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,15 +13,11 @@ struct Invocation {
   std::vector<std::string> settings;
   std::string savePath;
   bool json = false;
+  std::string help; // what --help asked for
 };
 
-struct CommandLine {
-  Invocation invocation;
-  bool helpShown = false; // --help was asked for and printed
-  std::optional<InputError> error;
-};
-
-CommandLine parseCommandLine(int argc, char **argv);
+// Throws an InputError for a bad command line.
+Invocation parseCommandLine(int argc, char **argv);
 
 // Whether --json is among the arguments, known before anything else is read so
 // that even a bad command line is answered in JSON.

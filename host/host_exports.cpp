@@ -123,7 +123,10 @@ static_assert(std::is_same_v<decltype(&zuGetIDOfCurrentDocument), kelvane::hostf
 #if !defined(ONDRAVA_OMIT_zuGetDocumentType)
 ONDRAVA_EXPORT std::int32_t zuGetDocumentType(std::int32_t documentId) {
   record([&] { return call("zuGetDocumentType", std::to_string(documentId)); });
-  return documentId == state().currentDocument ? state().documentType : 0;
+  // The stand-in knows only the current document. For an id it does not
+  // know it answers as a host does for an id that names no document: with a
+  // negative code, which no document type has (0 may well be one).
+  return documentId == state().currentDocument ? state().documentType : -1;
 }
 static_assert(std::is_same_v<decltype(&zuGetDocumentType), kelvane::hostfn::GetDocumentType>);
 #endif

@@ -34,7 +34,7 @@ using MapRecord = std::array<unsigned char, kRecordSize>;
 struct HostState {
   std::int32_t version[3] = {3, 0, 0};
   std::int32_t currentDocument = 0; // negative: none
-  std::int32_t documentType = 3;    // 3 = VMR
+  std::int32_t documentType = kelvane::kVmrDocumentType;
   std::vector<MapRecord> maps;
   // What the host writes as the map count, when not maps.size().
   std::optional<std::int32_t> reportedMapCount;

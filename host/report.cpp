@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 namespace ondrava {
 namespace {
@@ -45,93 +47,56 @@ std::size_t utf8Length(const std::string &text, std::size_t i) {
   return length;
 }
 
-// Display columns, counting each character as one.
-std::size_t columns(const std::string &text) {
-  std::size_t n = 0;
-  for (const char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-      ++n;
-  return n;
-}
-
-// The first `width` characters of an escaped (valid UTF-8) text.
-std::string firstColumns(const std::string &text, std::size_t width) {
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && n++ == width)
-      return text.substr(0, i);
-  }
-  return text;
-}
-
-std::string pad(const std::string &text, std::size_t width, bool left = false) {
-  const std::size_t n = columns(text);
-  if (n >= width)
-    return text;
-  const std::string fill(width - n, ' ');
-  return left ? text + fill : fill + text;
-}
-
-struct Column {
-  const char *title;
-  std::size_t minWidth;
-  std::string (*format)(const unsigned char *record);
-};
-
-std::string formatInt(std::int32_t value) { return std::to_string(value); }
-
-const Column kColumns[] = {
-    {"type", 4, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kMapType)); }},
-    {"df", 6,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kDegreesOfFreedom)); }},
-    {"lower", 10,
-     [](const unsigned char *r) { return formatTableFloat(rec::read<float>(r, rec::kLowerThreshold), 4); }},
-    {"upper", 10,
-     [](const unsigned char *r) { return formatTableFloat(rec::read<float>(r, rec::kUpperThreshold), 4); }},
-    {"cluster", 8,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kClusterSize)); }},
-    {"use", 4,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kUseCluster)); }},
-    {"sign", 5,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kSignShown)); }},
-    {"transp", 7,
-     [](const unsigned char *r) { return formatTableFloat(rec::read<float>(r, rec::kTransparency), 2); }},
-    {"overlay", 8,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kOverlayState)); }},
-};
-constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 constexpr std::size_t kNameWidth = 18;
 
+// The escaped name cut or padded to kNameWidth characters.
+std::string nameCell(const std::string &name) {
+  const std::string shown = escapeText(name);
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    if ((static_cast<unsigned char>(shown[i]) & 0xC0) != 0x80 && n++ == kNameWidth)
+      return shown.substr(0, i);
+  return shown + std::string(kNameWidth - n, ' ');
+}
+
+// A cell is plain ASCII: a number, nan or inf, and a * for a change.
+std::string cell(const Map &map, const MapField &field) {
+  const unsigned char *record = map.record.data();
+  return field.isFloat ? formatTableFloat(rec::read<float>(record, field.offset), field.decimals)
+                       : std::to_string(rec::read<std::int32_t>(record, field.offset));
+}
+
+std::string right(const std::string &text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
 std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &after) {
+  constexpr std::size_t kColumns = std::size(kMapFields);
   // Every cell first, so that each column is as wide as its widest cell.
-  std::vector<std::string> cells[2][kColumnCount];
-  std::size_t widths[kColumnCount];
-  for (std::size_t c = 0; c < kColumnCount; ++c) {
-    widths[c] = std::max(kColumns[c].minWidth, columns(kColumns[c].title));
+  std::vector<std::string> cells[2][kColumns];
+  std::size_t widths[kColumns];
+  for (std::size_t c = 0; c < kColumns; ++c) {
+    widths[c] = std::max(kMapFields[c].width, std::strlen(kMapFields[c].title));
     for (std::size_t i = 0; i < before.size(); ++i) {
-      const std::string old = kColumns[c].format(before[i].record.data());
-      const std::string now = kColumns[c].format(after[i].record.data());
+      const std::string old = cell(before[i], kMapFields[c]), now = cell(after[i], kMapFields[c]);
       cells[0][c].push_back(old);
       cells[1][c].push_back((old == now ? "" : "*") + now);
-      widths[c] = std::max({widths[c], columns(cells[0][c].back()), columns(cells[1][c].back())});
+      widths[c] = std::max({widths[c], old.size(), cells[1][c].back().size()});
     }
   }
-  std::string out = "Maps before and after the run (* marks a changed value):\n";
-  out += "  map  " + pad("name", kNameWidth, true);
-  for (std::size_t c = 0; c < kColumnCount; ++c)
-    out += " " + pad(kColumns[c].title, widths[c]);
-  out += "\n";
+  std::string out = "Maps before and after the run (* marks a changed value):\n  map  " + nameCell("name");
+  for (std::size_t c = 0; c < kColumns; ++c)
+    out += " " + right(kMapFields[c].title, widths[c]);
   for (std::size_t i = 0; i < before.size(); ++i) {
-    const std::string name = firstColumns(escapeText(before[i].name), kNameWidth);
-    std::string first = "  " + pad(std::to_string(i + 1), 3) + "  " + pad(name, kNameWidth, true);
-    std::string second = "  " + pad("", 3) + "  " + pad("", kNameWidth, true);
-    for (std::size_t c = 0; c < kColumnCount; ++c) {
-      first += " " + pad(cells[0][c][i], widths[c]);
-      second += " " + pad(cells[1][c][i], widths[c]);
+    std::string first = "\n  " + right(std::to_string(i + 1), 3) + "  " + nameCell(before[i].name);
+    std::string second = "\n       " + std::string(kNameWidth, ' ');
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      first += " " + right(cells[0][c][i], widths[c]);
+      second += " " + right(cells[1][c][i], widths[c]);
     }
-    out += first + "  before\n" + second + "  after\n";
+    out += first + "  before" + second + "  after";
   }
-  return out;
+  return out + "\n";
 }
 
 std::string printf1(const char *format, int digits, double value) {
@@ -222,7 +187,8 @@ std::string textReport(const RunReport &report) {
     break;
   case DocumentState::NotVmr:
     out += "The current document (id " + std::to_string(report.documentId) + ") is of type " +
-           std::to_string(report.documentType) + ", not a VMR (type 3): the plugin is not given its maps.\n";
+           std::to_string(report.documentType) + ", not a VMR (type " +
+           std::to_string(kelvane::kVmrDocumentType) + "): the plugin is not given its maps.\n";
     break;
   case DocumentState::Vmr:
     out += report.before.empty() ? "No maps are loaded on the current document.\n"
@@ -257,12 +223,6 @@ nlohmann::ordered_json jsonReport(const RunReport &report) {
 }
 
 std::string errorText(const InputError &error) { return escapeText(error.text()); }
-
-nlohmann::ordered_json errorJson(const InputError &error) {
-  nlohmann::ordered_json out;
-  out["error"] = error.toJson();
-  return out;
-}
 
 std::string dumpJson(const nlohmann::ordered_json &value) {
   return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

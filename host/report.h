@@ -4,7 +4,7 @@
 // its control characters escaped.
 #pragma once
 
-#include "input_error.h"
+#include "checked_json.h"
 #include "workspace.h"
 
 #include <nlohmann/json.hpp>
@@ -49,9 +49,8 @@ std::string formatTableFloat(float value, int decimals);
 std::string textReport(const RunReport &report);
 nlohmann::ordered_json jsonReport(const RunReport &report);
 
-// The error as one line for standard error, or as {"error": {...}}.
+// The error as one line for standard error.
 std::string errorText(const InputError &error);
-nlohmann::ordered_json errorJson(const InputError &error);
 
 // JSON text that any string survives (bytes that are not UTF-8 are replaced).
 std::string dumpJson(const nlohmann::ordered_json &value);

@@ -3,178 +3,127 @@
 #include "map_record.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace ondrava {
+
+namespace rec = kelvane::record;
+using nlohmann::json;
+
+const MapField kMapFields[9] = {
+    {"type", rec::kMapType, false, "type", 4, 0},
+    {"df", rec::kDegreesOfFreedom, false, "df", 6, 0},
+    {"lowerThreshold", rec::kLowerThreshold, true, "lower", 10, 4},
+    {"upperThreshold", rec::kUpperThreshold, true, "upper", 10, 4},
+    {"clusterSize", rec::kClusterSize, false, "cluster", 8, 0},
+    {"useCluster", rec::kUseCluster, false, "use", 4, 0},
+    {"signShown", rec::kSignShown, false, "sign", 5, 0},
+    {"transparency", rec::kTransparency, true, "transp", 7, 2},
+    {"overlay", rec::kOverlayState, false, "overlay", 8, 0},
+};
+
+json fieldValue(const Map &map, const MapField &field) {
+  if (!field.isFloat)
+    return rec::read<std::int32_t>(map.record.data(), field.offset);
+  const float value = rec::read<float>(map.record.data(), field.offset);
+  return std::isfinite(value) ? json(value) : json();
+}
+
 namespace {
 
-using nlohmann::json;
-namespace rec = kelvane::record;
+[[noreturn]] void unknownField(const Source &source, const std::string &where, const char *kind,
+                               const std::string &key, const std::string &known) {
+  source.fail(where,
+              std::string("unknown ") + kind + " field \"" + shorten(key) + "\" (known: " + known + ")");
+}
 
-bool hexToRecord(const std::string &hex, const Source &source, const std::string &where, MapRecord &out,
-                 InputError &error) {
-  if (hex.size() != 2 * kRecordSize) {
-    error = source.at(where, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
-                                 std::to_string(hex.size()));
-    return false;
-  }
+MapRecord hexToRecord(const std::string &hex, const Source &source, const std::string &where) {
+  if (hex.size() != 2 * kRecordSize)
+    source.fail(where, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
+                           std::to_string(hex.size()));
+  MapRecord record;
   for (std::size_t i = 0; i < kRecordSize; ++i) {
-    unsigned value = 0;
-    for (std::size_t j = 0; j < 2; ++j) {
-      const char c = hex[2 * i + j];
-      unsigned digit;
-      if (c >= '0' && c <= '9')
-        digit = static_cast<unsigned>(c - '0');
-      else if (c >= 'a' && c <= 'f')
-        digit = static_cast<unsigned>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F')
-        digit = static_cast<unsigned>(c - 'A' + 10);
-      else {
-        error =
-            source.at(where, "hostBytes holds " + describe(json(std::string(1, c))) + ", not a hex digit");
-        return false;
-      }
-      value = value * 16 + digit;
-    }
-    out[i] = static_cast<unsigned char>(value);
+    const char *pair = hex.data() + 2 * i;
+    const auto [end, code] = std::from_chars(pair, pair + 2, record[i], 16);
+    if (code != std::errc() || end != pair + 2)
+      source.fail(where, "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
   }
-  return true;
+  return record;
 }
 
-struct IntField {
-  const char *key;
-  std::size_t offset;
-};
-const IntField kIntFields[] = {
-    {"type", rec::kMapType},          {"df", rec::kDegreesOfFreedom}, {"clusterSize", rec::kClusterSize},
-    {"useCluster", rec::kUseCluster}, {"signShown", rec::kSignShown}, {"overlay", rec::kOverlayState}};
-struct FloatField {
-  const char *key;
-  std::size_t offset;
-};
-const FloatField kFloatFields[] = {{"lowerThreshold", rec::kLowerThreshold},
-                                   {"upperThreshold", rec::kUpperThreshold},
-                                   {"transparency", rec::kTransparency}};
-
-bool unknownField(const Source &source, const std::string &where, const char *kind, const std::string &key,
-                  const char *known, InputError &error) {
-  error = source.at(where, std::string("unknown ") + kind + " field \"" + shorten(key) +
-                               "\" (known: " + known + ")");
-  return false;
-}
-
-bool parseMap(const json &value, const Source &source, const std::string &where, Map &out,
-              InputError &error) {
-  if (!value.is_object()) {
-    error = source.at(where, "expected a map object, got " + describe(value));
-    return false;
-  }
+Map parseMap(const json &value, const Source &source, const std::string &where) {
+  if (!value.is_object())
+    source.fail(where, "expected a map object, got " + describe(value));
+  Map out;
   if (const auto bytes = value.find("hostBytes"); bytes != value.end()) {
-    std::string hex;
     const std::string here = memberPointer(where, "hostBytes");
-    if (!toText(*bytes, source, here, hex, error) || !hexToRecord(hex, source, here, out.record, error))
-      return false;
+    out.record = hexToRecord(toText(*bytes, source, here), source, here);
   }
   for (const auto &[key, field] : value.items()) {
     const std::string here = memberPointer(where, key);
-    bool known = key == "hostBytes";
+    const auto *f = std::find_if(std::begin(kMapFields), std::end(kMapFields),
+                                 [&key = key](const MapField &m) { return key == m.key; });
     if (key == "name") {
-      known = true;
-      if (!toText(field, source, here, out.name, error))
-        return false;
+      out.name = toText(field, source, here);
+    } else if (f != std::end(kMapFields)) {
+      if (f->isFloat)
+        rec::write(out.record.data(), f->offset, toFloat(field, source, here));
+      else
+        rec::write(out.record.data(), f->offset, toInt32(field, source, here));
+    } else if (key != "hostBytes") {
+      std::string known = "name";
+      for (const MapField &m : kMapFields)
+        known += std::string(", ") + m.key;
+      unknownField(source, here, "map", key, known + ", hostBytes");
     }
-    for (const IntField &f : kIntFields) {
-      if (key == f.key) {
-        known = true;
-        std::int32_t v;
-        if (!toInt32(field, source, here, v, error))
-          return false;
-        rec::write(out.record.data(), f.offset, v);
-      }
-    }
-    for (const FloatField &f : kFloatFields) {
-      if (key == f.key) {
-        known = true;
-        float v;
-        if (!toFloat(field, source, here, v, error))
-          return false;
-        rec::write(out.record.data(), f.offset, v);
-      }
-    }
-    if (!known)
-      return unknownField(
-          source, here, "map", key,
-          "name, type, df, lowerThreshold, upperThreshold, clusterSize, useCluster, signShown, "
-          "transparency, overlay, hostBytes",
-          error);
   }
-  return true;
+  return out;
 }
 
-// An array whose every element parseOne reads into a T appended to out.
-template <typename T, typename ParseOne>
-bool parseArray(const json &value, const Source &source, const std::string &where, const char *what,
-                std::size_t &limit, ParseOne parseOne, std::vector<T> &out, InputError &error) {
-  if (!value.is_array()) {
-    error = source.at(where, std::string("expected an array of ") + what + ", got " + describe(value));
-    return false;
-  }
-  if (value.size() > limit) {
-    error = source.at(where, "more than " + std::to_string(limit) + " " + what +
-                                 "; the stand-in host holds at most that many");
-    return false;
-  }
+// An array of at most `limit` elements (counted down), each read by parseOne.
+template <typename ParseOne>
+auto parseArray(const json &value, const Source &source, const std::string &where, const char *what,
+                std::size_t &limit, ParseOne parseOne) {
+  if (!value.is_array())
+    source.fail(where, std::string("expected an array of ") + what + ", got " + describe(value));
+  if (value.size() > limit)
+    source.fail(where, "more than " + std::to_string(limit) + " " + what +
+                           "; the stand-in host holds at most that many");
   limit -= value.size();
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    T item;
-    if (!parseOne(value[i], source, where + "/" + std::to_string(i), item, error))
-      return false;
-    out.push_back(std::move(item));
-  }
-  return true;
+  std::vector<decltype(parseOne(value, where))> out;
+  for (std::size_t i = 0; i < value.size(); ++i)
+    out.push_back(parseOne(value[i], where + "/" + std::to_string(i)));
+  return out;
 }
 
-// Maps still allowed in the whole workspace, counted down as documents are read.
+// What is still allowed in the whole workspace, counted down as it is read.
 struct Budget {
   std::size_t documents = kMaxDocuments;
   std::size_t maps = kMaxMaps;
 };
 
-bool parseDocument(const json &value, const Source &source, const std::string &where, Budget &budget,
-                   Document &out, InputError &error) {
-  if (!value.is_object()) {
-    error = source.at(where, "expected a document object, got " + describe(value));
-    return false;
-  }
+Document parseDocument(const json &value, const Source &source, const std::string &where, Budget &budget) {
+  if (!value.is_object())
+    source.fail(where, "expected a document object, got " + describe(value));
+  Document out;
   for (const auto &[key, field] : value.items()) {
     const std::string here = memberPointer(where, key);
-    if (key == "id") {
-      if (!toInt32(field, source, here, out.id, error))
-        return false;
-    } else if (key == "type") {
-      if (!toInt32(field, source, here, out.type, error))
-        return false;
-    } else if (key == "name") {
-      if (!toText(field, source, here, out.name, error))
-        return false;
-    } else if (key == "maps") {
-      if (!parseArray(field, source, here, "maps", budget.maps, parseMap, out.maps, error))
-        return false;
-    } else {
-      return unknownField(source, here, "document", key, "id, type, name, maps", error);
-    }
+    if (key == "id")
+      out.id = toInt32(field, source, here);
+    else if (key == "type")
+      out.type = toInt32(field, source, here);
+    else if (key == "name")
+      out.name = toText(field, source, here);
+    else if (key == "maps")
+      out.maps =
+          parseArray(field, source, here, "maps", budget.maps,
+                     [&](const json &map, const std::string &at) { return parseMap(map, source, at); });
+    else
+      unknownField(source, here, "document", key, "id, type, name, maps");
   }
-  return true;
-}
-
-std::string recordHex(const MapRecord &record) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (const unsigned char byte : record) {
-    hex += digits[byte >> 4];
-    hex += digits[byte & 15];
-  }
-  return hex;
+  return out;
 }
 
 } // namespace
@@ -186,76 +135,55 @@ Document *Workspace::current() {
   return nullptr;
 }
 
-bool parseWorkspace(const std::string &text, const Source &source, Workspace &out, InputError &error) {
-  json root;
-  if (!readJsonObject(text, source, kWorkspaceLimits, "a workspace object", root, error))
-    return false;
+Workspace parseWorkspace(const std::string &text, const Source &source) {
+  const json root = readJsonObject(text, source, kWorkspaceLimits, "a workspace object");
   Workspace workspace;
   Budget budget;
-  bool haveCurrent = false;
   for (const auto &[key, field] : root.items()) {
     const std::string here = memberPointer("", key);
     if (key == "currentDocument") {
-      haveCurrent = true;
-      if (!toInt32(field, source, here, workspace.currentDocument, error))
-        return false;
+      workspace.currentDocument = toInt32(field, source, here);
     } else if (key == "version") {
-      if (!field.is_array() || field.size() != 3) {
-        error = source.at(here, "expected [major, minor, third], got " + describe(field));
-        return false;
-      }
+      if (!field.is_array() || field.size() != 3)
+        source.fail(here, "expected [major, minor, third], got " + describe(field));
       for (std::size_t i = 0; i < 3; ++i)
-        if (!toInt32(field[i], source, here + "/" + std::to_string(i), workspace.version[i], error))
-          return false;
+        workspace.version[i] = toInt32(field[i], source, here + "/" + std::to_string(i));
     } else if (key == "documents") {
-      const auto parseOne = [&budget](const json &item, const Source &src, const std::string &at,
-                                      Document &doc, InputError &err) {
-        return parseDocument(item, src, at, budget, doc, err);
-      };
-      if (!parseArray(field, source, here, "documents", budget.documents, parseOne, workspace.documents,
-                      error))
-        return false;
+      workspace.documents = parseArray(field, source, here, "documents", budget.documents,
+                                       [&](const json &document, const std::string &at) {
+                                         return parseDocument(document, source, at, budget);
+                                       });
     } else {
-      return unknownField(source, here, "workspace", key, "currentDocument, version, documents", error);
+      unknownField(source, here, "workspace", key, "currentDocument, version, documents");
     }
   }
-  if (!haveCurrent && !workspace.documents.empty())
+  if (!root.contains("currentDocument") && !workspace.documents.empty())
     workspace.currentDocument = workspace.documents.front().id;
-  out = std::move(workspace);
-  return true;
+  return workspace;
 }
 
 nlohmann::ordered_json mapToJson(const Map &map) {
   nlohmann::ordered_json out;
   if (!map.name.empty())
     out["name"] = map.name;
-  const unsigned char *r = map.record.data();
-  out["type"] = rec::read<std::int32_t>(r, rec::kMapType);
-  out["df"] = rec::read<std::int32_t>(r, rec::kDegreesOfFreedom);
-  // A float that is not finite has no JSON number: it travels in hostBytes alone.
-  const auto putFloat = [&](const char *key, std::size_t offset) {
-    const float value = rec::read<float>(r, offset);
-    if (std::isfinite(value))
-      out[key] = value;
-    return std::isfinite(value);
-  };
-  bool named = putFloat("lowerThreshold", rec::kLowerThreshold);
-  named = putFloat("upperThreshold", rec::kUpperThreshold) && named;
-  out["clusterSize"] = rec::read<std::int32_t>(r, rec::kClusterSize);
-  out["useCluster"] = rec::read<std::int32_t>(r, rec::kUseCluster);
-  out["signShown"] = rec::read<std::int32_t>(r, rec::kSignShown);
-  named = putFloat("transparency", rec::kTransparency) && named;
-  out["overlay"] = rec::read<std::int32_t>(r, rec::kOverlayState);
-  // The host's own bytes are kept only when they hold anything the named
-  // fields do not.
+  // A float that is not finite has no JSON number: it travels in hostBytes
+  // alone. The host's own bytes are kept only when they hold anything the
+  // named fields do not.
+  bool named = true;
   MapRecord rest = map.record;
-  for (const IntField &f : kIntFields)
-    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(f.offset), rec::kFieldWidth, 0);
-  for (const FloatField &f : kFloatFields)
-    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(f.offset), rec::kFieldWidth, 0);
-  const bool hostBytes = std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; });
-  if (hostBytes || !named)
-    out["hostBytes"] = recordHex(map.record);
+  for (const MapField &field : kMapFields) {
+    const json value = fieldValue(map, field);
+    named = named && !value.is_null();
+    if (!value.is_null())
+      out[field.key] = value;
+    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.offset), rec::kFieldWidth, 0);
+  }
+  if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; })) {
+    char hex[2 * kRecordSize + 1];
+    for (std::size_t i = 0; i < kRecordSize; ++i)
+      std::snprintf(hex + 2 * i, 3, "%02x", map.record[i]);
+    out["hostBytes"] = hex;
+  }
   return out;
 }
 
@@ -276,6 +204,22 @@ nlohmann::ordered_json toJson(const Workspace &workspace) {
     out["documents"].push_back(doc);
   }
   return out;
+}
+
+std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit) {
+  const nlohmann::ordered_json saved = toJson(workspace);
+  for (const int indent : {2, -1}) {
+    std::string text = saved.dump(indent, ' ', false, json::error_handler_t::replace) + "\n";
+    if (text.size() <= limit)
+      return text;
+  }
+  throw InputError{path,
+                   {},
+                   0,
+                   0,
+                   {},
+                   "cannot write the file: the workspace takes more than the " + std::to_string(limit) +
+                       " bytes it could be read back from; it was left as it was"};
 }
 
 const char *demoWorkspaceJson() {
