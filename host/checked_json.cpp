@@ -45,6 +45,10 @@ nlohmann::ordered_json InputError::toJson() const {
   return out;
 }
 
+void failIn(const std::string &file, const std::string &message) {
+  throw InputError{file, {}, 0, 0, {}, message};
+}
+
 void Source::fail(const std::string &pointer, const std::string &message) const {
   // A whole file is "/"; a command-line argument has no pointer of its own.
   throw InputError{file, argument, 0, 0, pointer.empty() && argument.empty() ? "/" : pointer, message};

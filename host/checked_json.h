@@ -33,6 +33,9 @@ constexpr std::size_t kQuoteLimit = 80;
 // with "..." marking a cut.
 std::string shorten(const std::string &text);
 
+// An error in a whole file (a file cannot be read or written, say).
+[[noreturn]] void failIn(const std::string &file, const std::string &message);
+
 // Where a text came from: a file, or a command-line argument.
 struct Source {
   std::string file;

@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-[[noreturn]] void fileError(const std::string &path, const std::string &message) {
-  throw InputError{path, {}, 0, 0, {}, message};
-}
-
 #if defined(_WIN32)
 int openNew(const fs::path &path) {
   return _open(path.string().c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -46,32 +42,32 @@ void checkInputFile(const std::string &path) {
   std::error_code code;
   const fs::file_status status = fs::status(path, code);
   if (code || !fs::exists(status))
-    fileError(path, "cannot open the file" + (code ? " (" + code.message() + ")" : std::string()));
+    failIn(path, "cannot open the file" + (code ? " (" + code.message() + ")" : std::string()));
   if (fs::is_directory(status))
-    fileError(path, "is a folder, not a file");
+    failIn(path, "is a folder, not a file");
   if (!fs::is_regular_file(status))
-    fileError(path, "is not a regular file (a device, pipe or socket); give a file");
+    failIn(path, "is not a regular file (a device, pipe or socket); give a file");
   const std::uintmax_t size = fs::file_size(path, code);
   if (!code && size > kMaxInputFileBytes)
-    fileError(path, "is " + std::to_string(size) + " bytes, too large; the limit is " +
-                        std::to_string(kMaxInputFileBytes >> 20) + " MiB");
+    failIn(path, "is " + std::to_string(size) + " bytes, too large; the limit is " +
+                     std::to_string(kMaxInputFileBytes >> 20) + " MiB");
 }
 
 std::string readFile(const std::string &path) {
   checkInputFile(path);
   std::ifstream in(path, std::ios::binary);
   if (!in)
-    fileError(path, "cannot open the file");
+    failIn(path, "cannot open the file");
   // The file may have grown since it was checked: read one block past the limit at most.
   std::string content;
   char buffer[65536];
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
     content.append(buffer, static_cast<std::size_t>(in.gcount()));
     if (content.size() > kMaxInputFileBytes)
-      fileError(path, "is too large; the limit is " + std::to_string(kMaxInputFileBytes >> 20) + " MiB");
+      failIn(path, "is too large; the limit is " + std::to_string(kMaxInputFileBytes >> 20) + " MiB");
   }
   if (in.bad())
-    fileError(path, "cannot read the file");
+    failIn(path, "cannot read the file");
   return content;
 }
 
@@ -89,15 +85,15 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   for (int links = 0; fs::is_symlink(target_, code); ++links) {
     const fs::path next = fs::read_symlink(target_, code);
     if (code || links == 40)
-      fileError(path, "cannot write the file: the link it names cannot be followed");
+      failIn(path, "cannot write the file: the link it names cannot be followed");
     target_ = next.is_absolute() ? next : target_.parent_path() / next;
   }
   const fs::file_status status = fs::status(target_, code);
   if (fs::is_directory(status))
-    fileError(path, "cannot write the file: it is a folder");
+    failIn(path, "cannot write the file: it is a folder");
   // A device or pipe would be replaced by a file, not written.
   if (fs::exists(status) && !fs::is_regular_file(status))
-    fileError(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
+    failIn(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
   // A short name of its own in the same folder, so that the rename stays on
   // one file system and any name the folder takes can be saved.
   static unsigned counter = 0;
@@ -111,8 +107,8 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
       break;
   }
   if (fd < 0)
-    fileError(path, "cannot write the file: cannot create a file in its folder (" +
-                        std::string(std::strerror(errno)) + ")");
+    failIn(path, "cannot write the file: cannot create a file in its folder (" +
+                     std::string(std::strerror(errno)) + ")");
 #if !defined(_WIN32)
   struct stat old;
   if (stat(target_.c_str(), &old) == 0)
@@ -146,7 +142,7 @@ StagedFile::~StagedFile() {
 void StagedFile::fail(const std::string &why) {
   std::error_code code;
   fs::remove(temporary_, code);
-  fileError(path_, "cannot write the file (" + why + "); it was left as it was");
+  failIn(path_, "cannot write the file (" + why + "); it was left as it was");
 }
 
 void StagedFile::commit() {

@@ -19,21 +19,6 @@
 #define ONDRAVA_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
-#if defined(ONDRAVA_ONLY_VERSION)
-#define ONDRAVA_OMIT_zuShowLogTab
-#define ONDRAVA_OMIT_zuLogText
-#define ONDRAVA_OMIT_zuMessageBox
-#define ONDRAVA_OMIT_zuGetIDOfCurrentDocument
-#define ONDRAVA_OMIT_zuGetDocumentType
-#define ONDRAVA_OMIT_zuGetNRVMPsOfCurrentVMR
-#define ONDRAVA_OMIT_zuGetNRVMPOfCurrentVMR
-#define ONDRAVA_OMIT_zuSetNRVMPParametersOfCurrentVMR
-#define ONDRAVA_OMIT_zuUpdateActiveWindow
-#define ONDRAVA_OMIT_zuGetIntParameter
-#define ONDRAVA_OMIT_zuGetFloatParameter
-#define ONDRAVA_OMIT_zuGetStringParameter
-#endif
-
 namespace ondrava {
 
 HostState &state() {
@@ -87,6 +72,7 @@ ONDRAVA_EXPORT bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *m
 static_assert(std::is_same_v<decltype(&zuGetVersionOfOndravaZU), kelvane::hostfn::GetVersion>);
 #endif
 
+#if !defined(ONDRAVA_ONLY_VERSION)
 #if !defined(ONDRAVA_OMIT_zuShowLogTab)
 ONDRAVA_EXPORT void zuShowLogTab() {
   record([] { return call("zuShowLogTab"); });
@@ -219,3 +205,5 @@ ONDRAVA_EXPORT bool zuGetStringParameter(const char *key, char *buffer) {
 }
 static_assert(std::is_same_v<decltype(&zuGetStringParameter), kelvane::hostfn::GetStringParameter>);
 #endif
+
+#endif // !ONDRAVA_ONLY_VERSION

@@ -6,7 +6,6 @@
 // Exit status: 0 when initPlugin and execute both succeeded, 1 when either
 // refused, 2 for bad input or a file or output that cannot be read or written
 // (only the error is printed then). --save writes only after exit status 0.
-#include "command_line.h"
 #include "file_io.h"
 #include "kelvane_plugin.h"
 #include "options_input.h"
@@ -14,6 +13,9 @@
 #include "report.h"
 #include "workspace.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -22,6 +24,82 @@
 namespace {
 
 using namespace ondrava;
+
+std::string helpFooter() {
+  std::string text =
+      "\nWithout --workspace the built-in demo workspace is used and, unless --options or --set\n"
+      "is given, the demo's options (p 0.05 as the lower threshold, cluster size 25 applied, maps\n"
+      "1,3-4 overlaid). With --workspace the parameter store starts empty, as in a host whose\n"
+      "dialog never ran: without --options or --set the plugin says \"No options selected\".\n"
+      "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
+  for (std::size_t i = 0; i < kelvane::kOptionKeyCount; ++i) {
+    std::string line = "  " + std::string(kelvane::kOptionKeys[i].name);
+    line.resize(20, ' ');
+    line += typeName(keyType(kelvane::kOptionKeys[i]));
+    line.resize(33, ' ');
+    text += line + kOptionMeanings[i] + "\n";
+  }
+  text += "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
+          " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
+          "Each value takes effect only with its Do... switch on; DoSetMinP needs DoSetMin too.\n"
+          "\nExit status:\n"
+          "  0  initPlugin and execute both succeeded (and --save wrote its file)\n"
+          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
+          "  2  bad input or a file that could not be read or written (nothing is saved); input files\n"
+          "     are limited to " +
+          std::to_string(kMaxInputFileBytes >> 20) + " MiB\n";
+  return text;
+}
+
+struct Invocation {
+  std::string pluginPath; // empty: the module built next to the program
+  std::string workspacePath;
+  std::string optionsPath;
+  std::vector<std::string> settings;
+  std::string savePath;
+  std::string help; // what --help asked for
+};
+
+Invocation parseCommandLine(int argc, char **argv) {
+  Invocation in;
+  CLI::App app{
+      "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace, the way the host\n"
+      "would (initPlugin, then execute), and prints the log pane, any message box and every map\n"
+      "before and after the run."};
+  // Every option that names a file goes through this one check.
+  const CLI::Validator path(
+      [](const std::string &value) { return value.empty() ? "an empty path names no file" : ""; }, "PATH");
+  const struct {
+    const char *name;
+    std::string *value;
+    const char *type;
+    const char *help;
+  } paths[] = {
+      {"--plugin", &in.pluginPath, "PATH",
+       "the plugin module (default: the one built next to this program); a name without a\n"
+       "slash is a file in the current folder"},
+      {"--workspace", &in.workspacePath, "FILE",
+       "workspace JSON file (default: the built-in demo workspace)"},
+      {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
+      {"--save", &in.savePath, "FILE",
+       "after a successful run, write the workspace to this JSON file (atomically: the old\n"
+       "file stays whole if the write fails)"},
+  };
+  for (const auto &option : paths)
+    app.add_option(option.name, *option.value, option.help)->type_name(option.type)->check(path);
+  app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
+      ->type_name("KEY=VALUE");
+  app.add_flag("--json", "machine-readable output, errors included");
+  app.footer(helpFooter());
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp &) {
+    in.help = app.help();
+  } catch (const CLI::ParseError &e) {
+    throw InputError{{}, "command line", 0, 0, {}, shorten(e.what())};
+  }
+  return in;
+}
 
 // What the program writes cannot be written: the answer is lost, so exit
 // status 2 and a line on standard error are all that is left to say.
@@ -97,8 +175,7 @@ RunReport runPlugin(const PluginModule &module, const std::string &pluginPath, I
 
   const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
   if (plugin == nullptr)
-    throw InputError{pluginPath, {}, 0,
-                     0,          {}, "the plugin could not be created (createPlugin returned null)"};
+    failIn(pluginPath, "the plugin could not be created (createPlugin returned null)");
   report.initialised = plugin->initPlugin();
   report.executed = report.initialised && plugin->execute();
   // The run's log as the user sees it when the run ends; ending the plugin
@@ -114,70 +191,39 @@ RunReport runPlugin(const PluginModule &module, const std::string &pluginPath, I
   return report;
 }
 
-int answerError(bool json, const InputError &error, const std::string &savePath) {
+// The report of the run, if there was one, and the error, if there was one:
+// as text, or as one JSON object.
+void answer(bool json, const RunReport *report, const std::optional<InputError> &error,
+            const std::string &savePath, bool saved) {
   if (json) {
-    nlohmann::ordered_json out;
-    out["error"] = error.toJson();
+    nlohmann::ordered_json out = report != nullptr ? jsonReport(*report) : nlohmann::ordered_json::object();
+    if (error)
+      out["error"] = error->toJson();
     if (!savePath.empty())
-      out["saved"] = false;
-    put(stdout, dumpJson(out) + "\n");
-  } else {
-    std::string text = "Ondrava.exe: " + errorText(error) + "\n";
-    if (!savePath.empty())
-      text += "Ondrava.exe: nothing was saved to " + escapeText(savePath) + "\n";
-    put(stderr, text);
-  }
-  return 2;
-}
-
-// The report, and the save after a successful run. The new file is written
-// and flushed before the report, and takes the old one's place only once the
-// report is out: a report that cannot be written leaves the old file.
-int answerRun(bool json, const RunReport &report, const std::string &savePath, const Workspace &workspace) {
-  const bool succeeded = report.initialised && report.executed;
-  std::optional<InputError> saveError;
-  std::optional<StagedFile> file;
-  if (!savePath.empty() && succeeded) {
-    try {
-      file.emplace(savePath, savedText(workspace, savePath, kMaxInputFileBytes));
-    } catch (const InputError &error) {
-      saveError = error;
-    }
+      out["saved"] = saved;
+    return put(stdout, dumpJson(out) + "\n");
   }
   const std::string target = escapeText(savePath);
-  if (json) {
-    nlohmann::ordered_json out = jsonReport(report);
-    if (!savePath.empty())
-      out["saved"] = file.has_value();
-    if (saveError)
-      out["error"] = saveError->toJson();
-    put(stdout, dumpJson(out) + "\n");
-  } else {
-    std::string text = textReport(report);
-    if (file)
-      text += "Saved the workspace to " + target + "\n";
-    else if (!savePath.empty() && !succeeded)
-      text += "Nothing was saved to " + target + ": the run was refused.\n";
-    put(stdout, text);
-    if (saveError)
-      put(stderr, "Ondrava.exe: " + errorText(*saveError) + "\n");
-  }
-  if (file) {
-    try {
-      file->commit();
-    } catch (const InputError &error) {
-      put(stderr, "Ondrava.exe: " + errorText(error) + "\n");
-      return 2;
-    }
-  }
-  return saveError ? 2 : succeeded ? 0 : 1;
+  std::string text = report != nullptr ? textReport(*report) : "";
+  if (saved)
+    text += "Saved the workspace to " + target + "\n";
+  else if (report != nullptr && !savePath.empty() && !error)
+    text += "Nothing was saved to " + target + ": the run was refused.\n";
+  put(stdout, text);
+  if (error)
+    put(stderr,
+        "Ondrava.exe: " + errorText(*error) + "\n" +
+            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
+                                                    : ""));
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
   prepareOutput();
-  const bool json = wantsJson(argc, argv);
+  // Known before anything else is read, so that even a bad command line is answered in JSON.
+  const bool json =
+      std::any_of(argv + 1, argv + argc, [](const char *arg) { return std::strcmp(arg, "--json") == 0; });
   std::string savePath;
   try {
     try {
@@ -193,17 +239,38 @@ int main(int argc, char **argv) {
       checkInputFile(pluginPath);
       PluginModule module;
       if (!module.load(pluginPath))
-        throw InputError{pluginPath, {}, 0, 0, {}, shorten(module.error())};
+        failIn(pluginPath, shorten(module.error()));
       const RunReport report = runPlugin(module, pluginPath, inputs);
-      return answerRun(json, report, savePath, inputs.workspace);
+      // The new file is written and flushed before the report, and takes the
+      // old one's place only once the report is out: a report that cannot be
+      // written leaves the old file as it was.
+      const bool succeeded = report.initialised && report.executed;
+      std::optional<InputError> saveError;
+      std::optional<StagedFile> file;
+      try {
+        if (!savePath.empty() && succeeded)
+          file.emplace(savePath, savedText(inputs.workspace, savePath, kMaxInputFileBytes));
+      } catch (const InputError &error) {
+        saveError = error;
+      }
+      answer(json, &report, saveError, savePath, file.has_value());
+      try {
+        if (file)
+          file->commit();
+      } catch (const InputError &error) {
+        put(stderr, "Ondrava.exe: " + errorText(error) + "\n");
+        return 2;
+      }
+      return saveError ? 2 : succeeded ? 0 : 1;
     } catch (const InputError &error) {
-      return answerError(json, error, savePath);
+      answer(json, nullptr, error, savePath, false);
     } catch (const std::bad_alloc &) {
-      return answerError(json, InputError{{}, {}, 0, 0, {}, "out of memory: the input is too large to hold"},
-                         savePath);
+      answer(json, nullptr, InputError{{}, {}, 0, 0, {}, "out of memory: the input is too large to hold"},
+             savePath, false);
     } catch (const std::exception &e) {
-      return answerError(json, InputError{{}, {}, 0, 0, {}, shorten(e.what())}, savePath);
+      answer(json, nullptr, InputError{{}, {}, 0, 0, {}, shorten(e.what())}, savePath, false);
     }
+    return 2;
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");

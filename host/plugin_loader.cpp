@@ -1,6 +1,8 @@
 #include "plugin_loader.h"
 
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #if defined(_WIN32)
@@ -8,44 +10,19 @@
 #else
 #include <dlfcn.h>
 #include <elf.h>
-#include <unistd.h>
-
-#include <filesystem>
 #endif
 
 namespace ondrava {
 
-namespace {
-
-bool hasFolder(const std::string &path) {
-#if defined(_WIN32)
-  return path.find_first_of("/\\:") != std::string::npos;
-#else
-  return path.find('/') != std::string::npos;
-#endif
-}
-
-std::string programDirectory() {
-  char path[4096] = {};
-#if defined(_WIN32)
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
-  if (length == 0)
-    return ".";
-#else
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0)
-    return ".";
-#endif
-  const std::string full(path);
-  const std::size_t slash = full.find_last_of("/\\");
-  return slash == std::string::npos ? "." : full.substr(0, slash);
-}
+namespace fs = std::filesystem;
 
 #if !defined(_WIN32)
+namespace {
+
 // The loader maps a module's segments from the file and touches them: a
 // segment past the end of a file cut short would end the process with a
-// signal. Empty when every segment and header the headers name lies within
-// the file, else why not.
+// signal. Empty when every header and segment that the headers name lies
+// within the file, else why not.
 std::string cutShort(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   Elf64_Ehdr header;
@@ -53,7 +30,7 @@ std::string cutShort(const std::string &path) {
       std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
     return {}; // not a 64-bit ELF module: the loader refuses it by itself
   std::error_code code;
-  const std::uint64_t size = std::filesystem::file_size(path, code);
+  const std::uint64_t size = fs::file_size(path, code);
   const auto within = [size](std::uint64_t offset, std::uint64_t length) {
     return offset <= size && length <= size - offset;
   };
@@ -69,33 +46,26 @@ std::string cutShort(const std::string &path) {
   }
   return {};
 }
-#endif
 
 } // namespace
+#endif
 
 bool PluginModule::load(const std::string &given) {
   unload();
-  const std::string path = hasFolder(given) ? given : "./" + given;
+  const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
 #if defined(_WIN32)
   handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
-  if (handle_ == nullptr) {
+  if (handle_ == nullptr)
     error_ = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
 #else
   error_ = cutShort(path);
-  if (!error_.empty())
-    return false;
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    const char *why = dlerror();
-    error_ = why != nullptr ? why : ("cannot load " + path);
-    return false;
-  }
+  if (error_.empty() && (handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
+    error_ = dlerror();
 #endif
   void *create = symbol("createPlugin");
   if (create == nullptr) {
-    error_ = path + " does not export createPlugin";
+    if (handle_ != nullptr)
+      error_ = path + " does not export createPlugin";
     unload();
     return false;
   }
@@ -105,12 +75,11 @@ bool PluginModule::load(const std::string &given) {
 }
 
 void PluginModule::unload() {
-  if (handle_ == nullptr)
-    return;
+  if (handle_ != nullptr)
 #if defined(_WIN32)
-  FreeLibrary(static_cast<HMODULE>(handle_));
+    FreeLibrary(static_cast<HMODULE>(handle_));
 #else
-  dlclose(handle_);
+    dlclose(handle_);
 #endif
   handle_ = nullptr;
   createPlugin_ = nullptr;
@@ -131,29 +100,26 @@ void *PluginModule::symbol(const char *name) const {
 
 const char *PluginModule::text(const char *getterName) const {
   void *address = symbol(getterName);
-  if (address == nullptr)
-    return nullptr;
-  TextGetter getter;
+  const char *(*getter)() = nullptr;
   std::memcpy(&getter, &address, sizeof getter);
-  return getter();
+  return getter != nullptr ? getter() : nullptr;
 }
 
 std::string PluginModule::defaultPath() {
-  const std::string dir = programDirectory();
-  const std::string name = defaultFileName();
-  for (const std::string &candidate : {dir + "/../plugin/" + name, dir + "/../" + name, dir + "/" + name}) {
-    if (std::ifstream(candidate).good())
-      return candidate;
-  }
-  return dir + "/" + name;
-}
-
-std::string PluginModule::defaultFileName() {
+  std::error_code code;
 #if defined(_WIN32)
-  return "Kelvane.dll";
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
+  const char *name = "Kelvane.dll";
 #else
-  return "Kelvane.so";
+  const fs::path self = fs::read_symlink("/proc/self/exe", code);
+  const char *name = "Kelvane.so";
 #endif
+  const fs::path folder = fs::path(self).parent_path();
+  for (const fs::path &candidate : {folder / ".." / "plugin" / name, folder / ".." / name})
+    if (fs::exists(candidate, code))
+      return candidate.string();
+  return (folder / name).string();
 }
 
 } // namespace ondrava

@@ -99,16 +99,9 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
   return out + "\n";
 }
 
-std::string printf1(const char *format, int digits, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, digits, value);
-  return text;
-}
-
 } // namespace
 
 std::string escapeText(const std::string &text) {
-  static const char hex[] = "0123456789abcdef";
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
@@ -118,23 +111,19 @@ std::string escapeText(const std::string &text) {
       out += text[i];
     } else if (length > 1 && !c1) {
       out.append(text, i, length);
-    } else if (byte == '\n') {
-      out += "\\n";
-    } else if (byte == '\t') {
-      out += "\\t";
-    } else if (byte == '\r') {
-      out += "\\r";
+    } else if (const char *named = byte == '\n'   ? "\\n"
+                                   : byte == '\t' ? "\\t"
+                                   : byte == '\r' ? "\\r"
+                                                  : nullptr) {
+      out += named;
     } else {
       // A control character (a C1 control as its two bytes) or a byte
       // that is not UTF-8.
-      const std::size_t n = c1 ? 2 : 1;
-      for (std::size_t k = 0; k < n; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        out += "\\x";
-        out += hex[b >> 4];
-        out += hex[b & 15];
+      for (std::size_t k = 0; k < (c1 ? 2u : 1u); ++k, ++i) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
+        out += escaped;
       }
-      i += n;
       continue;
     }
     i += length == 0 ? 1 : length;
@@ -146,14 +135,13 @@ std::string formatTableFloat(float value, int decimals) {
   const double v = static_cast<double>(value);
   if (std::isnan(v))
     return "nan";
-  if (std::isinf(v))
-    return v > 0 ? "inf" : "-inf";
   // Fixed form only where it has at most six digits before the point and
   // does not round a nonzero value to zero.
   const double a = std::fabs(v);
-  if (a >= 1e6 || (a > 0 && a < 0.5 * std::pow(10.0, -decimals)))
-    return printf1("%.*e", decimals, v);
-  return printf1("%.*f", decimals, v);
+  const bool fixed = a < 1e6 && !(a > 0 && a < 0.5 * std::pow(10.0, -decimals));
+  char text[64];
+  std::snprintf(text, sizeof text, fixed ? "%.*f" : "%.*e", decimals, v);
+  return text;
 }
 
 std::optional<std::string> RunReport::refusal() const {
@@ -161,13 +149,10 @@ std::optional<std::string> RunReport::refusal() const {
     return std::nullopt;
   if (!initialised)
     return messages.empty() ? std::string("no message") : messages.back();
+  // The plugin's last log line, without its prefix.
   std::string last = log.empty() ? std::string() : log.back();
-  const std::string prefix = "Kelvane>";
-  if (last.rfind(prefix, 0) == 0) {
-    last.erase(0, prefix.size());
-    last.erase(0,
-               last.find_first_not_of(' ') == std::string::npos ? last.size() : last.find_first_not_of(' '));
-  }
+  if (last.rfind("Kelvane>", 0) == 0)
+    last.erase(0, std::min(last.find_first_not_of(' ', 8), last.size()));
   return last;
 }
 

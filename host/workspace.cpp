@@ -223,24 +223,9 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
 }
 
 const char *demoWorkspaceJson() {
-  return R"({
-  "currentDocument": 1,
-  "documents": [
-    {
-      "id": 1, "type": 3, "name": "subject01_anatomy.vmr",
-      "maps": [
-        {"name": "faces > houses", "type": 1, "df": 10, "lowerThreshold": 3.0, "upperThreshold": 8.0,
-         "clusterSize": 4, "useCluster": 0, "signShown": 3, "transparency": 1.0, "overlay": 1},
-        {"name": "motion > static", "type": 1, "df": 30, "lowerThreshold": 3.0, "upperThreshold": 8.0,
-         "clusterSize": 4, "useCluster": 0, "signShown": 3, "transparency": 1.0, "overlay": 0},
-        {"name": "seed correlation", "type": 2, "df": 0, "lowerThreshold": 0.2, "upperThreshold": 1.0,
-         "clusterSize": 4, "useCluster": 0, "signShown": 3, "transparency": 1.0, "overlay": 1},
-        {"name": "group effect", "type": 1, "df": 100, "lowerThreshold": 3.0, "upperThreshold": 8.0,
-         "clusterSize": 4, "useCluster": 0, "signShown": 3, "transparency": 1.0, "overlay": 0}
-      ]
-    }
-  ]
-})";
+  return
+#include "demo_workspace.inc"
+      ;
 }
 
 } // namespace ondrava
