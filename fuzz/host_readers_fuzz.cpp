@@ -88,16 +88,14 @@ void options(const std::string &text) {
   ondrava::Options options;
   if (!reads([&] { ondrava::parseOptions(text, {"options.json", {}}, options); }))
     return;
-  for (const auto &entry : options.ints) {
-    const auto type = ondrava::keyType(entry.first);
-    require(type == ondrava::KeyType::Int || type == ondrava::KeyType::Switch);
-  }
+  const auto typeOf = [](const std::string &name) { return ondrava::findKey(name)->type; };
+  for (const auto &entry : options.ints)
+    require(typeOf(entry.first) == kelvane::OptionType::Int);
   for (const auto &entry : options.floats)
-    require(ondrava::keyType(entry.first) == ondrava::KeyType::Float);
-  for (const auto &entry : options.strings) {
-    require(ondrava::keyType(entry.first) == ondrava::KeyType::String);
-    require(entry.second.size() <= ondrava::kMaxTextBytes);
-  }
+    require(typeOf(entry.first) == kelvane::OptionType::Float);
+  for (const auto &entry : options.strings)
+    require(typeOf(entry.first) == kelvane::OptionType::Text &&
+            entry.second.size() <= ondrava::kMaxTextBytes);
 }
 
 void settings(const std::string &text) {

@@ -4,13 +4,13 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #if defined(_WIN32)
 #include <io.h>
-#include <process.h>
+#include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
@@ -26,14 +26,12 @@ int openNew(const fs::path &path) {
 }
 std::FILE *openStream(int fd) { return _fdopen(fd, "wb"); }
 int flushToDisk(std::FILE *file) { return _commit(_fileno(file)); }
-int processId() { return _getpid(); }
 #else
 int openNew(const fs::path &path) {
   return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 std::FILE *openStream(int fd) { return fdopen(fd, "wb"); }
 int flushToDisk(std::FILE *file) { return fsync(fileno(file)); }
-int processId() { return getpid(); }
 #endif
 
 } // namespace
@@ -96,34 +94,16 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
     failIn(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
   // A short name of its own in the same folder, so that the rename stays on
   // one file system and any name the folder takes can be saved.
-  static unsigned counter = 0;
   const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary_ =
-        folder / (".Ondrava-saving-" + std::to_string(processId()) + "-" + std::to_string(counter++));
-    fd = openNew(temporary_);
-    if (fd < 0 && errno != EEXIST)
-      break;
-  }
+  for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt)
+    fd = openNew(temporary_ = folder / (".Ondrava-saving-" + std::to_string(std::random_device{}())));
   if (fd < 0)
     failIn(path, "cannot write the file: cannot create a file in its folder (" +
                      std::string(std::strerror(errno)) + ")");
-#if !defined(_WIN32)
-  struct stat old;
-  if (stat(target_.c_str(), &old) == 0)
-    (void)fchmod(fd, old.st_mode & 07777);
-#endif
   std::FILE *file = openStream(fd);
-  if (file == nullptr) {
-    const int why = errno;
-#if defined(_WIN32)
-    _close(fd);
-#else
-    close(fd);
-#endif
-    fail(std::strerror(why));
-  }
+  if (file == nullptr)
+    fail(std::strerror(errno));
   int failure = writeAll(file, text);
   if (failure == 0 && flushToDisk(file) != 0)
     failure = errno;
@@ -131,6 +111,9 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
     failure = errno;
   if (failure != 0)
     fail(std::strerror(failure));
+  // The saved file keeps the permissions of the one it replaces.
+  if (fs::exists(status))
+    fs::permissions(temporary_, status.permissions(), code);
 }
 
 StagedFile::~StagedFile() {

@@ -33,11 +33,10 @@ std::string helpFooter() {
       "dialog never ran: without --options or --set the plugin says \"No options selected\".\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
   for (std::size_t i = 0; i < kelvane::kOptionKeyCount; ++i) {
-    std::string line = "  " + std::string(kelvane::kOptionKeys[i].name);
-    line.resize(20, ' ');
-    line += typeName(keyType(kelvane::kOptionKeys[i]));
-    line.resize(33, ' ');
-    text += line + kOptionMeanings[i] + "\n";
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-18s%-13s%s\n", kelvane::kOptionKeys[i].name,
+                  typeName(kelvane::kOptionKeys[i]), kOptionMeanings[i]);
+    text += line;
   }
   text += "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
           " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
@@ -112,83 +111,47 @@ void put(std::FILE *stream, const std::string &text) {
     throw OutputFailure{reason};
 }
 
-// Everything is read and checked before anything is loaded or printed. The
-// demo's options apply only to the demo workspace with neither --options nor
-// --set; a user's workspace starts with an empty parameter store.
-struct Inputs {
-  Workspace workspace;
-  Options options;
-  std::string label; // the file, or "built-in demo"
-};
-
-Inputs readInputs(const Invocation &invocation) {
-  Inputs in;
-  if (invocation.workspacePath.empty()) {
-    in.workspace = parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}});
-    in.label = "built-in demo";
-    if (invocation.optionsPath.empty() && invocation.settings.empty())
-      in.options = demoOptions();
-  } else {
-    in.workspace = parseWorkspace(readFile(invocation.workspacePath), Source{invocation.workspacePath, {}});
-    in.label = invocation.workspacePath;
-  }
-  if (!invocation.optionsPath.empty())
-    parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, in.options);
-  for (const std::string &setting : invocation.settings)
-    parseSetting(setting, in.options);
-  return in;
-}
-
 // One run in the stand-in host: the workspace and the options become the
 // host's state, the host calls initPlugin and execute, and the maps the
 // plugin changed go back into the workspace.
-RunReport runPlugin(const PluginModule &module, const std::string &pluginPath, Inputs &inputs) {
-  RunReport report;
-  report.pluginPath = pluginPath;
+void runPlugin(const PluginModule &module, Workspace &workspace, const Options &options, RunReport &report) {
   const auto text = [&](const char *getter) {
     const char *value = module.text(getter);
     return value != nullptr ? std::string(value) : std::string("(no ") + getter + ")";
   };
   report.pluginName = text("getPluginName");
   report.pluginVersion = text("getPluginVersion");
-  report.workspace = inputs.label;
-
   HostState &host = state();
-  std::copy(std::begin(inputs.workspace.version), std::end(inputs.workspace.version), host.version);
-  Document *document = inputs.workspace.current();
+  std::copy(std::begin(workspace.version), std::end(workspace.version), host.version);
+  Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
-  host.documentType = document != nullptr ? document->type : 0;
-  report.documentId = inputs.workspace.currentDocument;
-  report.documentType = host.documentType;
+  host.documentType = report.documentType = document != nullptr ? document->type : 0;
+  report.documentId = workspace.currentDocument;
   // Only a VMR's maps are the plugin's to see.
   report.document = document == nullptr                           ? DocumentState::None
                     : document->type != kelvane::kVmrDocumentType ? DocumentState::NotVmr
                                                                   : DocumentState::Vmr;
-  if (report.document == DocumentState::Vmr) {
-    report.before = document->maps;
-    for (const Map &map : document->maps)
+  if (report.document == DocumentState::Vmr)
+    for (const Map &map : report.before = document->maps)
       host.maps.push_back(map.record);
-  }
-  host.ints = inputs.options.ints;
-  host.floats = inputs.options.floats;
-  host.strings = inputs.options.strings;
+  host.ints = options.ints;
+  host.floats = options.floats;
+  host.strings = options.strings;
 
   const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
   if (plugin == nullptr)
-    failIn(pluginPath, "the plugin could not be created (createPlugin returned null)");
+    failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
   report.initialised = plugin->initPlugin();
   report.executed = report.initialised && plugin->execute();
   // The run's log as the user sees it when the run ends; ending the plugin
   // object afterwards adds one blank line.
   report.log = host.log;
   report.messages = host.messages;
-
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
     report.after[i].record = host.maps[i];
   if (report.document == DocumentState::Vmr)
     document->maps = report.after;
-  return report;
 }
 
 // The report of the run, if there was one, and the error, if there was one:
@@ -233,14 +196,29 @@ int main(int argc, char **argv) {
         return 0;
       }
       savePath = invocation.savePath;
-      Inputs inputs = readInputs(invocation);
-      const std::string pluginPath =
-          invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
-      checkInputFile(pluginPath);
+      // Everything is read and checked before anything is loaded or printed.
+      // The demo's options apply only to the demo workspace with neither
+      // --options nor --set; a user's workspace starts with an empty
+      // parameter store.
+      const std::string &workspacePath = invocation.workspacePath;
+      RunReport report;
+      report.workspace = workspacePath.empty() ? "built-in demo" : workspacePath;
+      Workspace workspace = workspacePath.empty()
+                                ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
+                                : parseWorkspace(readFile(workspacePath), Source{workspacePath, {}});
+      Options options;
+      if (workspacePath.empty() && invocation.optionsPath.empty() && invocation.settings.empty())
+        options = demoOptions();
+      if (!invocation.optionsPath.empty())
+        parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, options);
+      for (const std::string &setting : invocation.settings)
+        parseSetting(setting, options);
+      report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
+      checkInputFile(report.pluginPath);
       PluginModule module;
-      if (!module.load(pluginPath))
-        failIn(pluginPath, shorten(module.error()));
-      const RunReport report = runPlugin(module, pluginPath, inputs);
+      if (!module.load(report.pluginPath))
+        failIn(report.pluginPath, shorten(module.error()));
+      runPlugin(module, workspace, options, report);
       // The new file is written and flushed before the report, and takes the
       // old one's place only once the report is out: a report that cannot be
       // written leaves the old file as it was.
@@ -249,7 +227,7 @@ int main(int argc, char **argv) {
       std::optional<StagedFile> file;
       try {
         if (!savePath.empty() && succeeded)
-          file.emplace(savePath, savedText(inputs.workspace, savePath, kMaxInputFileBytes));
+          file.emplace(savePath, savedText(workspace, savePath, kMaxInputFileBytes));
       } catch (const InputError &error) {
         saveError = error;
       }

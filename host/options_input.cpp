@@ -23,45 +23,40 @@ const char *const kOptionMeanings[kelvane::kOptionKeyCount] = {
     "map list such as 1,3-5 or 4- or All",
 };
 
-KeyType keyType(const kelvane::OptionKey &key) {
+const kelvane::OptionKey *findKey(const std::string &name) {
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    if (name == key.name)
+      return &key;
+  return nullptr;
+}
+
+const char *typeName(const kelvane::OptionKey &key) {
   if (key.type == kelvane::OptionType::Int)
-    return key.role == kelvane::OptionRole::Switch ? KeyType::Switch : KeyType::Int;
-  return key.type == kelvane::OptionType::Float ? KeyType::Float : KeyType::String;
-}
-
-std::optional<KeyType> keyType(const std::string &key) {
-  for (const kelvane::OptionKey &k : kelvane::kOptionKeys)
-    if (key == k.name)
-      return keyType(k);
-  return std::nullopt;
-}
-
-const char *typeName(KeyType type) {
-  const char *const names[] = {"switch 0/1", "integer", "float", "text"};
-  return names[static_cast<int>(type)];
+    return key.role == kelvane::OptionRole::Switch ? "switch 0/1" : "integer";
+  return key.type == kelvane::OptionType::Float ? "float" : "text";
 }
 
 namespace {
 
 void setOption(const std::string &key, const json &value, const Source &source, const std::string &pointer,
                Options &out) {
-  const std::optional<KeyType> type = keyType(key);
-  if (!type) {
+  const kelvane::OptionKey *type = findKey(key);
+  if (type == nullptr) {
     std::string known;
     for (const kelvane::OptionKey &k : kelvane::kOptionKeys)
       known += std::string(known.empty() ? "" : ", ") + k.name;
     source.fail(pointer, "unknown option \"" + shorten(key) + "\" (known: " + known + ")");
   }
-  if (*type == KeyType::Float) {
+  if (type->type == kelvane::OptionType::Float) {
     out.floats[key] = toFloat(value, source, pointer);
-  } else if (*type == KeyType::String) {
+  } else if (type->type == kelvane::OptionType::Text) {
     std::string text = toText(value, source, pointer);
     if (text.size() > kMaxTextBytes)
       source.fail(pointer, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
                                std::to_string(kMaxTextBytes));
     out.strings[key] = std::move(text);
   } else {
-    out.ints[key] = toInt32(value, source, pointer, *type == KeyType::Switch);
+    out.ints[key] = toInt32(value, source, pointer, type->role == kelvane::OptionRole::Switch);
   }
 }
 
@@ -81,7 +76,8 @@ void parseSetting(const std::string &setting, Options &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   json value = text;
-  if (keyType(key) != KeyType::String) {
+  if (const kelvane::OptionKey *type = findKey(key);
+      type == nullptr || type->type != kelvane::OptionType::Text) {
     // A number as JSON writes it, or true/false for a switch; anything else
     // stays text and fails the type check. A number too large for any type
     // is an error of its own.

@@ -7,7 +7,6 @@
 #include "host_state.h"
 #include "option_keys.h"
 
-#include <optional>
 #include <string>
 
 namespace ondrava {
@@ -19,13 +18,10 @@ struct Options {
   decltype(HostState::strings) strings;
 };
 
-enum class KeyType { Switch, Int, Float, String };
-
-KeyType keyType(const kelvane::OptionKey &key);
-// The type of one of the sixteen keys, or nothing for any other key.
-std::optional<KeyType> keyType(const std::string &key);
+// The key of that name in the plugin's table, or null.
+const kelvane::OptionKey *findKey(const std::string &name);
 // "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
-const char *typeName(KeyType type);
+const char *typeName(const kelvane::OptionKey &key);
 // What --help says of each key, in the order of the plugin's table.
 extern const char *const kOptionMeanings[kelvane::kOptionKeyCount];
 

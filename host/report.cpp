@@ -15,36 +15,25 @@ namespace rec = kelvane::record;
 
 // Length of the UTF-8 sequence starting at text[i], or 0 when it is not one.
 std::size_t utf8Length(const std::string &text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length;
-  std::uint32_t code;
+  const auto lead = static_cast<unsigned char>(text[i]);
   if (lead < 0x80)
     return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07u;
-  } else {
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || i + length > text.size())
     return 0;
-  }
-  if (i + length > text.size())
-    return 0;
+  std::uint32_t code = lead & (0x7Fu >> length);
   for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80)
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80)
       return 0;
-    code = (code << 6) | (byte(i + k) & 0x3Fu);
+    code = (code << 6) | (next & 0x3Fu);
   }
   // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
   const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-    return 0;
-  return length;
+  return code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ? 0 : length;
 }
 
 constexpr std::size_t kNameWidth = 18;

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace ondrava {
 
@@ -33,96 +35,71 @@ json fieldValue(const Map &map, const MapField &field) {
 
 namespace {
 
-[[noreturn]] void unknownField(const Source &source, const std::string &where, const char *kind,
-                               const std::string &key, const std::string &known) {
-  source.fail(where,
-              std::string("unknown ") + kind + " field \"" + shorten(key) + "\" (known: " + known + ")");
-}
+using Reader = std::function<void(const json &value, const std::string &pointer)>;
 
-MapRecord hexToRecord(const std::string &hex, const Source &source, const std::string &where) {
-  if (hex.size() != 2 * kRecordSize)
-    source.fail(where, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
-                           std::to_string(hex.size()));
-  MapRecord record;
-  for (std::size_t i = 0; i < kRecordSize; ++i) {
-    const char *pair = hex.data() + 2 * i;
-    const auto [end, code] = std::from_chars(pair, pair + 2, record[i], 16);
-    if (code != std::errc() || end != pair + 2)
-      source.fail(where, "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
-  }
-  return record;
-}
-
-Map parseMap(const json &value, const Source &source, const std::string &where) {
+// Reads each member of an object with the reader of its key; any other key
+// is an error that names the known ones.
+void readObject(const json &value, const Source &source, const std::string &where, const char *kind,
+                const std::vector<std::pair<std::string, Reader>> &readers) {
   if (!value.is_object())
-    source.fail(where, "expected a map object, got " + describe(value));
-  Map out;
-  if (const auto bytes = value.find("hostBytes"); bytes != value.end()) {
-    const std::string here = memberPointer(where, "hostBytes");
-    out.record = hexToRecord(toText(*bytes, source, here), source, here);
-  }
-  for (const auto &[key, field] : value.items()) {
-    const std::string here = memberPointer(where, key);
-    const auto *f = std::find_if(std::begin(kMapFields), std::end(kMapFields),
-                                 [&key = key](const MapField &m) { return key == m.key; });
-    if (key == "name") {
-      out.name = toText(field, source, here);
-    } else if (f != std::end(kMapFields)) {
-      if (f->isFloat)
-        rec::write(out.record.data(), f->offset, toFloat(field, source, here));
-      else
-        rec::write(out.record.data(), f->offset, toInt32(field, source, here));
-    } else if (key != "hostBytes") {
-      std::string known = "name";
-      for (const MapField &m : kMapFields)
-        known += std::string(", ") + m.key;
-      unknownField(source, here, "map", key, known + ", hostBytes");
+    source.fail(where, std::string("expected a ") + kind + " object, got " + describe(value));
+  for (const auto &[key, member] : value.items()) {
+    const auto reader =
+        std::find_if(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; });
+    if (reader == readers.end()) {
+      std::string known;
+      for (const auto &r : readers)
+        known += (known.empty() ? "" : ", ") + r.first;
+      source.fail(memberPointer(where, key),
+                  std::string("unknown ") + kind + " field \"" + shorten(key) + "\" (known: " + known + ")");
     }
+    reader->second(member, memberPointer(where, key));
   }
-  return out;
 }
 
-// An array of at most `limit` elements (counted down), each read by parseOne.
-template <typename ParseOne>
-auto parseArray(const json &value, const Source &source, const std::string &where, const char *what,
-                std::size_t &limit, ParseOne parseOne) {
+// An array of at most `limit` elements (counted down), each read by readOne.
+template <typename ReadOne>
+auto readArray(const json &value, const Source &source, const std::string &where, const char *what,
+               std::size_t &limit, ReadOne readOne) {
   if (!value.is_array())
     source.fail(where, std::string("expected an array of ") + what + ", got " + describe(value));
   if (value.size() > limit)
     source.fail(where, "more than " + std::to_string(limit) + " " + what +
                            "; the stand-in host holds at most that many");
   limit -= value.size();
-  std::vector<decltype(parseOne(value, where))> out;
+  std::vector<decltype(readOne(value, where))> out;
   for (std::size_t i = 0; i < value.size(); ++i)
-    out.push_back(parseOne(value[i], where + "/" + std::to_string(i)));
+    out.push_back(readOne(value[i], where + "/" + std::to_string(i)));
   return out;
 }
 
-// What is still allowed in the whole workspace, counted down as it is read.
-struct Budget {
-  std::size_t documents = kMaxDocuments;
-  std::size_t maps = kMaxMaps;
-};
-
-Document parseDocument(const json &value, const Source &source, const std::string &where, Budget &budget) {
-  if (!value.is_object())
-    source.fail(where, "expected a document object, got " + describe(value));
-  Document out;
-  for (const auto &[key, field] : value.items()) {
-    const std::string here = memberPointer(where, key);
-    if (key == "id")
-      out.id = toInt32(field, source, here);
-    else if (key == "type")
-      out.type = toInt32(field, source, here);
-    else if (key == "name")
-      out.name = toText(field, source, here);
-    else if (key == "maps")
-      out.maps =
-          parseArray(field, source, here, "maps", budget.maps,
-                     [&](const json &map, const std::string &at) { return parseMap(map, source, at); });
-    else
-      unknownField(source, here, "document", key, "id, type, name, maps");
+Map readMap(const json &value, const Source &source, const std::string &where) {
+  Map out;
+  // The whole record first: the named fields are written over it.
+  std::vector<std::pair<std::string, Reader>> readers = {
+      {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }}};
+  for (const MapField &field : kMapFields)
+    readers.push_back({field.key, [&](const json &v, const std::string &at) {
+                         if (field.isFloat)
+                           rec::write(out.record.data(), field.offset, toFloat(v, source, at));
+                         else
+                           rec::write(out.record.data(), field.offset, toInt32(v, source, at));
+                       }});
+  readers.push_back({"hostBytes", [](const json &, const std::string &) {}});
+  if (value.is_object() && value.contains("hostBytes")) {
+    const std::string at = memberPointer(where, "hostBytes");
+    const std::string hex = toText(value["hostBytes"], source, at);
+    if (hex.size() != 2 * kRecordSize)
+      source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
+                          std::to_string(hex.size()));
+    for (std::size_t i = 0; i < kRecordSize; ++i) {
+      const char *pair = hex.data() + 2 * i;
+      const auto [end, code] = std::from_chars(pair, pair + 2, out.record[i], 16);
+      if (code != std::errc() || end != pair + 2)
+        source.fail(at, "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
+    }
   }
+  readObject(value, source, where, "map", readers);
   return out;
 }
 
@@ -138,25 +115,36 @@ Document *Workspace::current() {
 Workspace parseWorkspace(const std::string &text, const Source &source) {
   const json root = readJsonObject(text, source, kWorkspaceLimits, "a workspace object");
   Workspace workspace;
-  Budget budget;
-  for (const auto &[key, field] : root.items()) {
-    const std::string here = memberPointer("", key);
-    if (key == "currentDocument") {
-      workspace.currentDocument = toInt32(field, source, here);
-    } else if (key == "version") {
-      if (!field.is_array() || field.size() != 3)
-        source.fail(here, "expected [major, minor, third], got " + describe(field));
-      for (std::size_t i = 0; i < 3; ++i)
-        workspace.version[i] = toInt32(field[i], source, here + "/" + std::to_string(i));
-    } else if (key == "documents") {
-      workspace.documents = parseArray(field, source, here, "documents", budget.documents,
-                                       [&](const json &document, const std::string &at) {
-                                         return parseDocument(document, source, at, budget);
-                                       });
-    } else {
-      unknownField(source, here, "workspace", key, "currentDocument, version, documents");
-    }
-  }
+  // What is still allowed in the whole workspace, counted down as it is read.
+  std::size_t documents = kMaxDocuments, maps = kMaxMaps;
+  const auto readDocument = [&](const json &value, const std::string &where) {
+    Document out;
+    readObject(value, source, where, "document",
+               {{"id", [&](const json &v, const std::string &at) { out.id = toInt32(v, source, at); }},
+                {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
+                {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
+                {"maps", [&](const json &v, const std::string &at) {
+                   out.maps =
+                       readArray(v, source, at, "maps", maps, [&](const json &map, const std::string &m) {
+                         return readMap(map, source, m);
+                       });
+                 }}});
+    return out;
+  };
+  readObject(
+      root, source, "", "workspace",
+      {{"currentDocument",
+        [&](const json &v, const std::string &at) { workspace.currentDocument = toInt32(v, source, at); }},
+       {"version",
+        [&](const json &v, const std::string &at) {
+          if (!v.is_array() || v.size() != 3)
+            source.fail(at, "expected [major, minor, third], got " + describe(v));
+          for (std::size_t i = 0; i < 3; ++i)
+            workspace.version[i] = toInt32(v[i], source, at + "/" + std::to_string(i));
+        }},
+       {"documents", [&](const json &v, const std::string &at) {
+          workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
+        }}});
   if (!root.contains("currentDocument") && !workspace.documents.empty())
     workspace.currentDocument = workspace.documents.front().id;
   return workspace;
@@ -188,20 +176,17 @@ nlohmann::ordered_json mapToJson(const Map &map) {
 }
 
 nlohmann::ordered_json toJson(const Workspace &workspace) {
-  nlohmann::ordered_json out;
-  out["currentDocument"] = workspace.currentDocument;
-  out["version"] = {workspace.version[0], workspace.version[1], workspace.version[2]};
-  out["documents"] = nlohmann::ordered_json::array();
+  nlohmann::ordered_json out = {{"currentDocument", workspace.currentDocument},
+                                {"version", workspace.version},
+                                {"documents", nlohmann::ordered_json::array()}};
   for (const Document &document : workspace.documents) {
-    nlohmann::ordered_json doc;
-    doc["id"] = document.id;
-    doc["type"] = document.type;
+    nlohmann::ordered_json doc = {{"id", document.id}, {"type", document.type}};
     if (!document.name.empty())
       doc["name"] = document.name;
     doc["maps"] = nlohmann::ordered_json::array();
     for (const Map &map : document.maps)
       doc["maps"].push_back(mapToJson(map));
-    out["documents"].push_back(doc);
+    out["documents"].push_back(std::move(doc));
   }
   return out;
 }
