@@ -119,14 +119,12 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
     source.fail(here(), "the number " + shorten(what.substr(quote + 1, what.size() - quote - 2)) +
                             " is out of range");
   } catch (const json::parse_error &e) {
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...; last read: '...'"
-    std::string what = e.what();
-    what.erase(0, what.find(": ") + 2);
-    const std::string lastRead = "; last read: '";
-    if (const std::size_t read = what.find(lastRead); read != std::string::npos)
-      what = what.substr(0, read) + lastRead +
-             shorten(what.substr(read + lastRead.size(), what.size() - read - lastRead.size() - 1)) + "'";
-    source.failAt(text, e.byte > 0 ? e.byte - 1 : 0, "malformed JSON: " + what);
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...; last read: '...'":
+    // the place as line and column, and the message without the text it read, which may be long.
+    const std::string what = e.what();
+    const std::size_t start = what.find(": ") + 2;
+    source.failAt(text, e.byte > 0 ? e.byte - 1 : 0,
+                  "malformed JSON: " + what.substr(start, what.find("; last read") - start));
   }
 }
 
@@ -158,10 +156,9 @@ std::int32_t toInt32(const json &value, const Source &source, const std::string 
   if (!value.is_number_integer())
     source.fail(pointer, std::string("expected a 32-bit integer") + (allowBool ? " or true/false" : "") +
                              ", got " + describe(value));
+  // Both ends of the 32-bit range are exact as doubles, and so is the comparison.
   using Limits = std::numeric_limits<std::int32_t>;
-  if (value.is_number_unsigned()
-          ? value.get<std::uint64_t>() > std::uint64_t(Limits::max())
-          : value.get<std::int64_t>() < Limits::min() || value.get<std::int64_t>() > Limits::max())
+  if (value.get<double>() < Limits::min() || value.get<double>() > Limits::max())
     source.fail(pointer, value.dump() + " does not fit a 32-bit signed integer");
   return static_cast<std::int32_t>(value.get<std::int64_t>());
 }

@@ -14,16 +14,14 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#if defined(ONDRAVA_HOST_SHARED_BUILD)
+#if !defined(_WIN32)
+#define ONDRAVA_API __attribute__((visibility("default")))
+#elif defined(ONDRAVA_HOST_SHARED_BUILD)
 #define ONDRAVA_API __declspec(dllexport)
 #elif defined(ONDRAVA_HOST_SHARED_USE)
 #define ONDRAVA_API __declspec(dllimport)
 #else
 #define ONDRAVA_API
-#endif
-#else
-#define ONDRAVA_API __attribute__((visibility("default")))
 #endif
 
 namespace ondrava {

@@ -242,11 +242,13 @@ int main(int argc, char **argv) {
       return saveError ? 2 : succeeded ? 0 : 1;
     } catch (const InputError &error) {
       answer(json, nullptr, error, savePath, false);
-    } catch (const std::bad_alloc &) {
-      answer(json, nullptr, InputError{{}, {}, 0, 0, {}, "out of memory: the input is too large to hold"},
-             savePath, false);
     } catch (const std::exception &e) {
-      answer(json, nullptr, InputError{{}, {}, 0, 0, {}, shorten(e.what())}, savePath, false);
+      const bool memory = dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
+      answer(
+          json, nullptr,
+          InputError{
+              {}, {}, 0, 0, {}, memory ? "out of memory: the input is too large to hold" : shorten(e.what())},
+          savePath, false);
     }
     return 2;
   } catch (const OutputFailure &failure) {

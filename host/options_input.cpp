@@ -93,10 +93,9 @@ void parseSetting(const std::string &setting, Options &out) {
 
 Options demoOptions() {
   Options options;
-  options.ints = {{"DoSetMin", 1},         {"DoSetMinP", 1},  {"DoClusterSize", 1}, {"ClusterSize", 25},
-                  {"DoUseClusterSize", 1}, {"UseCluster", 1}, {"DoOverlayMaps", 1}};
-  options.floats = {{"MinP", 0.05f}};
-  options.strings = {{"Overlay", "1,3-4"}};
+  parseOptions(R"({"DoSetMin": 1, "DoSetMinP": 1, "MinP": 0.05, "DoClusterSize": 1, "ClusterSize": 25,
+                   "DoUseClusterSize": 1, "UseCluster": 1, "DoOverlayMaps": 1, "Overlay": "1,3-4"})",
+               Source{"demo options", {}}, options);
   return options;
 }
 
