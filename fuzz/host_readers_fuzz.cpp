@@ -7,9 +7,8 @@
 // The first byte chooses the reader; the rest is its text (for --set, one
 // argument per line).
 #include "file_io.h"
-#include "options_input.h"
+#include "inputs.h"
 #include "report.h"
-#include "workspace.h"
 
 #include <cstdint>
 #include <cstdlib>

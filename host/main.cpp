@@ -7,11 +7,10 @@
 // refused, 2 for bad input or a file or output that cannot be read or written
 // (only the error is printed then). --save writes only after exit status 0.
 #include "file_io.h"
+#include "inputs.h"
 #include "kelvane_plugin.h"
-#include "options_input.h"
 #include "plugin_loader.h"
 #include "report.h"
-#include "workspace.h"
 
 #include <CLI/CLI.hpp>
 
@@ -114,7 +113,7 @@ void put(std::FILE *stream, const std::string &text) {
 // One run in the stand-in host: the workspace and the options become the
 // host's state, the host calls initPlugin and execute, and the maps the
 // plugin changed go back into the workspace.
-void runPlugin(const PluginModule &module, Workspace &workspace, const Options &options, RunReport &report) {
+void runPlugin(const PluginModule &module, Workspace &workspace, RunReport &report) {
   const auto text = [&](const char *getter) {
     const char *value = module.text(getter);
     return value != nullptr ? std::string(value) : std::string("(no ") + getter + ")";
@@ -125,18 +124,18 @@ void runPlugin(const PluginModule &module, Workspace &workspace, const Options &
   std::copy(std::begin(workspace.version), std::end(workspace.version), host.version);
   Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
-  host.documentType = report.documentType = document != nullptr ? document->type : 0;
-  report.documentId = workspace.currentDocument;
+  host.documentType = document != nullptr ? document->type : 0;
   // Only a VMR's maps are the plugin's to see.
-  report.document = document == nullptr                           ? DocumentState::None
-                    : document->type != kelvane::kVmrDocumentType ? DocumentState::NotVmr
-                                                                  : DocumentState::Vmr;
-  if (report.document == DocumentState::Vmr)
+  const std::string id = std::to_string(workspace.currentDocument);
+  if (document == nullptr)
+    report.noMaps = "There is no current document: no document has the id " + id + ".";
+  else if (document->type != kelvane::kVmrDocumentType)
+    report.noMaps = "The current document (id " + id + ") is of type " + std::to_string(document->type) +
+                    ", not a VMR (type " + std::to_string(kelvane::kVmrDocumentType) +
+                    "): the plugin is not given its maps.";
+  else
     for (const Map &map : report.before = document->maps)
       host.maps.push_back(map.record);
-  host.ints = options.ints;
-  host.floats = options.floats;
-  host.strings = options.strings;
 
   const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
   if (plugin == nullptr)
@@ -150,7 +149,7 @@ void runPlugin(const PluginModule &module, Workspace &workspace, const Options &
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
     report.after[i].record = host.maps[i];
-  if (report.document == DocumentState::Vmr)
+  if (report.noMaps.empty())
     document->maps = report.after;
 }
 
@@ -206,9 +205,10 @@ int main(int argc, char **argv) {
       Workspace workspace = workspacePath.empty()
                                 ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
                                 : parseWorkspace(readFile(workspacePath), Source{workspacePath, {}});
-      Options options;
+      // The options go straight into the host's parameter store.
+      Options &options = state();
       if (workspacePath.empty() && invocation.optionsPath.empty() && invocation.settings.empty())
-        options = demoOptions();
+        parseOptions(demoOptionsJson(), Source{"demo options", {}}, options);
       if (!invocation.optionsPath.empty())
         parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, options);
       for (const std::string &setting : invocation.settings)
@@ -218,7 +218,7 @@ int main(int argc, char **argv) {
       PluginModule module;
       if (!module.load(report.pluginPath))
         failIn(report.pluginPath, shorten(module.error()));
-      runPlugin(module, workspace, options, report);
+      runPlugin(module, workspace, report);
       // The new file is written and flushed before the report, and takes the
       // old one's place only once the report is out: a report that cannot be
       // written leaves the old file as it was.

@@ -21,27 +21,20 @@ namespace {
 
 // The loader maps a module's segments from the file and touches them: a
 // segment past the end of a file cut short would end the process with a
-// signal. Empty when every header and segment that the headers name lies
-// within the file, else why not.
+// signal. Empty when every segment the headers name lies within the file,
+// else why not.
 std::string cutShort(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const auto size = static_cast<std::uint64_t>(in.tellg());
   Elf64_Ehdr header;
-  if (!in.read(reinterpret_cast<char *>(&header), sizeof header) ||
+  if (!in.seekg(0).read(reinterpret_cast<char *>(&header), sizeof header) ||
       std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
     return {}; // not a 64-bit ELF module: the loader refuses it by itself
-  std::error_code code;
-  const std::uint64_t size = fs::file_size(path, code);
-  const auto within = [size](std::uint64_t offset, std::uint64_t length) {
-    return offset <= size && length <= size - offset;
-  };
-  if (code || !within(header.e_phoff, std::uint64_t(header.e_phnum) * sizeof(Elf64_Phdr)) ||
-      !within(header.e_shoff, std::uint64_t(header.e_shnum) * header.e_shentsize))
-    return "the file is cut short: its headers lie past its end";
   in.seekg(static_cast<std::streamoff>(header.e_phoff));
   for (unsigned i = 0; i < header.e_phnum; ++i) {
     Elf64_Phdr segment;
-    if (!in.read(reinterpret_cast<char *>(&segment), sizeof segment) ||
-        !within(segment.p_offset, segment.p_filesz))
+    if (!in.read(reinterpret_cast<char *>(&segment), sizeof segment) || segment.p_offset > size ||
+        segment.p_filesz > size - segment.p_offset)
       return "the file is cut short: a segment its headers name lies past its end";
   }
   return {};

@@ -154,15 +154,8 @@ std::string textReport(const RunReport &report) {
   for (const std::string &message : report.messages)
     out += "\nMessage box: " + escapeText(message) + "\n";
   out += "\n";
-  if (report.document == DocumentState::None)
-    out +=
-        "There is no current document: no document has the id " + std::to_string(report.documentId) + ".\n";
-  else if (report.document == DocumentState::NotVmr)
-    out += "The current document (id " + std::to_string(report.documentId) + ") is of type " +
-           std::to_string(report.documentType) + ", not a VMR (type " +
-           std::to_string(kelvane::kVmrDocumentType) + "): the plugin is not given its maps.\n";
-  else
-    out += report.before.empty() ? "No maps are loaded on the current document.\n"
+  out += !report.noMaps.empty()  ? report.noMaps + "\n"
+         : report.before.empty() ? "No maps are loaded on the current document.\n"
                                  : mapTable(report.before, report.after);
   out += "\nResult: ";
   const std::optional<std::string> refusal = report.refusal();

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "checked_json.h"
-#include "workspace.h"
+#include "inputs.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,17 +15,12 @@
 
 namespace ondrava {
 
-// Why the plugin saw the maps it saw.
-enum class DocumentState { None, NotVmr, Vmr };
-
 struct RunReport {
   std::string pluginPath;
   std::string pluginName;
   std::string pluginVersion;
   std::string workspace; // the file, or "built-in demo"
-  DocumentState document = DocumentState::Vmr;
-  std::int32_t documentType = 0;
-  std::int32_t documentId = 0;
+  std::string noMaps;    // why the plugin is not given the current document's maps, if it is not
   bool initialised = false;
   bool executed = false;
   std::vector<std::string> log;

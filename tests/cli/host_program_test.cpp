@@ -3,10 +3,9 @@
 // reading limits, --set values, the atomic save and the workspace round trip.
 #include "checked_json.h"
 #include "file_io.h"
+#include "inputs.h"
 #include "map_record.h"
-#include "options_input.h"
 #include "report.h"
-#include "workspace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,9 @@
-// The stand-in host's workspace file, as JSON.
+// The program's two input formats: the stand-in host's workspace file, and
+// the plugin's options as a JSON file of the sixteen parameter-store keys or
+// --set KEY=VALUE on the command line, each value checked against its key's
+// type in the plugin's table (option_keys.h).
+//
+// The workspace file:
 //
 //   { "currentDocument": 1,
 //     "version": [3, 0, 0],                       (optional host version)
@@ -10,6 +15,7 @@
 
 #include "checked_json.h"
 #include "host_state.h"
+#include "option_keys.h"
 
 #include <nlohmann/json.hpp>
 
@@ -35,9 +41,6 @@ struct Map {
   std::string name;
   MapRecord record{};
 };
-
-// The field as JSON: a number, or null for a float that is not finite.
-nlohmann::json fieldValue(const Map &map, const MapField &field);
 
 struct Document {
   std::int32_t id = 0;
@@ -74,5 +77,33 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
 // The built-in demo: a VMR with t maps of different degrees of freedom and a
 // map of another type.
 const char *demoWorkspaceJson();
+
+// The parameter store the host hands the plugin: HostState's ints, floats
+// and strings.
+using Options = HostState;
+
+// The key of that name in the plugin's table, or null.
+const kelvane::OptionKey *findKey(const std::string &name);
+// "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
+const char *typeName(const kelvane::OptionKey &key);
+// What --help says of each key, in the order of the plugin's table.
+extern const char *const kOptionMeanings[kelvane::kOptionKeyCount];
+
+// The longest text the host's string parameter holds, its terminator aside.
+constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
+
+// One object of keys; nothing in an options file lies deeper.
+constexpr JsonLimits kOptionsLimits{1, 1000};
+
+// Errors name the file with a line and column of malformed JSON, or the JSON
+// pointer of the offending key.
+void parseOptions(const std::string &text, const Source &source, Options &out);
+// One "KEY=VALUE" of the command line, checked against the key's type.
+void parseSetting(const std::string &setting, Options &out);
+
+// The options the built-in demo runs with, as an options file holds them:
+// p 0.05 as the lower threshold, cluster size 25 applied, maps 1, 3 and 4
+// overlaid.
+const char *demoOptionsJson();
 
 } // namespace ondrava
