@@ -50,8 +50,8 @@ void failIn(const std::string &file, const std::string &message) {
 }
 
 void Source::fail(const std::string &pointer, const std::string &message) const {
-  // A whole file is "/"; a command-line argument has no pointer of its own.
-  throw InputError{file, argument, 0, 0, pointer.empty() && argument.empty() ? "/" : pointer, message};
+  // A whole file is "/"; a command-line argument has no pointer.
+  throw InputError{file, argument, 0, 0, !argument.empty() ? "" : pointer.empty() ? "/" : pointer, message};
 }
 
 void Source::failAt(const std::string &text, std::size_t offset, const std::string &message) const {
@@ -126,14 +126,6 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
     source.failAt(text, e.byte > 0 ? e.byte - 1 : 0,
                   "malformed JSON: " + what.substr(start, what.find("; last read") - start));
   }
-}
-
-json readJsonObject(const std::string &text, const Source &source, const JsonLimits &limits,
-                    const char *what) {
-  json out = readJson(text, source, limits);
-  if (!out.is_object())
-    source.fail("", std::string("expected ") + what + ", got " + describe(out));
-  return out;
 }
 
 std::string memberPointer(const std::string &parent, const std::string &key) {

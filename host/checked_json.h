@@ -52,10 +52,6 @@ struct JsonLimits {
 };
 
 nlohmann::json readJson(const std::string &text, const Source &source, const JsonLimits &limits);
-// readJson, and the root must be an object: otherwise "expected <what>, got ...".
-nlohmann::json readJsonObject(const std::string &text, const Source &source, const JsonLimits &limits,
-                              const char *what);
-
 // The JSON pointer of an object member below a parent pointer ("" is the root).
 std::string memberPointer(const std::string &parent, const std::string &key);
 // A value as a message shows it: its type, and a scalar's text cut short.

@@ -40,10 +40,10 @@ using Reader = std::function<void(const json &value, const std::string &pointer)
 
 // Reads each member of an object with the reader of its key; any other key
 // is an error that names the known ones.
-void readObject(const json &value, const Source &source, const std::string &where, const char *kind,
+void readObject(const json &value, const Source &source, const std::string &where, const char *noun,
                 const std::vector<std::pair<std::string, Reader>> &readers) {
   if (!value.is_object())
-    source.fail(where, std::string("expected a ") + kind + " object, got " + describe(value));
+    source.fail(where, std::string("expected an object of ") + noun + "s, got " + describe(value));
   for (const auto &[key, member] : value.items()) {
     const auto reader =
         std::find_if(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; });
@@ -52,7 +52,7 @@ void readObject(const json &value, const Source &source, const std::string &wher
       for (const auto &r : readers)
         known += (known.empty() ? "" : ", ") + r.first;
       source.fail(memberPointer(where, key),
-                  std::string("unknown ") + kind + " field \"" + shorten(key) + "\" (known: " + known + ")");
+                  std::string("unknown ") + noun + " \"" + shorten(key) + "\" (known: " + known + ")");
     }
     reader->second(member, memberPointer(where, key));
   }
@@ -100,7 +100,7 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
         source.fail(at, "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
     }
   }
-  readObject(value, source, where, "map", readers);
+  readObject(value, source, where, "map field", readers);
   return out;
 }
 
@@ -114,13 +114,13 @@ Document *Workspace::current() {
 }
 
 Workspace parseWorkspace(const std::string &text, const Source &source) {
-  const json root = readJsonObject(text, source, kWorkspaceLimits, "a workspace object");
+  const json root = readJson(text, source, kWorkspaceLimits);
   Workspace workspace;
   // What is still allowed in the whole workspace, counted down as it is read.
   std::size_t documents = kMaxDocuments, maps = kMaxMaps;
   const auto readDocument = [&](const json &value, const std::string &where) {
     Document out;
-    readObject(value, source, where, "document",
+    readObject(value, source, where, "document field",
                {{"id", [&](const json &v, const std::string &at) { out.id = toInt32(v, source, at); }},
                 {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
                 {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
@@ -133,7 +133,7 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
     return out;
   };
   readObject(
-      root, source, "", "workspace",
+      root, source, "", "workspace field",
       {{"currentDocument",
         [&](const json &v, const std::string &at) { workspace.currentDocument = toInt32(v, source, at); }},
        {"version",
@@ -199,13 +199,8 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
     if (text.size() <= limit)
       return text;
   }
-  throw InputError{path,
-                   {},
-                   0,
-                   0,
-                   {},
-                   "cannot write the file: the workspace takes more than the " + std::to_string(limit) +
-                       " bytes it could be read back from; it was left as it was"};
+  failIn(path, "cannot write the file: the workspace takes more than the " + std::to_string(limit) +
+                   " bytes it could be read back from; it was left as it was");
 }
 
 const char *demoWorkspaceJson() {
@@ -248,34 +243,31 @@ const char *typeName(const kelvane::OptionKey &key) {
 
 namespace {
 
-void setOption(const std::string &key, const json &value, const Source &source, const std::string &pointer,
-               Options &out) {
-  const kelvane::OptionKey *type = findKey(key);
-  if (type == nullptr) {
-    std::string known;
-    for (const kelvane::OptionKey &k : kelvane::kOptionKeys)
-      known += std::string(known.empty() ? "" : ", ") + k.name;
-    source.fail(pointer, "unknown option \"" + shorten(key) + "\" (known: " + known + ")");
-  }
-  if (type->type == kelvane::OptionType::Float) {
-    out.floats[key] = toFloat(value, source, pointer);
-  } else if (type->type == kelvane::OptionType::Text) {
-    std::string text = toText(value, source, pointer);
-    if (text.size() > kMaxTextBytes)
-      source.fail(pointer, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
-                               std::to_string(kMaxTextBytes));
-    out.strings[key] = std::move(text);
-  } else {
-    out.ints[key] = toInt32(value, source, pointer, type->role == kelvane::OptionRole::Switch);
-  }
+// A reader for each of the sixteen keys, checking the value against the key's type.
+std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, Options &out) {
+  std::vector<std::pair<std::string, Reader>> readers;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    readers.push_back(
+        {key.name, [&source, &out, &key](const json &value, const std::string &at) {
+           if (key.type == kelvane::OptionType::Float) {
+             out.floats[key.name] = toFloat(value, source, at);
+           } else if (key.type == kelvane::OptionType::Text) {
+             std::string text = toText(value, source, at);
+             if (text.size() > kMaxTextBytes)
+               source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
+                                   std::to_string(kMaxTextBytes));
+             out.strings[key.name] = std::move(text);
+           } else {
+             out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
+           }
+         }});
+  return readers;
 }
 
 } // namespace
 
 void parseOptions(const std::string &text, const Source &source, Options &out) {
-  const json root = readJsonObject(text, source, kOptionsLimits, "an object of options");
-  for (const auto &[key, value] : root.items())
-    setOption(key, value, source, memberPointer("", key), out);
+  readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
 }
 
 void parseSetting(const std::string &setting, Options &out) {
@@ -298,7 +290,7 @@ void parseSetting(const std::string &setting, Options &out) {
         source.fail("", error.message);
     }
   }
-  setOption(key, value, source, "", out);
+  readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
 }
 
 const char *demoOptionsJson() {
