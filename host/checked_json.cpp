@@ -62,70 +62,87 @@ void Source::failAt(const std::string &text, std::size_t offset, const std::stri
   throw InputError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
 }
 
-json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
-  // The parser reads a NUL byte as the end of the text; here it is malformed.
-  if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
-    source.failAt(text, nul, "malformed JSON: a NUL byte");
-  // Where the parser stands: one frame per open container, with the key it
-  // reads or the number of elements it has read.
+namespace {
+
+// Checks the limits while the parser reads, value by value, and works out
+// where a value stands only when it is at fault.
+struct LimitChecker {
+  const std::string &text;
+  const Source &source;
+  const JsonLimits &limits;
   struct Frame {
-    std::string pointer;
-    std::string key;
-    std::size_t count;
+    std::string key;   // in an object: the member being read
+    std::size_t count; // in an array: the elements begun
     bool object;
   };
   std::vector<Frame> frames;
   std::size_t values = 0;
-  const auto here = [&frames] {
-    if (frames.empty())
-      return std::string("/");
-    const Frame &top = frames.back();
-    return top.object ? memberPointer(top.pointer, top.key) : top.pointer + "/" + std::to_string(top.count);
-  };
-  // Counts a value where the parser stands, and gives its pointer.
-  const auto value = [&] {
-    const std::string pointer = here();
+
+  // The pointer of the value the parser reads next.
+  std::string here() const {
+    std::string pointer;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+      pointer = frames[i].object ? memberPointer(pointer, frames[i].key)
+                                 : pointer + "/" + std::to_string(frames[i].count - (i + 1 < frames.size()));
+    return frames.empty() ? "/" : pointer;
+  }
+  bool value() {
     if (++values > limits.maxValues)
-      source.fail(pointer,
+      source.fail(here(),
                   "more than " + std::to_string(limits.maxValues) + " values; the format needs far fewer");
     if (!frames.empty())
       ++frames.back().count;
-    return pointer;
-  };
-  const json::parser_callback_t limit = [&](int depth, json::parse_event_t event, json &parsed) {
-    using Event = json::parse_event_t;
-    if (event == Event::object_start || event == Event::array_start) {
-      const std::string pointer = value();
-      if (static_cast<std::size_t>(depth) >= limits.maxDepth)
-        source.fail(pointer, "nested deeper than " + std::to_string(limits.maxDepth) +
-                                 (limits.maxDepth == 1 ? " level" : " levels") +
-                                 ", more than the format needs");
-      frames.push_back({pointer == "/" ? "" : pointer, {}, 0, event == Event::object_start});
-    } else if (event == Event::key) {
-      frames.back().key = parsed.get<std::string>();
-    } else if (event == Event::value) {
-      value();
-    } else {
-      frames.pop_back();
-    }
     return true;
-  };
-  try {
-    return json::parse(text, limit);
-  } catch (const json::out_of_range &e) {
-    // The parser's one range error: "number overflow parsing '<token>'".
-    const std::string what = e.what();
-    const std::size_t quote = what.find('\'');
-    source.fail(here(), "the number " + shorten(what.substr(quote + 1, what.size() - quote - 2)) +
-                            " is out of range");
-  } catch (const json::parse_error &e) {
+  }
+  bool open(bool object) {
+    if (frames.size() >= limits.maxDepth)
+      source.fail(here(), "nested deeper than " + std::to_string(limits.maxDepth) +
+                              (limits.maxDepth == 1 ? " level" : " levels") + ", more than the format needs");
+    value();
+    frames.push_back({{}, 0, object});
+    return true;
+  }
+  bool null() { return value(); }
+  bool boolean(bool) { return value(); }
+  bool number_integer(json::number_integer_t) { return value(); }
+  bool number_unsigned(json::number_unsigned_t) { return value(); }
+  bool number_float(json::number_float_t, const json::string_t &) { return value(); }
+  bool string(json::string_t &) { return value(); }
+  bool binary(json::binary_t &) { return value(); }
+  bool start_object(std::size_t) { return open(true); }
+  bool key(json::string_t &key) {
+    frames.back().key = key;
+    return true;
+  }
+  bool end_object() {
+    frames.pop_back();
+    return true;
+  }
+  bool start_array(std::size_t) { return open(false); }
+  bool end_array() { return end_object(); }
+  bool parse_error(std::size_t position, const std::string &token, const json::exception &e) {
+    // The parser's one range error: a number beyond a double.
+    if (e.id == 406)
+      source.fail(here(), "the number " + shorten(token) + " is out of range");
     // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...; last read: '...'":
     // the place as line and column, and the message without the text it read, which may be long.
     const std::string what = e.what();
     const std::size_t start = what.find(": ") + 2;
-    source.failAt(text, e.byte > 0 ? e.byte - 1 : 0,
+    source.failAt(text, position > 0 ? position - 1 : 0,
                   "malformed JSON: " + what.substr(start, what.find("; last read") - start));
   }
+};
+
+} // namespace
+
+json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
+  // The parser reads a NUL byte as the end of the text; here it is malformed.
+  if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
+    source.failAt(text, nul, "malformed JSON: a NUL byte");
+  // The text is checked first, and only a text within the limits is built into a document.
+  LimitChecker checker{text, source, limits, {}};
+  json::sax_parse(text, &checker);
+  return json::parse(text);
 }
 
 std::string memberPointer(const std::string &parent, const std::string &key) {

@@ -134,8 +134,9 @@ void runPlugin(const PluginModule &module, Workspace &workspace, RunReport &repo
                     ", not a VMR (type " + std::to_string(kelvane::kVmrDocumentType) +
                     "): the plugin is not given its maps.";
   else
-    for (const Map &map : report.before = document->maps)
-      host.maps.push_back(map.record);
+    report.before = document->maps;
+  for (const Map &map : report.before)
+    host.maps.push_back(map.record);
 
   const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
   if (plugin == nullptr)
