@@ -18,6 +18,9 @@ constexpr std::size_t kMapCountRecordSize = 400;
 constexpr std::size_t kMapRecordSize = 112;
 // The buffer handed to zuGetStringParameter, terminator included.
 constexpr std::size_t kStringParameterSize = 512;
+// zuGetDocumentType's code for an anatomical volume (VMR), the one document
+// the plugin works on.
+constexpr std::int32_t kVmrDocumentType = 3;
 
 namespace hostfn {
 // Fills major, minor and third component. Result unused.
@@ -27,7 +30,7 @@ using LogText = void (*)(const char *line);
 using MessageBox = void (*)(const char *text);
 // Negative when there is no current document; 0 is a valid id.
 using GetIDOfCurrentDocument = std::int32_t (*)();
-// 3 is an anatomical volume (VMR).
+// kVmrDocumentType is an anatomical volume (VMR).
 using GetDocumentType = std::int32_t (*)(std::int32_t documentId);
 // Writes the count into record[0..3]; non-null when maps are loaded.
 using GetNRVMPsOfCurrentVMR = void *(*)(void *mapCountRecord);

@@ -51,4 +51,5 @@ set(CMAKE_CXX_STANDARD_LIBRARIES "libucrtbase.a libkernel32.a" CACHE STRING "")
 # The compiler checks would link a program with Visual Studio's runtime.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# Programs run under Wine, with the settings in cmake/wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine)

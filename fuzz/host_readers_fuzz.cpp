@@ -6,9 +6,9 @@
 //
 // The first byte chooses the reader; the rest is its text (for --set, one
 // argument per line).
-#include "options_input.h"
+#include "file_io.h"
+#include "inputs.h"
 #include "report.h"
-#include "workspace.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -53,19 +53,24 @@ bool sameWorkspace(const ondrava::Workspace &a, const ondrava::Workspace &b) {
   return true;
 }
 
-void workspace(const std::string &text) {
-  ondrava::Source source;
-  source.file = "fuzz.json";
-  ondrava::Workspace first;
-  ondrava::InputError error;
-  if (!ondrava::parseWorkspace(text, source, first, error)) {
+// The reader's result; a thrown error must be short.
+template <typename Read> bool reads(Read read) {
+  try {
+    read();
+    return true;
+  } catch (const ondrava::InputError &error) {
     requireShort(error);
-    return;
+    return false;
   }
-  const std::string saved = ondrava::dumpJson(ondrava::toJson(first));
-  ondrava::Workspace second;
-  require(ondrava::parseWorkspace(saved, source, second, error));
-  require(sameWorkspace(first, second));
+}
+
+void workspace(const std::string &text) {
+  const ondrava::Source source{"fuzz.json", {}};
+  ondrava::Workspace first;
+  if (!reads([&] { first = ondrava::parseWorkspace(text, source); }))
+    return;
+  const std::string saved = ondrava::savedText(first, "fuzz.json", ondrava::kMaxInputFileBytes);
+  require(sameWorkspace(first, ondrava::parseWorkspace(saved, source)));
 
   ondrava::RunReport report;
   report.pluginName = "Kelvane";
@@ -79,24 +84,17 @@ void workspace(const std::string &text) {
 }
 
 void options(const std::string &text) {
-  ondrava::Source source;
-  source.file = "options.json";
   ondrava::Options options;
-  ondrava::InputError error;
-  if (!ondrava::parseOptions(text, source, options, error)) {
-    requireShort(error);
+  if (!reads([&] { ondrava::parseOptions(text, {"options.json", {}}, options); }))
     return;
-  }
-  for (const auto &entry : options.ints) {
-    const auto type = ondrava::keyType(entry.first);
-    require(type == ondrava::KeyType::Int || type == ondrava::KeyType::Switch);
-  }
+  const auto typeOf = [](const std::string &name) { return ondrava::findKey(name)->type; };
+  for (const auto &entry : options.ints)
+    require(typeOf(entry.first) == kelvane::OptionType::Int);
   for (const auto &entry : options.floats)
-    require(ondrava::keyType(entry.first) == ondrava::KeyType::Float);
-  for (const auto &entry : options.strings) {
-    require(ondrava::keyType(entry.first) == ondrava::KeyType::String);
-    require(entry.second.size() <= 511);
-  }
+    require(typeOf(entry.first) == kelvane::OptionType::Float);
+  for (const auto &entry : options.strings)
+    require(typeOf(entry.first) == kelvane::OptionType::Text &&
+            entry.second.size() <= ondrava::kMaxTextBytes);
 }
 
 void settings(const std::string &text) {
@@ -106,8 +104,9 @@ void settings(const std::string &text) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos)
       end = text.size();
-    ondrava::InputError error;
-    if (!ondrava::parseSetting(text.substr(start, end - start), options, error)) {
+    try {
+      ondrava::parseSetting(text.substr(start, end - start), options);
+    } catch (const ondrava::InputError &error) {
       requireShort(error);
       require(error.argument.size() <= std::strlen("--set ") + ondrava::kQuoteLimit + std::strlen("..."));
       requirePlain(ondrava::errorText(error));

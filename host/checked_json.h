@@ -1,10 +1,8 @@
-// JSON as the program's input files hold it: parsed with limits that no input
-// can get past (nesting depth, number of values, numbers that overflow a
-// double), and checked value by value, every complaint naming where the
-// value stands.
+// The program's input as JSON: parsed within limits that no input can get
+// past (nesting depth, number of values, numbers beyond a double), and
+// checked value by value. Every complaint is one thrown InputError naming
+// where the value stands; main() catches it.
 #pragma once
-
-#include "input_error.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,13 +12,38 @@
 
 namespace ondrava {
 
+struct InputError {
+  std::string file;     // the file, when the error is in one
+  std::string argument; // the command-line argument, when the error is in one
+  std::size_t line = 0; // 1-based; 0 when there is no position
+  std::size_t column = 0;
+  std::string pointer; // JSON pointer to the offending value; "/" for the whole document
+  std::string message;
+
+  // "file at /pointer: message", "file:line:column: message",
+  // "argument: message" or just the message.
+  std::string text() const;
+  nlohmann::ordered_json toJson() const;
+};
+
+// A quoted value in a message is cut after this many characters, so that no
+// input can make an error message long.
+constexpr std::size_t kQuoteLimit = 80;
+// The text cut to kQuoteLimit characters (never inside a UTF-8 sequence),
+// with "..." marking a cut.
+std::string shorten(const std::string &text);
+
+// An error in a whole file (a file cannot be read or written, say).
+[[noreturn]] void failIn(const std::string &file, const std::string &message);
+
 // Where a text came from: a file, or a command-line argument.
 struct Source {
   std::string file;
   std::string argument;
 
-  InputError at(const std::string &pointer, const std::string &message) const;
-  InputError at(std::size_t line, std::size_t column, const std::string &message) const;
+  [[noreturn]] void fail(const std::string &pointer, const std::string &message) const;
+  // At the byte offset of text, as line and column.
+  [[noreturn]] void failAt(const std::string &text, std::size_t offset, const std::string &message) const;
 };
 
 struct JsonLimits {
@@ -28,27 +51,16 @@ struct JsonLimits {
   std::size_t maxValues; // every value counts, containers included
 };
 
-// False with *error set when the text is not JSON or goes past a limit.
-bool readJson(const std::string &text, const Source &source, const JsonLimits &limits, nlohmann::json &out,
-              InputError &error);
-
-// readJson, and the root must be an object: otherwise "expected <what>, got
-// <what it is>".
-bool readJsonObject(const std::string &text, const Source &source, const JsonLimits &limits, const char *what,
-                    nlohmann::json &out, InputError &error);
-
+nlohmann::json readJson(const std::string &text, const Source &source, const JsonLimits &limits);
 // The JSON pointer of an object member below a parent pointer ("" is the root).
 std::string memberPointer(const std::string &parent, const std::string &key);
 // A value as a message shows it: its type, and a scalar's text cut short.
 std::string describe(const nlohmann::json &value);
 
-// Each check gives the value when it has the type asked for, else false with
-// *error naming source and pointer.
-bool toInt32(const nlohmann::json &value, const Source &source, const std::string &pointer, std::int32_t &out,
-             InputError &error, bool allowBool = false);
-bool toFloat(const nlohmann::json &value, const Source &source, const std::string &pointer, float &out,
-             InputError &error);
-bool toText(const nlohmann::json &value, const Source &source, const std::string &pointer, std::string &out,
-            InputError &error);
+// The value when it has the type asked for; otherwise an error at the pointer.
+std::int32_t toInt32(const nlohmann::json &value, const Source &source, const std::string &pointer,
+                     bool allowBool = false);
+float toFloat(const nlohmann::json &value, const Source &source, const std::string &pointer);
+std::string toText(const nlohmann::json &value, const Source &source, const std::string &pointer);
 
 } // namespace ondrava

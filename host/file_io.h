@@ -1,10 +1,14 @@
-// Reading the program's input files within a stated limit, and writing a
-// file so that a failed write never leaves it damaged.
+// The program's files and streams: one check for every input file, and one
+// writer for every output, a stream or a file, for which a failed write is
+// an error. A file is written beside its target and renamed over it, so that
+// a failed write never leaves it damaged.
 #pragma once
 
-#include "input_error.h"
+#include "checked_json.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace ondrava {
@@ -13,19 +17,40 @@ namespace ondrava {
 // machine holds once parsed.
 constexpr std::uintmax_t kMaxInputFileBytes = std::uintmax_t(256) << 20;
 
-// Reads a whole regular file of at most kMaxInputFileBytes; false with *error
-// naming the file and saying what is wrong otherwise (missing, a folder or
-// device, too large, unreadable).
-bool readFile(const std::string &path, std::string &text, InputError &error);
+// An error naming the file unless the path names a regular file of at most
+// kMaxInputFileBytes (not missing, a folder, a device or a pipe).
+void checkInputFile(const std::string &path);
+// The whole of such a file.
+std::string readFile(const std::string &path);
 
-// Writes the text to a new file in the target's folder, flushes it to the
-// disk and renames it over the target, so that the target is either the old
-// file, whole, or the new one. False with *error naming the path otherwise;
-// the temporary file is removed then.
-bool writeFileAtomically(const std::string &path, const std::string &text, InputError &error);
+// Writes all of the text and flushes the stream: 0, or why it failed (errno).
+int writeAll(std::FILE *stream, const std::string &text);
 
-// A write past the file size limit fails with an error instead of ending the
-// process with a signal (SIGXFSZ), so that it is reported like any other.
-void reportOversizedWrites();
+// A new file in the target's folder, written and flushed to the disk, that
+// commit() renames over the target; until then the target is as it was, and
+// the new file is removed if commit() is never reached. Through a link, the
+// file the link names is written and the link stays. The new file keeps the
+// old one's permissions.
+class StagedFile {
+public:
+  StagedFile(const std::string &path, const std::string &text);
+  StagedFile(const StagedFile &) = delete;
+  StagedFile &operator=(const StagedFile &) = delete;
+  ~StagedFile();
+  void commit();
+
+private:
+  [[noreturn]] void fail(const std::string &why);
+
+  std::string path_;
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  bool committed_ = false;
+};
+
+// Makes every failed write an error the program reports, never a signal
+// (a file size limit, a closed pipe), and keeps a closed standard stream
+// closed to writes, so that no file the program opens can take its place.
+void prepareOutput();
 
 } // namespace ondrava

@@ -14,16 +14,14 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#if defined(ONDRAVA_HOST_SHARED_BUILD)
+#if !defined(_WIN32)
+#define ONDRAVA_API __attribute__((visibility("default")))
+#elif defined(ONDRAVA_HOST_SHARED_BUILD)
 #define ONDRAVA_API __declspec(dllexport)
 #elif defined(ONDRAVA_HOST_SHARED_USE)
 #define ONDRAVA_API __declspec(dllimport)
 #else
 #define ONDRAVA_API
-#endif
-#else
-#define ONDRAVA_API __attribute__((visibility("default")))
 #endif
 
 namespace ondrava {
@@ -34,7 +32,7 @@ using MapRecord = std::array<unsigned char, kRecordSize>;
 struct HostState {
   std::int32_t version[3] = {3, 0, 0};
   std::int32_t currentDocument = 0; // negative: none
-  std::int32_t documentType = 3;    // 3 = VMR
+  std::int32_t documentType = kelvane::kVmrDocumentType;
   std::vector<MapRecord> maps;
   // What the host writes as the map count, when not maps.size().
   std::optional<std::int32_t> reportedMapCount;

@@ -1,36 +1,301 @@
 #include "inputs.h"
 
-#include "file_io.h"
+#include "map_record.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace ondrava {
 
-bool readInputs(const Invocation &invocation, Inputs &out, InputError &error) {
-  std::string text;
-  if (invocation.workspacePath.empty()) {
-    Source demo;
-    demo.file = "demo workspace";
-    if (!parseWorkspace(demoWorkspaceJson(), demo, out.workspace, error))
-      return false;
-    out.workspaceLabel = "built-in demo";
-    if (invocation.optionsPath.empty() && invocation.settings.empty())
-      out.options = demoOptions();
-  } else {
-    Source file;
-    file.file = invocation.workspacePath;
-    if (!readFile(invocation.workspacePath, text, error) || !parseWorkspace(text, file, out.workspace, error))
-      return false;
-    out.workspaceLabel = invocation.workspacePath;
+namespace rec = kelvane::record;
+using nlohmann::json;
+
+const MapField kMapFields[9] = {
+    {"type", rec::kMapType, false, "type", 4, 0},
+    {"df", rec::kDegreesOfFreedom, false, "df", 6, 0},
+    {"lowerThreshold", rec::kLowerThreshold, true, "lower", 10, 4},
+    {"upperThreshold", rec::kUpperThreshold, true, "upper", 10, 4},
+    {"clusterSize", rec::kClusterSize, false, "cluster", 8, 0},
+    {"useCluster", rec::kUseCluster, false, "use", 4, 0},
+    {"signShown", rec::kSignShown, false, "sign", 5, 0},
+    {"transparency", rec::kTransparency, true, "transp", 7, 2},
+    {"overlay", rec::kOverlayState, false, "overlay", 8, 0},
+};
+
+namespace {
+
+// The field as JSON: a number, or null for a float that is not finite.
+json fieldValue(const Map &map, const MapField &field) {
+  if (!field.isFloat)
+    return rec::read<std::int32_t>(map.record.data(), field.offset);
+  const float value = rec::read<float>(map.record.data(), field.offset);
+  return std::isfinite(value) ? json(value) : json();
+}
+
+using Reader = std::function<void(const json &value, const std::string &pointer)>;
+
+// Reads each member of an object with the reader of its key; any other key
+// is an error that names the known ones.
+void readObject(const json &value, const Source &source, const std::string &where, const char *noun,
+                const std::vector<std::pair<std::string, Reader>> &readers) {
+  if (!value.is_object())
+    source.fail(where, std::string("expected an object of ") + noun + "s, got " + describe(value));
+  for (const auto &[key, member] : value.items()) {
+    const auto reader =
+        std::find_if(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; });
+    if (reader == readers.end()) {
+      std::string known;
+      for (const auto &r : readers)
+        known += (known.empty() ? "" : ", ") + r.first;
+      source.fail(memberPointer(where, key),
+                  std::string("unknown ") + noun + " \"" + shorten(key) + "\" (known: " + known + ")");
+    }
+    reader->second(member, memberPointer(where, key));
   }
-  if (!invocation.optionsPath.empty()) {
-    Source file;
-    file.file = invocation.optionsPath;
-    if (!readFile(invocation.optionsPath, text, error) || !parseOptions(text, file, out.options, error))
-      return false;
+}
+
+// An array of at most `limit` elements (counted down), each read by readOne.
+template <typename ReadOne>
+auto readArray(const json &value, const Source &source, const std::string &where, const char *what,
+               std::size_t &limit, ReadOne readOne) {
+  if (!value.is_array())
+    source.fail(where, std::string("expected an array of ") + what + ", got " + describe(value));
+  if (value.size() > limit)
+    source.fail(where, "more than " + std::to_string(limit) + " " + what +
+                           "; the stand-in host holds at most that many");
+  limit -= value.size();
+  std::vector<decltype(readOne(value, where))> out;
+  for (std::size_t i = 0; i < value.size(); ++i)
+    out.push_back(readOne(value[i], where + "/" + std::to_string(i)));
+  return out;
+}
+
+Map readMap(const json &value, const Source &source, const std::string &where) {
+  Map out;
+  // The whole record first: the named fields are written over it.
+  std::vector<std::pair<std::string, Reader>> readers = {
+      {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }}};
+  for (const MapField &field : kMapFields)
+    readers.push_back({field.key, [&](const json &v, const std::string &at) {
+                         if (field.isFloat)
+                           rec::write(out.record.data(), field.offset, toFloat(v, source, at));
+                         else
+                           rec::write(out.record.data(), field.offset, toInt32(v, source, at));
+                       }});
+  readers.push_back({"hostBytes", [](const json &, const std::string &) {}});
+  if (value.is_object() && value.contains("hostBytes")) {
+    const std::string at = memberPointer(where, "hostBytes");
+    const std::string hex = toText(value["hostBytes"], source, at);
+    if (hex.size() != 2 * kRecordSize)
+      source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
+                          std::to_string(hex.size()));
+    for (std::size_t i = 0; i < kRecordSize; ++i) {
+      const char *pair = hex.data() + 2 * i;
+      const auto [end, code] = std::from_chars(pair, pair + 2, out.record[i], 16);
+      if (code != std::errc() || end != pair + 2)
+        source.fail(at, "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
+    }
   }
-  for (const std::string &setting : invocation.settings)
-    if (!parseSetting(setting, out.options, error))
-      return false;
-  return true;
+  readObject(value, source, where, "map field", readers);
+  return out;
+}
+
+} // namespace
+
+Document *Workspace::current() {
+  for (Document &document : documents)
+    if (document.id == currentDocument)
+      return &document;
+  return nullptr;
+}
+
+Workspace parseWorkspace(const std::string &text, const Source &source) {
+  const json root = readJson(text, source, kWorkspaceLimits);
+  Workspace workspace;
+  // What is still allowed in the whole workspace, counted down as it is read.
+  std::size_t documents = kMaxDocuments, maps = kMaxMaps;
+  const auto readDocument = [&](const json &value, const std::string &where) {
+    Document out;
+    readObject(value, source, where, "document field",
+               {{"id", [&](const json &v, const std::string &at) { out.id = toInt32(v, source, at); }},
+                {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
+                {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
+                {"maps", [&](const json &v, const std::string &at) {
+                   out.maps =
+                       readArray(v, source, at, "maps", maps, [&](const json &map, const std::string &m) {
+                         return readMap(map, source, m);
+                       });
+                 }}});
+    return out;
+  };
+  readObject(
+      root, source, "", "workspace field",
+      {{"currentDocument",
+        [&](const json &v, const std::string &at) { workspace.currentDocument = toInt32(v, source, at); }},
+       {"version",
+        [&](const json &v, const std::string &at) {
+          if (!v.is_array() || v.size() != 3)
+            source.fail(at, "expected [major, minor, third], got " + describe(v));
+          for (std::size_t i = 0; i < 3; ++i)
+            workspace.version[i] = toInt32(v[i], source, at + "/" + std::to_string(i));
+        }},
+       {"documents", [&](const json &v, const std::string &at) {
+          workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
+        }}});
+  if (!root.contains("currentDocument") && !workspace.documents.empty())
+    workspace.currentDocument = workspace.documents.front().id;
+  return workspace;
+}
+
+nlohmann::ordered_json mapToJson(const Map &map) {
+  nlohmann::ordered_json out;
+  if (!map.name.empty())
+    out["name"] = map.name;
+  // A float that is not finite has no JSON number: it travels in hostBytes
+  // alone. The host's own bytes are kept only when they hold anything the
+  // named fields do not.
+  bool named = true;
+  MapRecord rest = map.record;
+  for (const MapField &field : kMapFields) {
+    const json value = fieldValue(map, field);
+    named = named && !value.is_null();
+    if (!value.is_null())
+      out[field.key] = value;
+    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.offset), rec::kFieldWidth, 0);
+  }
+  if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; })) {
+    char hex[2 * kRecordSize + 1];
+    for (std::size_t i = 0; i < kRecordSize; ++i)
+      std::snprintf(hex + 2 * i, 3, "%02x", map.record[i]);
+    out["hostBytes"] = hex;
+  }
+  return out;
+}
+
+nlohmann::ordered_json toJson(const Workspace &workspace) {
+  nlohmann::ordered_json out = {{"currentDocument", workspace.currentDocument},
+                                {"version", workspace.version},
+                                {"documents", nlohmann::ordered_json::array()}};
+  for (const Document &document : workspace.documents) {
+    nlohmann::ordered_json doc = {{"id", document.id}, {"type", document.type}};
+    if (!document.name.empty())
+      doc["name"] = document.name;
+    doc["maps"] = nlohmann::ordered_json::array();
+    for (const Map &map : document.maps)
+      doc["maps"].push_back(mapToJson(map));
+    out["documents"].push_back(std::move(doc));
+  }
+  return out;
+}
+
+std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit) {
+  const nlohmann::ordered_json saved = toJson(workspace);
+  for (const int indent : {2, -1}) {
+    std::string text = saved.dump(indent, ' ', false, json::error_handler_t::replace) + "\n";
+    if (text.size() <= limit)
+      return text;
+  }
+  failIn(path, "cannot write the file: the workspace takes more than the " + std::to_string(limit) +
+                   " bytes it could be read back from; it was left as it was");
+}
+
+const char *demoWorkspaceJson() {
+  return
+#include "demo_workspace.inc"
+      ;
+}
+
+const char *const kOptionMeanings[kelvane::kOptionKeyCount] = {
+    "set the lower threshold (to Min, or from MinP with DoSetMinP)",
+    "the lower threshold",
+    "with DoSetMin: take the lower threshold of t maps from MinP",
+    "two-tailed p value, between 0 and 1",
+    "set the upper threshold",
+    "the upper threshold",
+    "set the cluster-size threshold",
+    "the cluster-size threshold, in voxels",
+    "change whether the cluster-size threshold is applied",
+    "apply it (1) or not (0)",
+    "change which sign is shown",
+    "0 positive, 1 negative, 2 both",
+    "set the transparency",
+    "the transparency factor, 0 to 1",
+    "choose the overlaid maps",
+    "map list such as 1,3-5 or 4- or All",
+};
+
+const kelvane::OptionKey *findKey(const std::string &name) {
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    if (name == key.name)
+      return &key;
+  return nullptr;
+}
+
+const char *typeName(const kelvane::OptionKey &key) {
+  if (key.type == kelvane::OptionType::Int)
+    return key.role == kelvane::OptionRole::Switch ? "switch 0/1" : "integer";
+  return key.type == kelvane::OptionType::Float ? "float" : "text";
+}
+
+namespace {
+
+// A reader for each of the sixteen keys, checking the value against the key's type.
+std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, Options &out) {
+  std::vector<std::pair<std::string, Reader>> readers;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    readers.push_back(
+        {key.name, [&source, &out, &key](const json &value, const std::string &at) {
+           if (key.type == kelvane::OptionType::Float) {
+             out.floats[key.name] = toFloat(value, source, at);
+           } else if (key.type == kelvane::OptionType::Text) {
+             std::string text = toText(value, source, at);
+             if (text.size() > kMaxTextBytes)
+               source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
+                                   std::to_string(kMaxTextBytes));
+             out.strings[key.name] = std::move(text);
+           } else {
+             out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
+           }
+         }});
+  return readers;
+}
+
+} // namespace
+
+void parseOptions(const std::string &text, const Source &source, Options &out) {
+  readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
+}
+
+void parseSetting(const std::string &setting, Options &out) {
+  const Source source{{}, "--set " + shorten(setting)};
+  const std::size_t equals = setting.find('=');
+  if (equals == std::string::npos || equals == 0)
+    source.fail("", "expected KEY=VALUE");
+  const std::string key = setting.substr(0, equals);
+  const std::string text = setting.substr(equals + 1);
+  json value = text;
+  if (const kelvane::OptionKey *type = findKey(key);
+      type == nullptr || type->type != kelvane::OptionType::Text) {
+    // A number as JSON writes it, or true/false for a switch; anything else
+    // stays text and fails the type check. A number too large for any type
+    // is an error of its own.
+    try {
+      value = readJson(text, source, JsonLimits{0, 1});
+    } catch (const InputError &error) {
+      if (error.message.rfind("the number ", 0) == 0)
+        source.fail("", error.message);
+    }
+  }
+  readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
+}
+
+const char *demoOptionsJson() {
+  return R"({"DoSetMin": 1, "DoSetMinP": 1, "MinP": 0.05, "DoClusterSize": 1, "ClusterSize": 25,
+             "DoUseClusterSize": 1, "UseCluster": 1, "DoOverlayMaps": 1, "Overlay": "1,3-4"})";
 }
 
 } // namespace ondrava

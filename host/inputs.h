@@ -1,22 +1,109 @@
-// What the command line names, read and checked before anything runs: the
-// workspace (a file or the built-in demo) and the parameter store.
+// The program's two input formats: the stand-in host's workspace file, and
+// the plugin's options as a JSON file of the sixteen parameter-store keys or
+// --set KEY=VALUE on the command line, each value checked against its key's
+// type in the plugin's table (option_keys.h).
+//
+// The workspace file:
+//
+//   { "currentDocument": 1,
+//     "version": [3, 0, 0],                       (optional host version)
+//     "documents": [ { "id": 1, "type": 3, "name": "subject01.vmr",
+//                      "maps": [ { "name": "faces > houses", "type": 1, "df": 120, ... } ] } ] }
+// Map fields (all optional, 0 when absent): those of kMapFields; name (text);
+// hostBytes (the whole 112-byte record as 224 hex digits, under the fields).
 #pragma once
 
-#include "command_line.h"
-#include "options_input.h"
-#include "workspace.h"
+#include "checked_json.h"
+#include "host_state.h"
+#include "option_keys.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace ondrava {
 
-struct Inputs {
-  Workspace workspace;
-  Options options;
-  std::string workspaceLabel; // the file, or "built-in demo"
+// One named field of the map record: its key in a workspace, where it lies,
+// and how the report's table shows it.
+struct MapField {
+  const char *key;
+  std::size_t offset;
+  bool isFloat; // a 32-bit float, else a 32-bit integer
+  const char *title;
+  std::size_t width; // the column's least width
+  int decimals;      // of a float in the table
+};
+extern const MapField kMapFields[9];
+
+struct Map {
+  std::string name;
+  MapRecord record{};
 };
 
-// False with *error at the first bad input. The demo's options apply only to
-// the demo workspace with neither --options nor --set; a user's workspace
-// starts with an empty parameter store.
-bool readInputs(const Invocation &invocation, Inputs &out, InputError &error);
+struct Document {
+  std::int32_t id = 0;
+  std::int32_t type = kelvane::kVmrDocumentType;
+  std::string name;
+  std::vector<Map> maps;
+};
+
+struct Workspace {
+  std::int32_t version[3] = {3, 0, 0};
+  std::int32_t currentDocument = -1;
+  std::vector<Document> documents;
+
+  Document *current();
+};
+
+// How much one workspace may hold. A saved map has at most 12 values and a
+// document 6, so that everything the program saves it can read back.
+constexpr std::size_t kMaxMaps = 100000;
+constexpr std::size_t kMaxDocuments = 10000;
+// Object, documents, document, maps, map: nothing in a workspace lies deeper.
+constexpr JsonLimits kWorkspaceLimits{5, 2000000};
+
+// An error names the source with the line and column of malformed JSON, or
+// the JSON pointer of the offending value.
+Workspace parseWorkspace(const std::string &text, const Source &source);
+
+nlohmann::ordered_json toJson(const Workspace &workspace);
+nlohmann::ordered_json mapToJson(const Map &map);
+// The text --save writes to path: indented, or in one line where only that
+// stays within the limit of an input file; an error where neither does.
+std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit);
+
+// The built-in demo: a VMR with t maps of different degrees of freedom and a
+// map of another type.
+const char *demoWorkspaceJson();
+
+// The parameter store the host hands the plugin: HostState's ints, floats
+// and strings.
+using Options = HostState;
+
+// The key of that name in the plugin's table, or null.
+const kelvane::OptionKey *findKey(const std::string &name);
+// "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
+const char *typeName(const kelvane::OptionKey &key);
+// What --help says of each key, in the order of the plugin's table.
+extern const char *const kOptionMeanings[kelvane::kOptionKeyCount];
+
+// The longest text the host's string parameter holds, its terminator aside.
+constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
+
+// One object of keys; nothing in an options file lies deeper.
+constexpr JsonLimits kOptionsLimits{1, 1000};
+
+// Errors name the file with a line and column of malformed JSON, or the JSON
+// pointer of the offending key.
+void parseOptions(const std::string &text, const Source &source, Options &out);
+// One "KEY=VALUE" of the command line, checked against the key's type.
+void parseSetting(const std::string &setting, Options &out);
+
+// The options the built-in demo runs with, as an options file holds them:
+// p 0.05 as the lower threshold, cluster size 25 applied, maps 1, 3 and 4
+// overlaid.
+const char *demoOptionsJson();
 
 } // namespace ondrava

@@ -1,65 +1,64 @@
 #include "plugin_loader.h"
 
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#include <unistd.h>
+#include <elf.h>
 #endif
 
 namespace ondrava {
 
+namespace fs = std::filesystem;
+
+#if !defined(_WIN32)
 namespace {
 
-bool hasFolder(const std::string &path) {
-#if defined(_WIN32)
-  return path.find_first_of("/\\:") != std::string::npos;
-#else
-  return path.find('/') != std::string::npos;
-#endif
-}
-
-std::string programDirectory() {
-  char path[4096] = {};
-#if defined(_WIN32)
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
-  if (length == 0)
-    return ".";
-#else
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0)
-    return ".";
-#endif
-  const std::string full(path);
-  const std::size_t slash = full.find_last_of("/\\");
-  return slash == std::string::npos ? "." : full.substr(0, slash);
+// The loader maps a module's segments from the file and touches them: a
+// segment past the end of a file cut short would end the process with a
+// signal. Empty when every segment the headers name lies within the file,
+// else why not.
+std::string cutShort(const std::string &path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const auto size = static_cast<std::uint64_t>(in.tellg());
+  Elf64_Ehdr header;
+  if (!in.seekg(0).read(reinterpret_cast<char *>(&header), sizeof header) ||
+      std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
+    return {}; // not a 64-bit ELF module: the loader refuses it by itself
+  in.seekg(static_cast<std::streamoff>(header.e_phoff));
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr segment;
+    if (!in.read(reinterpret_cast<char *>(&segment), sizeof segment) || segment.p_offset > size ||
+        segment.p_filesz > size - segment.p_offset)
+      return "the file is cut short: a segment its headers name lies past its end";
+  }
+  return {};
 }
 
 } // namespace
+#endif
 
 bool PluginModule::load(const std::string &given) {
   unload();
-  const std::string path = hasFolder(given) ? given : "./" + given;
+  const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
 #if defined(_WIN32)
   handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
-  if (handle_ == nullptr) {
+  if (handle_ == nullptr)
     error_ = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
 #else
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    const char *why = dlerror();
-    error_ = why != nullptr ? why : ("cannot load " + path);
-    return false;
-  }
+  error_ = cutShort(path);
+  if (error_.empty() && (handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
+    error_ = dlerror();
 #endif
   void *create = symbol("createPlugin");
   if (create == nullptr) {
-    error_ = path + " does not export createPlugin";
+    if (handle_ != nullptr)
+      error_ = path + " does not export createPlugin";
     unload();
     return false;
   }
@@ -69,12 +68,11 @@ bool PluginModule::load(const std::string &given) {
 }
 
 void PluginModule::unload() {
-  if (handle_ == nullptr)
-    return;
+  if (handle_ != nullptr)
 #if defined(_WIN32)
-  FreeLibrary(static_cast<HMODULE>(handle_));
+    FreeLibrary(static_cast<HMODULE>(handle_));
 #else
-  dlclose(handle_);
+    dlclose(handle_);
 #endif
   handle_ = nullptr;
   createPlugin_ = nullptr;
@@ -95,29 +93,26 @@ void *PluginModule::symbol(const char *name) const {
 
 const char *PluginModule::text(const char *getterName) const {
   void *address = symbol(getterName);
-  if (address == nullptr)
-    return nullptr;
-  TextGetter getter;
+  const char *(*getter)() = nullptr;
   std::memcpy(&getter, &address, sizeof getter);
-  return getter();
+  return getter != nullptr ? getter() : nullptr;
 }
 
 std::string PluginModule::defaultPath() {
-  const std::string dir = programDirectory();
-  const std::string name = defaultFileName();
-  for (const std::string &candidate : {dir + "/../plugin/" + name, dir + "/../" + name, dir + "/" + name}) {
-    if (std::ifstream(candidate).good())
-      return candidate;
-  }
-  return dir + "/" + name;
-}
-
-std::string PluginModule::defaultFileName() {
+  std::error_code code;
 #if defined(_WIN32)
-  return "Kelvane.dll";
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
+  const char *name = "Kelvane.dll";
 #else
-  return "Kelvane.so";
+  const fs::path self = fs::read_symlink("/proc/self/exe", code);
+  const char *name = "Kelvane.so";
 #endif
+  const fs::path folder = fs::path(self).parent_path();
+  for (const fs::path &candidate : {folder / ".." / "plugin" / name, folder / ".." / name})
+    if (fs::exists(candidate, code))
+      return candidate.string();
+  return (folder / name).string();
 }
 
 } // namespace ondrava

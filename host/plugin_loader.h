@@ -11,7 +11,6 @@ namespace ondrava {
 class PluginModule {
 public:
   using CreatePlugin = ODZUPluginInterface *(*)();
-  using TextGetter = const char *(*)();
 
   PluginModule() = default;
   PluginModule(const PluginModule &) = delete;
@@ -25,19 +24,17 @@ public:
   void unload();
   const std::string &error() const { return error_; }
 
-  // Null when the module does not export the name.
-  void *symbol(const char *name) const;
   CreatePlugin createPlugin() const { return createPlugin_; }
   // The getter's text, or null when the module lacks the getter.
   const char *text(const char *getterName) const;
 
-  // Where this platform's build puts a module named Kelvane, given the folder.
-  static std::string defaultFileName();
   // The module built next to the running program: in the build tree under
   // plugin/, in an installed plugin folder one level up.
   static std::string defaultPath();
 
 private:
+  void *symbol(const char *name) const;
+
   void *handle_ = nullptr;
   CreatePlugin createPlugin_ = nullptr;
   std::string error_;

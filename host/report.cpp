@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 namespace ondrava {
 namespace {
@@ -13,137 +15,82 @@ namespace rec = kelvane::record;
 
 // Length of the UTF-8 sequence starting at text[i], or 0 when it is not one.
 std::size_t utf8Length(const std::string &text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length;
-  std::uint32_t code;
+  const auto lead = static_cast<unsigned char>(text[i]);
   if (lead < 0x80)
     return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07u;
-  } else {
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || i + length > text.size())
     return 0;
-  }
-  if (i + length > text.size())
-    return 0;
+  std::uint32_t code = lead & (0x7Fu >> length);
   for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80)
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80)
       return 0;
-    code = (code << 6) | (byte(i + k) & 0x3Fu);
+    code = (code << 6) | (next & 0x3Fu);
   }
   // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
   const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-    return 0;
-  return length;
+  return code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ? 0 : length;
 }
 
-// Display columns, counting each character as one.
-std::size_t columns(const std::string &text) {
-  std::size_t n = 0;
-  for (const char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-      ++n;
-  return n;
-}
-
-// The first `width` characters of an escaped (valid UTF-8) text.
-std::string firstColumns(const std::string &text, std::size_t width) {
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && n++ == width)
-      return text.substr(0, i);
-  }
-  return text;
-}
-
-std::string pad(const std::string &text, std::size_t width, bool left = false) {
-  const std::size_t n = columns(text);
-  if (n >= width)
-    return text;
-  const std::string fill(width - n, ' ');
-  return left ? text + fill : fill + text;
-}
-
-struct Column {
-  const char *title;
-  std::size_t minWidth;
-  std::string (*format)(const unsigned char *record);
-};
-
-std::string formatInt(std::int32_t value) { return std::to_string(value); }
-
-const Column kColumns[] = {
-    {"type", 4, [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kMapType)); }},
-    {"df", 6,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kDegreesOfFreedom)); }},
-    {"lower", 10,
-     [](const unsigned char *r) { return formatTableFloat(rec::read<float>(r, rec::kLowerThreshold), 4); }},
-    {"upper", 10,
-     [](const unsigned char *r) { return formatTableFloat(rec::read<float>(r, rec::kUpperThreshold), 4); }},
-    {"cluster", 8,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kClusterSize)); }},
-    {"use", 4,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kUseCluster)); }},
-    {"sign", 5,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kSignShown)); }},
-    {"transp", 7,
-     [](const unsigned char *r) { return formatTableFloat(rec::read<float>(r, rec::kTransparency), 2); }},
-    {"overlay", 8,
-     [](const unsigned char *r) { return formatInt(rec::read<std::int32_t>(r, rec::kOverlayState)); }},
-};
-constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 constexpr std::size_t kNameWidth = 18;
 
-std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &after) {
-  // Every cell first, so that each column is as wide as its widest cell.
-  std::vector<std::string> cells[2][kColumnCount];
-  std::size_t widths[kColumnCount];
-  for (std::size_t c = 0; c < kColumnCount; ++c) {
-    widths[c] = std::max(kColumns[c].minWidth, columns(kColumns[c].title));
-    for (std::size_t i = 0; i < before.size(); ++i) {
-      const std::string old = kColumns[c].format(before[i].record.data());
-      const std::string now = kColumns[c].format(after[i].record.data());
-      cells[0][c].push_back(old);
-      cells[1][c].push_back((old == now ? "" : "*") + now);
-      widths[c] = std::max({widths[c], columns(cells[0][c].back()), columns(cells[1][c].back())});
-    }
-  }
-  std::string out = "Maps before and after the run (* marks a changed value):\n";
-  out += "  map  " + pad("name", kNameWidth, true);
-  for (std::size_t c = 0; c < kColumnCount; ++c)
-    out += " " + pad(kColumns[c].title, widths[c]);
-  out += "\n";
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    const std::string name = firstColumns(escapeText(before[i].name), kNameWidth);
-    std::string first = "  " + pad(std::to_string(i + 1), 3) + "  " + pad(name, kNameWidth, true);
-    std::string second = "  " + pad("", 3) + "  " + pad("", kNameWidth, true);
-    for (std::size_t c = 0; c < kColumnCount; ++c) {
-      first += " " + pad(cells[0][c][i], widths[c]);
-      second += " " + pad(cells[1][c][i], widths[c]);
-    }
-    out += first + "  before\n" + second + "  after\n";
-  }
-  return out;
+// The escaped name cut or padded to kNameWidth characters.
+std::string nameCell(const std::string &name) {
+  const std::string shown = escapeText(name);
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    if ((static_cast<unsigned char>(shown[i]) & 0xC0) != 0x80 && n++ == kNameWidth)
+      return shown.substr(0, i);
+  return shown + std::string(kNameWidth - n, ' ');
 }
 
-std::string printf1(const char *format, int digits, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, digits, value);
-  return text;
+// A cell is plain ASCII: a number, nan or inf, and a * for a change.
+std::string cell(const Map &map, const MapField &field) {
+  const unsigned char *record = map.record.data();
+  return field.isFloat ? formatTableFloat(rec::read<float>(record, field.offset), field.decimals)
+                       : std::to_string(rec::read<std::int32_t>(record, field.offset));
+}
+
+std::string right(const std::string &text, std::size_t width) {
+  return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
+std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &after) {
+  constexpr std::size_t kColumns = std::size(kMapFields);
+  // Every cell first, so that each column is as wide as its widest cell.
+  std::vector<std::string> cells[2][kColumns];
+  std::size_t widths[kColumns];
+  for (std::size_t c = 0; c < kColumns; ++c) {
+    widths[c] = std::max(kMapFields[c].width, std::strlen(kMapFields[c].title));
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const std::string old = cell(before[i], kMapFields[c]), now = cell(after[i], kMapFields[c]);
+      cells[0][c].push_back(old);
+      cells[1][c].push_back((old == now ? "" : "*") + now);
+      widths[c] = std::max({widths[c], old.size(), cells[1][c].back().size()});
+    }
+  }
+  std::string out = "Maps before and after the run (* marks a changed value):\n  map  " + nameCell("name");
+  for (std::size_t c = 0; c < kColumns; ++c)
+    out += " " + right(kMapFields[c].title, widths[c]);
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    std::string first = "\n  " + right(std::to_string(i + 1), 3) + "  " + nameCell(before[i].name);
+    std::string second = "\n       " + std::string(kNameWidth, ' ');
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      first += " " + right(cells[0][c][i], widths[c]);
+      second += " " + right(cells[1][c][i], widths[c]);
+    }
+    out += first + "  before" + second + "  after";
+  }
+  return out + "\n";
 }
 
 } // namespace
 
 std::string escapeText(const std::string &text) {
-  static const char hex[] = "0123456789abcdef";
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
@@ -153,23 +100,19 @@ std::string escapeText(const std::string &text) {
       out += text[i];
     } else if (length > 1 && !c1) {
       out.append(text, i, length);
-    } else if (byte == '\n') {
-      out += "\\n";
-    } else if (byte == '\t') {
-      out += "\\t";
-    } else if (byte == '\r') {
-      out += "\\r";
+    } else if (const char *named = byte == '\n'   ? "\\n"
+                                   : byte == '\t' ? "\\t"
+                                   : byte == '\r' ? "\\r"
+                                                  : nullptr) {
+      out += named;
     } else {
       // A control character (a C1 control as its two bytes) or a byte
       // that is not UTF-8.
-      const std::size_t n = c1 ? 2 : 1;
-      for (std::size_t k = 0; k < n; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        out += "\\x";
-        out += hex[b >> 4];
-        out += hex[b & 15];
+      for (std::size_t k = 0; k < (c1 ? 2u : 1u); ++k, ++i) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
+        out += escaped;
       }
-      i += n;
       continue;
     }
     i += length == 0 ? 1 : length;
@@ -181,14 +124,13 @@ std::string formatTableFloat(float value, int decimals) {
   const double v = static_cast<double>(value);
   if (std::isnan(v))
     return "nan";
-  if (std::isinf(v))
-    return v > 0 ? "inf" : "-inf";
   // Fixed form only where it has at most six digits before the point and
   // does not round a nonzero value to zero.
   const double a = std::fabs(v);
-  if (a >= 1e6 || (a > 0 && a < 0.5 * std::pow(10.0, -decimals)))
-    return printf1("%.*e", decimals, v);
-  return printf1("%.*f", decimals, v);
+  const bool fixed = a < 1e6 && !(a > 0 && a < 0.5 * std::pow(10.0, -decimals));
+  char text[64];
+  std::snprintf(text, sizeof text, fixed ? "%.*f" : "%.*e", decimals, v);
+  return text;
 }
 
 std::optional<std::string> RunReport::refusal() const {
@@ -196,13 +138,10 @@ std::optional<std::string> RunReport::refusal() const {
     return std::nullopt;
   if (!initialised)
     return messages.empty() ? std::string("no message") : messages.back();
+  // The plugin's last log line, without its prefix.
   std::string last = log.empty() ? std::string() : log.back();
-  const std::string prefix = "Kelvane>";
-  if (last.rfind(prefix, 0) == 0) {
-    last.erase(0, prefix.size());
-    last.erase(0,
-               last.find_first_not_of(' ') == std::string::npos ? last.size() : last.find_first_not_of(' '));
-  }
+  if (last.rfind("Kelvane>", 0) == 0)
+    last.erase(0, std::min(last.find_first_not_of(' ', 8), last.size()));
   return last;
 }
 
@@ -215,20 +154,9 @@ std::string textReport(const RunReport &report) {
   for (const std::string &message : report.messages)
     out += "\nMessage box: " + escapeText(message) + "\n";
   out += "\n";
-  switch (report.document) {
-  case DocumentState::None:
-    out +=
-        "There is no current document: no document has the id " + std::to_string(report.documentId) + ".\n";
-    break;
-  case DocumentState::NotVmr:
-    out += "The current document (id " + std::to_string(report.documentId) + ") is of type " +
-           std::to_string(report.documentType) + ", not a VMR (type 3): the plugin is not given its maps.\n";
-    break;
-  case DocumentState::Vmr:
-    out += report.before.empty() ? "No maps are loaded on the current document.\n"
+  out += !report.noMaps.empty()  ? report.noMaps + "\n"
+         : report.before.empty() ? "No maps are loaded on the current document.\n"
                                  : mapTable(report.before, report.after);
-    break;
-  }
   out += "\nResult: ";
   const std::optional<std::string> refusal = report.refusal();
   if (!report.initialised)
@@ -257,12 +185,6 @@ nlohmann::ordered_json jsonReport(const RunReport &report) {
 }
 
 std::string errorText(const InputError &error) { return escapeText(error.text()); }
-
-nlohmann::ordered_json errorJson(const InputError &error) {
-  nlohmann::ordered_json out;
-  out["error"] = error.toJson();
-  return out;
-}
 
 std::string dumpJson(const nlohmann::ordered_json &value) {
   return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

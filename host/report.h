@@ -4,8 +4,8 @@
 // its control characters escaped.
 #pragma once
 
-#include "input_error.h"
-#include "workspace.h"
+#include "checked_json.h"
+#include "inputs.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,17 +15,12 @@
 
 namespace ondrava {
 
-// Why the plugin saw the maps it saw.
-enum class DocumentState { None, NotVmr, Vmr };
-
 struct RunReport {
   std::string pluginPath;
   std::string pluginName;
   std::string pluginVersion;
   std::string workspace; // the file, or "built-in demo"
-  DocumentState document = DocumentState::Vmr;
-  std::int32_t documentType = 0;
-  std::int32_t documentId = 0;
+  std::string noMaps;    // why the plugin is not given the current document's maps, if it is not
   bool initialised = false;
   bool executed = false;
   std::vector<std::string> log;
@@ -49,9 +44,8 @@ std::string formatTableFloat(float value, int decimals);
 std::string textReport(const RunReport &report);
 nlohmann::ordered_json jsonReport(const RunReport &report);
 
-// The error as one line for standard error, or as {"error": {...}}.
+// The error as one line for standard error.
 std::string errorText(const InputError &error);
-nlohmann::ordered_json errorJson(const InputError &error);
 
 // JSON text that any string survives (bytes that are not UTF-8 are replaced).
 std::string dumpJson(const nlohmann::ordered_json &value);

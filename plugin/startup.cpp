@@ -9,8 +9,6 @@
 namespace kelvane {
 namespace {
 
-constexpr std::int32_t kVmrDocumentType = 3;
-
 // The name of the first entry the plugin calls that the host left unbound, in
 // table order, or null when all are bound.
 const char *firstMissingEntry() {

@@ -3,10 +3,9 @@
 // reading limits, --set values, the atomic save and the workspace round trip.
 #include "checked_json.h"
 #include "file_io.h"
+#include "inputs.h"
 #include "map_record.h"
-#include "options_input.h"
 #include "report.h"
-#include "workspace.h"
 
 #include <gtest/gtest.h>
 
@@ -87,42 +86,50 @@ TEST(MemberPointer, EscapesTildeAndSlash) {
   EXPECT_EQ(ondrava::memberPointer("/documents/0", "maps"), "/documents/0/maps");
 }
 
+// The error a call throws; fails the test when it throws none.
+template <typename Call> InputError errorOf(Call call) {
+  try {
+    call();
+  } catch (const InputError &error) {
+    return error;
+  }
+  ADD_FAILURE() << "no error";
+  return {};
+}
+
 TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
   const struct {
     std::string text;
     ondrava::JsonLimits limits;
     std::string message;
     std::string pointer; // empty: a line and column instead
+    std::size_t column;
   } cases[] = {
-      {R"({"a": [1, 2, 1e999]})", {5, 100}, "the number 1e999 is out of range", "/a/2"},
-      {R"({"a": -1e400})", {5, 100}, "the number -1e400 is out of range", "/a"},
-      {"[[[]]]", {2, 100}, "nested deeper than 2 levels, more than the format needs", "/0/0"},
-      {R"({"x": {"y": 1}})", {1, 100}, "nested deeper than 1 level, more than the format needs", "/x"},
-      {"[1, 2, 3]", {5, 3}, "more than 3 values; the format needs far fewer", "/2"},
-      {R"({"a" 1})", {5, 100}, "malformed JSON: syntax error while parsing object separator", ""},
+      {R"({"a": [1, 2, 1e999]})", {5, 100}, "the number 1e999 is out of range", "/a/2", 0},
+      {R"({"a": -1e400})", {5, 100}, "the number -1e400 is out of range", "/a", 0},
+      {"[[[]]]", {2, 100}, "nested deeper than 2 levels, more than the format needs", "/0/0", 0},
+      {R"({"x": {"y": 1}})", {1, 100}, "nested deeper than 1 level, more than the format needs", "/x", 0},
+      {"[1, 2, 3]", {5, 3}, "more than 3 values; the format needs far fewer", "/2", 0},
+      {R"({"a" 1})", {5, 100}, "malformed JSON: syntax error while parsing object separator", "", 6},
+      // The parser would end the text at a NUL byte and take no note of what follows.
+      {std::string("{}\0garbage{", 12), {5, 100}, "malformed JSON: a NUL byte", "", 3},
+      {std::string("[1, \0]", 7), {5, 100}, "malformed JSON: a NUL byte", "", 5},
   };
   for (const auto &c : cases) {
-    ondrava::Source source;
-    source.file = "f.json";
-    nlohmann::json out;
-    InputError error;
-    ASSERT_FALSE(ondrava::readJson(c.text, source, c.limits, out, error)) << c.text;
+    const InputError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits); });
     EXPECT_EQ(error.message.substr(0, c.message.size()), c.message) << c.text;
     EXPECT_EQ(error.pointer, c.pointer) << c.text;
     EXPECT_EQ(error.file, "f.json");
     if (c.pointer.empty()) {
       EXPECT_EQ(error.line, 1u) << c.text;
+      EXPECT_EQ(error.column, c.column) << c.text;
     }
   }
 }
 
 TEST(ReadJson, AHugeTokenIsQuotedShort) {
-  ondrava::Source source;
-  source.file = "f.json";
-  nlohmann::json out;
-  InputError error;
   const std::string text = "[" + std::string(100000, '7') + "x]";
-  ASSERT_FALSE(ondrava::readJson(text, source, {5, 100}, out, error));
+  const InputError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}); });
   EXPECT_LT(error.text().size(), 300u) << error.text();
 }
 
@@ -135,6 +142,10 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       {"DoSetMin=7", ""},
       {"MinP=1e-8", ""},
       {"Overlay=1e400", ""}, // text, as typed
+      // The largest float as printf("%.9g") writes it, and the last decimals that round to it.
+      {"Max=3.4028235e38", ""},
+      {"Max=-3.40282356e38", ""},
+      {"Max=3.40282357e38", "--set Max=3.40282357e38: 3.40282357e+38 does not fit a 32-bit float"},
       {"Min=1e400", "--set Min=1e400: the number 1e400 is out of range"},
       {"Min=3.5e38", "--set Min=3.5e38: 3.5e+38 does not fit a 32-bit float"},
       {"Max=[[1]]", "--set Max=[[1]]: expected a number, got string \"[[1]]\""},
@@ -144,19 +155,18 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
   };
   for (const auto &c : cases) {
     ondrava::Options options;
-    InputError error;
-    const bool accepted = ondrava::parseSetting(c.setting, options, error);
-    EXPECT_EQ(accepted, *c.error == '\0') << c.setting;
-    if (!accepted) {
-      EXPECT_EQ(error.text(), c.error);
-    }
+    if (*c.error == '\0')
+      EXPECT_NO_THROW(ondrava::parseSetting(c.setting, options)) << c.setting;
+    else
+      EXPECT_EQ(errorOf([&] { ondrava::parseSetting(c.setting, options); }).text(), c.error);
   }
   ondrava::Options options;
-  InputError error;
-  ASSERT_TRUE(ondrava::parseSetting("Overlay=1e400", options, error));
+  ondrava::parseSetting("Overlay=1e400", options);
   EXPECT_EQ(options.strings["Overlay"], "1e400");
-  ASSERT_TRUE(ondrava::parseSetting("DoSetMin=true", options, error));
+  ondrava::parseSetting("DoSetMin=true", options);
   EXPECT_EQ(options.ints["DoSetMin"], 1);
+  ondrava::parseSetting("Max=3.4028235e38", options);
+  EXPECT_EQ(options.floats["Max"], std::numeric_limits<float>::max());
 }
 
 TEST(Workspace, AFloatThatIsNotFiniteTravelsInHostBytesAndReadsBack) {
@@ -179,12 +189,27 @@ TEST(Workspace, AFloatThatIsNotFiniteTravelsInHostBytesAndReadsBack) {
   EXPECT_EQ(savedMap["upperThreshold"], 8.0);
   ASSERT_TRUE(savedMap.contains("hostBytes"));
 
-  ondrava::Source source;
-  source.file = "saved.json";
-  ondrava::Workspace again;
-  InputError error;
-  ASSERT_TRUE(ondrava::parseWorkspace(ondrava::dumpJson(saved), source, again, error)) << error.text();
+  const ondrava::Workspace again = ondrava::parseWorkspace(ondrava::dumpJson(saved), {"saved.json", {}});
   EXPECT_EQ(again.documents.at(0).maps.at(0).record, map.record);
+}
+
+// What --save writes must read back: indented while that fits an input
+// file's limit, else on one line, else nothing.
+TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
+  ondrava::Workspace workspace;
+  workspace.documents.resize(1);
+  workspace.documents[0].maps.resize(1);
+  workspace.documents[0].maps[0].name = std::string(1000, 'n');
+  const std::string indented = ondrava::savedText(workspace, "w.json", 1u << 20);
+  const std::string compact = ondrava::savedText(workspace, "w.json", indented.size() - 1);
+  EXPECT_NE(indented.find("\n  "), std::string::npos);
+  EXPECT_EQ(compact.find('\n'), compact.size() - 1);
+  EXPECT_LT(compact.size(), indented.size());
+  EXPECT_EQ(ondrava::parseWorkspace(compact, {"w.json", {}}).documents.at(0).maps.at(0).name,
+            std::string(1000, 'n'));
+  const InputError error = errorOf([&] { ondrava::savedText(workspace, "w.json", compact.size() - 1); });
+  EXPECT_EQ(error.file, "w.json");
+  EXPECT_NE(error.message.find("could be read back from"), std::string::npos) << error.message;
 }
 
 TEST(Workspace, MoreMapsThanTheHostHoldsIsAnError) {
@@ -192,13 +217,11 @@ TEST(Workspace, MoreMapsThanTheHostHoldsIsAnError) {
   for (std::size_t i = 0; i < ondrava::kMaxMaps; ++i)
     text += "{},";
   text += "{}]}]}";
-  ondrava::Source source;
-  source.file = "many.json";
-  ondrava::Workspace workspace;
-  InputError error;
-  ASSERT_FALSE(ondrava::parseWorkspace(text, source, workspace, error));
-  EXPECT_EQ(error.text(), "many.json at /documents/0/maps: more than 100000 maps; the stand-in host holds at "
-                          "most that many");
+  EXPECT_EQ(errorOf([&] {
+              ondrava::parseWorkspace(text, {"many.json", {}});
+            }).text(),
+            "many.json at /documents/0/maps: more than 100000 maps; the stand-in host holds at "
+            "most that many");
 }
 
 class AtomicSave : public ::testing::Test {
@@ -225,27 +248,43 @@ protected:
   fs::path folder_;
 };
 
+void save(const fs::path &path, const std::string &text) {
+  ondrava::StagedFile(path.string(), text).commit();
+}
+
 TEST_F(AtomicSave, ReplacesTheTargetAndLeavesNothingElse) {
   const fs::path target = folder_ / "workspace.json";
   std::ofstream(target) << "old";
-  InputError error;
-  ASSERT_TRUE(ondrava::writeFileAtomically(target.string(), "new contents\n", error)) << error.text();
+  save(target, "new contents\n");
   EXPECT_EQ(contents(target), "new contents\n");
   EXPECT_EQ(filesInFolder(), 1u);
+}
+
+TEST_F(AtomicSave, UntilCommittedTheTargetStaysAsItWas) {
+  const fs::path target = folder_ / "workspace.json";
+  std::ofstream(target) << "old";
+  { ondrava::StagedFile staged(target.string(), "new"); }
+  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(filesInFolder(), 1u);
+}
+
+// The new file's own name must fit wherever the target's does.
+TEST_F(AtomicSave, ANameAsLongAsTheFolderTakesCanBeSaved) {
+  const fs::path target = folder_ / (std::string(250, 'a') + ".json");
+  save(target, "new");
+  EXPECT_EQ(contents(target), "new");
 }
 
 TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
   const fs::path intoFolder = folder_ / "a folder";
   fs::create_directories(intoFolder);
-  InputError error;
-  EXPECT_FALSE(ondrava::writeFileAtomically(intoFolder.string(), "x", error));
+  InputError error = errorOf([&] { save(intoFolder, "x"); });
   EXPECT_EQ(error.file, intoFolder.string());
   EXPECT_NE(error.message.find("cannot write the file"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(intoFolder));
 
   const fs::path missing = folder_ / "no such folder" / "out.json";
-  EXPECT_FALSE(ondrava::writeFileAtomically(missing.string(), "x", error));
-  EXPECT_EQ(error.file, missing.string());
+  EXPECT_EQ(errorOf([&] { save(missing, "x"); }).file, missing.string());
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
@@ -253,43 +292,43 @@ TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
 TEST_F(AtomicSave, APipeIsNotReplacedByAFile) {
   const fs::path pipe = folder_ / "pipe";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  InputError error;
-  EXPECT_FALSE(ondrava::writeFileAtomically(pipe.string(), "x", error));
-  EXPECT_EQ(error.message, "cannot write the file: it is not a regular file (a device, pipe or socket)");
+  EXPECT_EQ(errorOf([&] { save(pipe, "x"); }).message,
+            "cannot write the file: it is not a regular file (a device, pipe or socket)");
   EXPECT_TRUE(fs::is_fifo(pipe));
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
-TEST_F(AtomicSave, ThroughALinkTheFileItNamesIsReplaced) {
-  const fs::path file = folder_ / "real.json";
-  const fs::path link = folder_ / "link.json";
-  std::ofstream(file) << "old";
-  fs::create_symlink(file, link);
-  InputError error;
-  ASSERT_TRUE(ondrava::writeFileAtomically(link.string(), "new", error)) << error.text();
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(contents(file), "new");
-  EXPECT_EQ(filesInFolder(), 2u);
+// Through a link the file it names is written, whether it exists yet or not,
+// and the link stays.
+TEST_F(AtomicSave, ThroughALinkTheFileItNamesIsWritten) {
+  fs::create_directories(folder_ / "real");
+  fs::create_directories(folder_ / "sub");
+  std::ofstream(folder_ / "real" / "old.json") << "old";
+  for (const char *name : {"old.json", "new.json"}) {
+    const fs::path link = folder_ / "sub" / name;
+    fs::create_symlink(fs::path("..") / "real" / name, link);
+    save(link, "saved");
+    EXPECT_TRUE(fs::is_symlink(link)) << name;
+    EXPECT_EQ(contents(folder_ / "real" / name), "saved") << name;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "real"), fs::directory_iterator()), 2);
 }
 
 TEST_F(AtomicSave, TheSavedFileKeepsThePermissionsOfTheOldOne) {
   const fs::path target = folder_ / "private.json";
   std::ofstream(target) << "old";
   fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
-  InputError error;
-  ASSERT_TRUE(ondrava::writeFileAtomically(target.string(), "new", error)) << error.text();
+  save(target, "new");
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
 }
 #endif
 
 TEST(ReadFile, OnlyRegularFilesWithinTheLimit) {
-  std::string text;
-  InputError error;
-  EXPECT_FALSE(ondrava::readFile(fs::temp_directory_path().string(), text, error));
-  EXPECT_EQ(error.message, "is a folder, not a file");
-  EXPECT_FALSE(ondrava::readFile("no/such/file.json", text, error));
-  EXPECT_EQ(error.message.rfind("cannot open the file", 0), 0u) << error.message;
+  EXPECT_EQ(errorOf([] { ondrava::readFile(fs::temp_directory_path().string()); }).message,
+            "is a folder, not a file");
+  const std::string missing = errorOf([] { ondrava::readFile("no/such/file.json"); }).message;
+  EXPECT_EQ(missing.rfind("cannot open the file", 0), 0u) << missing;
 }
 
 TEST(RunReport, TheRefusalIsTheOneThatHappened) {

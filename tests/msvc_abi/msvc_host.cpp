@@ -104,6 +104,8 @@ __declspec(dllexport) void zuLogText(const char *line) { keep(host.log, &host.lo
 __declspec(dllexport) void zuMessageBox(const char *text) { keep(host.messages, &host.messageCount, text); }
 __declspec(dllexport) std::int32_t zuGetIDOfCurrentDocument() { return host.currentDocument; }
 __declspec(dllexport) std::int32_t zuGetDocumentType(std::int32_t id) {
+  // As the native stand-in: an id that names no document has no type, and
+  // gets a negative code that no document type has.
   return id == host.currentDocument ? host.documentType : -1;
 }
 __declspec(dllexport) void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
