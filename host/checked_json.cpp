@@ -30,18 +30,13 @@ std::string InputError::text() const {
 }
 
 nlohmann::ordered_json InputError::toJson() const {
-  nlohmann::ordered_json out = nlohmann::ordered_json::object();
-  if (!file.empty())
-    out["file"] = file;
-  if (!argument.empty())
-    out["argument"] = argument;
-  if (line > 0) {
-    out["line"] = line;
-    out["column"] = column;
-  }
-  if (!pointer.empty())
-    out["pointer"] = pointer;
-  out["message"] = message;
+  nlohmann::ordered_json out = {{"file", file},       {"argument", argument},
+                                {"line", line},       {"column", line > 0 ? column : 0},
+                                {"pointer", pointer}, {"message", message}};
+  // What the error does not have is left out: an empty text, a position of 0.
+  for (const char *key : {"file", "argument", "line", "column", "pointer"})
+    if (out[key] == "" || out[key] == 0)
+      out.erase(key);
   return out;
 }
 
@@ -62,14 +57,13 @@ void Source::failAt(const std::string &text, std::size_t offset, const std::stri
   throw InputError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
 }
 
-namespace {
-
-// Checks the limits while the parser reads, value by value, and works out
-// where a value stands only when it is at fault.
-struct LimitChecker {
-  const std::string &text;
-  const Source &source;
-  const JsonLimits &limits;
+json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
+  // The parser reads a NUL byte as the end of the text; here it is malformed.
+  if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
+    source.failAt(text, nul, "malformed JSON: a NUL byte");
+  // The limits are checked value by value as the parser reads, so that no
+  // document outgrows them; where a value stands is worked out only when it
+  // is at fault.
   struct Frame {
     std::string key;   // in an object: the member being read
     std::size_t count; // in an array: the elements begun
@@ -77,72 +71,54 @@ struct LimitChecker {
   };
   std::vector<Frame> frames;
   std::size_t values = 0;
-
   // The pointer of the value the parser reads next.
-  std::string here() const {
+  const auto here = [&] {
     std::string pointer;
     for (std::size_t i = 0; i < frames.size(); ++i)
       pointer = frames[i].object ? memberPointer(pointer, frames[i].key)
                                  : pointer + "/" + std::to_string(frames[i].count - (i + 1 < frames.size()));
     return frames.empty() ? "/" : pointer;
-  }
-  bool value() {
+  };
+  const auto count = [&] {
     if (++values > limits.maxValues)
       source.fail(here(),
                   "more than " + std::to_string(limits.maxValues) + " values; the format needs far fewer");
     if (!frames.empty())
       ++frames.back().count;
-    return true;
-  }
-  bool open(bool object) {
-    if (frames.size() >= limits.maxDepth)
-      source.fail(here(), "nested deeper than " + std::to_string(limits.maxDepth) +
-                              (limits.maxDepth == 1 ? " level" : " levels") + ", more than the format needs");
-    value();
-    frames.push_back({{}, 0, object});
-    return true;
-  }
-  bool null() { return value(); }
-  bool boolean(bool) { return value(); }
-  bool number_integer(json::number_integer_t) { return value(); }
-  bool number_unsigned(json::number_unsigned_t) { return value(); }
-  bool number_float(json::number_float_t, const json::string_t &) { return value(); }
-  bool string(json::string_t &) { return value(); }
-  bool binary(json::binary_t &) { return value(); }
-  bool start_object(std::size_t) { return open(true); }
-  bool key(json::string_t &key) {
-    frames.back().key = key;
-    return true;
-  }
-  bool end_object() {
-    frames.pop_back();
-    return true;
-  }
-  bool start_array(std::size_t) { return open(false); }
-  bool end_array() { return end_object(); }
-  bool parse_error(std::size_t position, const std::string &token, const json::exception &e) {
-    // The parser's one range error: a number beyond a double.
-    if (e.id == 406)
-      source.fail(here(), "the number " + shorten(token) + " is out of range");
+  };
+  using Event = json::parse_event_t;
+  try {
+    return json::parse(text, [&](int, Event event, json &parsed) {
+      if (event == Event::key) {
+        frames.back().key = parsed.get<std::string>();
+      } else if (event == Event::object_end || event == Event::array_end) {
+        frames.pop_back();
+      } else if (event == Event::value) {
+        count();
+      } else if (frames.size() >= limits.maxDepth) {
+        source.fail(here(), "nested deeper than " + std::to_string(limits.maxDepth) +
+                                (limits.maxDepth == 1 ? " level" : " levels") +
+                                ", more than the format needs");
+      } else {
+        count();
+        frames.push_back({{}, 0, event == Event::object_start});
+      }
+      return true;
+    });
+  } catch (const json::out_of_range &e) {
+    // The parser's one range error: "... number overflow parsing '1e400'".
+    const std::string what = e.what();
+    const std::size_t start = what.find('\'') + 1;
+    source.fail(here(),
+                "the number " + shorten(what.substr(start, what.rfind('\'') - start)) + " is out of range");
+  } catch (const json::parse_error &e) {
     // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...; last read: '...'":
     // the place as line and column, and the message without the text it read, which may be long.
     const std::string what = e.what();
     const std::size_t start = what.find(": ") + 2;
-    source.failAt(text, position > 0 ? position - 1 : 0,
+    source.failAt(text, e.byte > 0 ? e.byte - 1 : 0,
                   "malformed JSON: " + what.substr(start, what.find("; last read") - start));
   }
-};
-
-} // namespace
-
-json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
-  // The parser reads a NUL byte as the end of the text; here it is malformed.
-  if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
-    source.failAt(text, nul, "malformed JSON: a NUL byte");
-  // The text is checked first, and only a text within the limits is built into a document.
-  LimitChecker checker{text, source, limits, {}};
-  json::sax_parse(text, &checker);
-  return json::parse(text);
 }
 
 std::string memberPointer(const std::string &parent, const std::string &key) {

@@ -14,11 +14,12 @@
 #include <string_view>
 #include <type_traits>
 
-#if defined(_WIN32)
-#define ONDRAVA_EXPORT extern "C" __declspec(dllexport)
-#else
-#define ONDRAVA_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+// Each export is first declared with the type the plugin calls it through: a
+// C function has no overloads, so a definition of any other type fails to
+// compile.
+#define ONDRAVA_EXPORT(name, type)                                                                           \
+  extern "C" ONDRAVA_API std::remove_pointer_t<kelvane::hostfn::type> name;                                  \
+  extern "C" ONDRAVA_API
 
 namespace ondrava {
 
@@ -59,72 +60,68 @@ template <typename... Parts> void trace(const char *name, const Parts &...parts)
 } // namespace
 
 #if !defined(ONDRAVA_OMIT_zuGetVersionOfOndravaZU)
-ONDRAVA_EXPORT bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {
+ONDRAVA_EXPORT(zuGetVersionOfOndravaZU, GetVersion)
+bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {
   trace("zuGetVersionOfOndravaZU");
   *major = state().version[0];
   *minor = state().version[1];
   *third = state().version[2];
   return true;
 }
-static_assert(std::is_same_v<decltype(&zuGetVersionOfOndravaZU), kelvane::hostfn::GetVersion>);
 #endif
 
 #if !defined(ONDRAVA_ONLY_VERSION)
-ONDRAVA_EXPORT void zuShowLogTab() {
+ONDRAVA_EXPORT(zuShowLogTab, ShowLogTab) void zuShowLogTab() {
   trace("zuShowLogTab");
   ++state().logTabShown;
 }
-static_assert(std::is_same_v<decltype(&zuShowLogTab), kelvane::hostfn::ShowLogTab>);
 
-ONDRAVA_EXPORT void zuLogText(const char *line) {
+ONDRAVA_EXPORT(zuLogText, LogText) void zuLogText(const char *line) {
   trace("zuLogText", line);
   if (!state().quiet)
     state().log.emplace_back(textArg(line));
 }
-static_assert(std::is_same_v<decltype(&zuLogText), kelvane::hostfn::LogText>);
 
 #if !defined(ONDRAVA_OMIT_zuMessageBox)
-ONDRAVA_EXPORT void zuMessageBox(const char *text) {
+ONDRAVA_EXPORT(zuMessageBox, MessageBox) void zuMessageBox(const char *text) {
   trace("zuMessageBox", text);
   state().messages.emplace_back(textArg(text));
 }
-static_assert(std::is_same_v<decltype(&zuMessageBox), kelvane::hostfn::MessageBox>);
 #endif
 
-ONDRAVA_EXPORT std::int32_t zuGetIDOfCurrentDocument() {
+ONDRAVA_EXPORT(zuGetIDOfCurrentDocument, GetIDOfCurrentDocument) std::int32_t zuGetIDOfCurrentDocument() {
   trace("zuGetIDOfCurrentDocument");
   return state().currentDocument;
 }
-static_assert(std::is_same_v<decltype(&zuGetIDOfCurrentDocument), kelvane::hostfn::GetIDOfCurrentDocument>);
 
-ONDRAVA_EXPORT std::int32_t zuGetDocumentType(std::int32_t documentId) {
+ONDRAVA_EXPORT(zuGetDocumentType, GetDocumentType) std::int32_t zuGetDocumentType(std::int32_t documentId) {
   trace("zuGetDocumentType", documentId);
   // The stand-in knows only the current document. For an id it does not
   // know it answers as a host does for an id that names no document: with a
   // negative code, which no document type has (0 may well be one).
   return documentId == state().currentDocument ? state().documentType : -1;
 }
-static_assert(std::is_same_v<decltype(&zuGetDocumentType), kelvane::hostfn::GetDocumentType>);
 
-ONDRAVA_EXPORT void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
+ONDRAVA_EXPORT(zuGetNRVMPsOfCurrentVMR, GetNRVMPsOfCurrentVMR)
+void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
   trace("zuGetNRVMPsOfCurrentVMR");
   const auto &s = state();
   const std::int32_t count = s.reportedMapCount.value_or(static_cast<std::int32_t>(s.maps.size()));
   std::memcpy(mapCountRecord, &count, sizeof count);
   return s.mapsLoadedResult.value_or(!s.maps.empty()) ? mapCountRecord : nullptr;
 }
-static_assert(std::is_same_v<decltype(&zuGetNRVMPsOfCurrentVMR), kelvane::hostfn::GetNRVMPsOfCurrentVMR>);
 
-ONDRAVA_EXPORT bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
+ONDRAVA_EXPORT(zuGetNRVMPOfCurrentVMR, GetNRVMPOfCurrentVMR)
+bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   trace("zuGetNRVMPOfCurrentVMR", mapIndex);
   const ondrava::MapRecord *map = mapAt(mapIndex);
   if (map != nullptr)
     std::memcpy(rec, map->data(), map->size());
   return map != nullptr;
 }
-static_assert(std::is_same_v<decltype(&zuGetNRVMPOfCurrentVMR), kelvane::hostfn::GetNRVMPOfCurrentVMR>);
 
-ONDRAVA_EXPORT bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
+ONDRAVA_EXPORT(zuSetNRVMPParametersOfCurrentVMR, SetNRVMPParametersOfCurrentVMR)
+bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   const auto overlay = kelvane::record::read<std::int32_t>(static_cast<const unsigned char *>(rec),
                                                            kelvane::record::kOverlayState);
   trace("zuSetNRVMPParametersOfCurrentVMR", mapIndex, ", overlay=", overlay);
@@ -133,32 +130,28 @@ ONDRAVA_EXPORT bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void
     std::memcpy(map->data(), rec, map->size());
   return map != nullptr;
 }
-static_assert(std::is_same_v<decltype(&zuSetNRVMPParametersOfCurrentVMR),
-                             kelvane::hostfn::SetNRVMPParametersOfCurrentVMR>);
 
 #if !defined(ONDRAVA_OMIT_zuUpdateActiveWindow)
-ONDRAVA_EXPORT void zuUpdateActiveWindow() {
+ONDRAVA_EXPORT(zuUpdateActiveWindow, UpdateActiveWindow) void zuUpdateActiveWindow() {
   trace("zuUpdateActiveWindow");
   ++state().redraws;
 }
-static_assert(std::is_same_v<decltype(&zuUpdateActiveWindow), kelvane::hostfn::UpdateActiveWindow>);
 #endif
 
-ONDRAVA_EXPORT std::int32_t zuGetIntParameter(const char *key) {
+ONDRAVA_EXPORT(zuGetIntParameter, GetIntParameter) std::int32_t zuGetIntParameter(const char *key) {
   trace("zuGetIntParameter", key);
   const auto found = state().ints.find(textArg(key));
   return found != state().ints.end() ? found->second : 0;
 }
-static_assert(std::is_same_v<decltype(&zuGetIntParameter), kelvane::hostfn::GetIntParameter>);
 
-ONDRAVA_EXPORT float zuGetFloatParameter(const char *key) {
+ONDRAVA_EXPORT(zuGetFloatParameter, GetFloatParameter) float zuGetFloatParameter(const char *key) {
   trace("zuGetFloatParameter", key);
   const auto found = state().floats.find(textArg(key));
   return found != state().floats.end() ? found->second : 0.0f;
 }
-static_assert(std::is_same_v<decltype(&zuGetFloatParameter), kelvane::hostfn::GetFloatParameter>);
 
-ONDRAVA_EXPORT bool zuGetStringParameter(const char *key, char *buffer) {
+ONDRAVA_EXPORT(zuGetStringParameter, GetStringParameter)
+bool zuGetStringParameter(const char *key, char *buffer) {
   trace("zuGetStringParameter", key);
   const auto found = state().strings.find(textArg(key));
   const std::string_view text =
@@ -175,6 +168,5 @@ ONDRAVA_EXPORT bool zuGetStringParameter(const char *key, char *buffer) {
   buffer[length] = '\0';
   return true;
 }
-static_assert(std::is_same_v<decltype(&zuGetStringParameter), kelvane::hostfn::GetStringParameter>);
 
 #endif // !ONDRAVA_ONLY_VERSION

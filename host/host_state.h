@@ -14,14 +14,12 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
-#define ONDRAVA_API __attribute__((visibility("default")))
-#elif defined(ONDRAVA_HOST_SHARED_BUILD)
+// Visible outside the program or module that holds them: the host's exports
+// and its state, which tests reach in a host module.
+#if defined(_WIN32)
 #define ONDRAVA_API __declspec(dllexport)
-#elif defined(ONDRAVA_HOST_SHARED_USE)
-#define ONDRAVA_API __declspec(dllimport)
 #else
-#define ONDRAVA_API
+#define ONDRAVA_API __attribute__((visibility("default")))
 #endif
 
 namespace ondrava {

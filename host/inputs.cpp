@@ -28,14 +28,6 @@ const MapField kMapFields[9] = {
 
 namespace {
 
-// The field as JSON: a number, or null for a float that is not finite.
-json fieldValue(const Map &map, const MapField &field) {
-  if (!field.isFloat)
-    return rec::read<std::int32_t>(map.record.data(), field.offset);
-  const float value = rec::read<float>(map.record.data(), field.offset);
-  return std::isfinite(value) ? json(value) : json();
-}
-
 using Reader = std::function<void(const json &value, const std::string &pointer)>;
 
 // Reads each member of an object with the reader of its key; any other key
@@ -161,10 +153,13 @@ nlohmann::ordered_json mapToJson(const Map &map) {
   bool named = true;
   MapRecord rest = map.record;
   for (const MapField &field : kMapFields) {
-    const json value = fieldValue(map, field);
-    named = named && !value.is_null();
-    if (!value.is_null())
+    const float value = rec::read<float>(map.record.data(), field.offset);
+    if (!field.isFloat)
+      out[field.key] = rec::read<std::int32_t>(map.record.data(), field.offset);
+    else if (std::isfinite(value))
       out[field.key] = value;
+    else
+      named = false;
     std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.offset), rec::kFieldWidth, 0);
   }
   if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; })) {

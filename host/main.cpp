@@ -19,6 +19,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -67,12 +68,7 @@ Invocation parseCommandLine(int argc, char **argv) {
   // Every option that names a file goes through this one check.
   const CLI::Validator path(
       [](const std::string &value) { return value.empty() ? "an empty path names no file" : ""; }, "PATH");
-  const struct {
-    const char *name;
-    std::string *value;
-    const char *type;
-    const char *help;
-  } paths[] = {
+  const std::tuple<const char *, std::string *, const char *, const char *> paths[] = {
       {"--plugin", &in.pluginPath, "PATH",
        "the plugin module (default: the one built next to this program); a name without a\n"
        "slash is a file in the current folder"},
@@ -83,8 +79,8 @@ Invocation parseCommandLine(int argc, char **argv) {
        "after a successful run, write the workspace to this JSON file (atomically: the old\n"
        "file stays whole if the write fails)"},
   };
-  for (const auto &option : paths)
-    app.add_option(option.name, *option.value, option.help)->type_name(option.type)->check(path);
+  for (const auto &[name, value, type, help] : paths)
+    app.add_option(name, *value, help)->type_name(type)->check(path);
   app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
       ->type_name("KEY=VALUE");
   app.add_flag("--json", "machine-readable output, errors included");

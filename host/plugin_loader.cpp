@@ -16,9 +16,21 @@ namespace ondrava {
 
 namespace fs = std::filesystem;
 
-#if !defined(_WIN32)
 namespace {
 
+// The module's export of that name as a function of type F, or null.
+template <typename F> F exported(void *handle, const char *name) {
+#if defined(_WIN32)
+  const FARPROC address = handle != nullptr ? GetProcAddress(static_cast<HMODULE>(handle), name) : nullptr;
+#else
+  void *address = handle != nullptr ? dlsym(handle, name) : nullptr;
+#endif
+  F function = nullptr;
+  std::memcpy(&function, &address, sizeof function);
+  return function;
+}
+
+#if !defined(_WIN32)
 // The loader maps a module's segments from the file and touches them: a
 // segment past the end of a file cut short would end the process with a
 // signal. Empty when every segment the headers name lies within the file,
@@ -39,9 +51,9 @@ std::string cutShort(const std::string &path) {
   }
   return {};
 }
+#endif
 
 } // namespace
-#endif
 
 bool PluginModule::load(const std::string &given) {
   unload();
@@ -55,14 +67,13 @@ bool PluginModule::load(const std::string &given) {
   if (error_.empty() && (handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
     error_ = dlerror();
 #endif
-  void *create = symbol("createPlugin");
-  if (create == nullptr) {
+  createPlugin_ = exported<CreatePlugin>(handle_, "createPlugin");
+  if (createPlugin_ == nullptr) {
     if (handle_ != nullptr)
       error_ = path + " does not export createPlugin";
     unload();
     return false;
   }
-  std::memcpy(&createPlugin_, &create, sizeof create);
   error_.clear();
   return true;
 }
@@ -78,23 +89,8 @@ void PluginModule::unload() {
   createPlugin_ = nullptr;
 }
 
-void *PluginModule::symbol(const char *name) const {
-  if (handle_ == nullptr)
-    return nullptr;
-#if defined(_WIN32)
-  const FARPROC proc = GetProcAddress(static_cast<HMODULE>(handle_), name);
-  void *address = nullptr;
-  std::memcpy(&address, &proc, sizeof address);
-  return address;
-#else
-  return dlsym(handle_, name);
-#endif
-}
-
 const char *PluginModule::text(const char *getterName) const {
-  void *address = symbol(getterName);
-  const char *(*getter)() = nullptr;
-  std::memcpy(&getter, &address, sizeof getter);
+  const auto getter = exported<const char *(*)()>(handle_, getterName);
   return getter != nullptr ? getter() : nullptr;
 }
 

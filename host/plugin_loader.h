@@ -33,8 +33,6 @@ public:
   static std::string defaultPath();
 
 private:
-  void *symbol(const char *name) const;
-
   void *handle_ = nullptr;
   CreatePlugin createPlugin_ = nullptr;
   std::string error_;
