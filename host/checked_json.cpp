@@ -1,9 +1,6 @@
 #include "checked_json.h"
 
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
-#include <limits>
 #include <vector>
 
 namespace ondrava {
@@ -126,44 +123,6 @@ std::string memberPointer(const std::string &parent, const std::string &key) {
   for (const char c : shorten(key))
     token += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
   return parent + "/" + token;
-}
-
-std::string describe(const json &value) {
-  if (value.is_structured())
-    return value.is_array() ? "an array" : "an object";
-  return std::string(value.type_name()) + " " +
-         shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
-}
-
-std::int32_t toInt32(const json &value, const Source &source, const std::string &pointer, bool allowBool) {
-  if (allowBool && value.is_boolean())
-    return value.get<bool>() ? 1 : 0;
-  if (!value.is_number_integer())
-    source.fail(pointer, std::string("expected a 32-bit integer") + (allowBool ? " or true/false" : "") +
-                             ", got " + describe(value));
-  // Both ends of the 32-bit range are exact as doubles, and so is the comparison.
-  using Limits = std::numeric_limits<std::int32_t>;
-  if (value.get<double>() < Limits::min() || value.get<double>() > Limits::max())
-    source.fail(pointer, value.dump() + " does not fit a 32-bit signed integer");
-  return static_cast<std::int32_t>(value.get<std::int64_t>());
-}
-
-float toFloat(const json &value, const Source &source, const std::string &pointer) {
-  if (!value.is_number())
-    source.fail(pointer, "expected a number, got " + describe(value));
-  // Halfway between the largest float and the next power of two: every
-  // decimal below it rounds to a finite float (3.4028235e38 among them).
-  constexpr double kRoundsToInfinity = 0x1.ffffffp127;
-  const double v = value.get<double>();
-  if (!(std::fabs(v) < kRoundsToInfinity))
-    source.fail(pointer, shorten(value.dump()) + " does not fit a 32-bit float");
-  return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
-}
-
-std::string toText(const json &value, const Source &source, const std::string &pointer) {
-  if (!value.is_string())
-    source.fail(pointer, "expected text, got " + describe(value));
-  return value.get<std::string>();
 }
 
 } // namespace ondrava

@@ -54,13 +54,4 @@ struct JsonLimits {
 nlohmann::json readJson(const std::string &text, const Source &source, const JsonLimits &limits);
 // The JSON pointer of an object member below a parent pointer ("" is the root).
 std::string memberPointer(const std::string &parent, const std::string &key);
-// A value as a message shows it: its type, and a scalar's text cut short.
-std::string describe(const nlohmann::json &value);
-
-// The value when it has the type asked for; otherwise an error at the pointer.
-std::int32_t toInt32(const nlohmann::json &value, const Source &source, const std::string &pointer,
-                     bool allowBool = false);
-float toFloat(const nlohmann::json &value, const Source &source, const std::string &pointer);
-std::string toText(const nlohmann::json &value, const Source &source, const std::string &pointer);
-
 } // namespace ondrava

@@ -118,7 +118,7 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
 
 StagedFile::~StagedFile() {
   std::error_code code;
-  if (!committed_)
+  if (!temporary_.empty())
     fs::remove(temporary_, code);
 }
 
@@ -133,17 +133,13 @@ void StagedFile::commit() {
   fs::rename(temporary_, target_, code);
   if (code)
     fail(code.message());
-  committed_ = true;
+  temporary_.clear();
 }
 
 void prepareOutput() {
-#if defined(SIGXFSZ)
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
-#if defined(SIGPIPE)
-  std::signal(SIGPIPE, SIG_IGN);
-#endif
 #if !defined(_WIN32)
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
   // A standard stream the program was started without takes a file that
   // refuses writes, so that writing to it fails as on a closed stream.
   int fd;

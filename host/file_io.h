@@ -44,8 +44,7 @@ private:
 
   std::string path_;
   std::filesystem::path target_;
-  std::filesystem::path temporary_;
-  bool committed_ = false;
+  std::filesystem::path temporary_; // empty once it has taken the target's place
 };
 
 // Makes every failed write an error the program reports, never a signal

@@ -8,7 +8,6 @@
 #include "map_record.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>

@@ -44,10 +44,8 @@ struct HostState {
   // Fill all 512 bytes of a string parameter, with no terminator.
   bool stringFillsWholeBuffer = false;
 
-  std::vector<std::string> log;
-  std::vector<std::string> messages;
-  int logTabShown = 0;
-  int redraws = 0;
+  std::vector<std::string> log, messages;
+  int logTabShown = 0, redraws = 0;
   // "name(arg, arg)" for every host function the plugin called.
   std::vector<std::string> calls;
   // Quiet: no call is traced and no log line kept, so that the host itself

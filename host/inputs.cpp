@@ -3,6 +3,7 @@
 #include "map_record.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -28,26 +29,65 @@ const MapField kMapFields[9] = {
 
 namespace {
 
+// A value as a message shows it: its type, and a scalar's text cut short.
+std::string describe(const json &value) {
+  if (value.is_structured())
+    return value.is_array() ? "an array" : "an object";
+  return std::string(value.type_name()) + " " +
+         shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+// The value when it has the type asked for; otherwise an error at the pointer.
+std::int32_t toInt32(const json &value, const Source &source, const std::string &pointer,
+                     bool allowBool = false) {
+  if (allowBool && value.is_boolean())
+    return value.get<bool>() ? 1 : 0;
+  if (!value.is_number_integer())
+    source.fail(pointer, std::string("expected a 32-bit integer") + (allowBool ? " or true/false" : "") +
+                             ", got " + describe(value));
+  // Both ends of the 32-bit range are exact as doubles, and so is the comparison.
+  if (value.get<double>() < INT32_MIN || value.get<double>() > INT32_MAX)
+    source.fail(pointer, value.dump() + " does not fit a 32-bit signed integer");
+  return static_cast<std::int32_t>(value.get<std::int64_t>());
+}
+
+float toFloat(const json &value, const Source &source, const std::string &pointer) {
+  if (!value.is_number())
+    source.fail(pointer, "expected a number, got " + describe(value));
+  // Halfway between the largest float and the next power of two: every
+  // decimal below it rounds to a finite float (3.4028235e38 among them).
+  constexpr double kRoundsToInfinity = 0x1.ffffffp127;
+  const double v = value.get<double>();
+  if (!(std::fabs(v) < kRoundsToInfinity))
+    source.fail(pointer, shorten(value.dump()) + " does not fit a 32-bit float");
+  return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
+}
+
+std::string toText(const json &value, const Source &source, const std::string &pointer) {
+  if (!value.is_string())
+    source.fail(pointer, "expected text, got " + describe(value));
+  return value.get<std::string>();
+}
+
 using Reader = std::function<void(const json &value, const std::string &pointer)>;
 
-// Reads each member of an object with the reader of its key; any other key
-// is an error that names the known ones.
+// Reads each member of an object with the reader of its key, in the
+// readers' order, so that a reader may build on what one before it read.
+// Any other key is an error that names the known ones.
 void readObject(const json &value, const Source &source, const std::string &where, const char *noun,
                 const std::vector<std::pair<std::string, Reader>> &readers) {
   if (!value.is_object())
     source.fail(where, std::string("expected an object of ") + noun + "s, got " + describe(value));
-  for (const auto &[key, member] : value.items()) {
-    const auto reader =
-        std::find_if(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; });
-    if (reader == readers.end()) {
-      std::string known;
-      for (const auto &r : readers)
-        known += (known.empty() ? "" : ", ") + r.first;
+  std::string known;
+  for (const auto &reader : readers)
+    known += (known.empty() ? "" : ", ") + reader.first;
+  for (const auto &[key, member] : value.items())
+    if (std::none_of(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; }))
       source.fail(memberPointer(where, key),
                   std::string("unknown ") + noun + " \"" + shorten(key) + "\" (known: " + known + ")");
-    }
-    reader->second(member, memberPointer(where, key));
-  }
+  for (const auto &[key, read] : readers)
+    if (const auto member = value.find(key); member != value.end())
+      read(*member, memberPointer(where, key));
 }
 
 // An array of at most `limit` elements (counted down), each read by readOne.
@@ -70,7 +110,20 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
   Map out;
   // The whole record first: the named fields are written over it.
   std::vector<std::pair<std::string, Reader>> readers = {
-      {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }}};
+      {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
+      {"hostBytes", [&](const json &v, const std::string &at) {
+         const std::string hex = toText(v, source, at);
+         if (hex.size() != 2 * kRecordSize)
+           source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
+                               std::to_string(hex.size()));
+         for (std::size_t i = 0; i < kRecordSize; ++i) {
+           const char *pair = hex.data() + 2 * i;
+           const auto [end, code] = std::from_chars(pair, pair + 2, out.record[i], 16);
+           if (code != std::errc() || end != pair + 2)
+             source.fail(at,
+                         "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
+         }
+       }}};
   for (const MapField &field : kMapFields)
     readers.push_back({field.key, [&](const json &v, const std::string &at) {
                          if (field.isFloat)
@@ -78,20 +131,6 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
                          else
                            rec::write(out.record.data(), field.offset, toInt32(v, source, at));
                        }});
-  readers.push_back({"hostBytes", [](const json &, const std::string &) {}});
-  if (value.is_object() && value.contains("hostBytes")) {
-    const std::string at = memberPointer(where, "hostBytes");
-    const std::string hex = toText(value["hostBytes"], source, at);
-    if (hex.size() != 2 * kRecordSize)
-      source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
-                          std::to_string(hex.size()));
-    for (std::size_t i = 0; i < kRecordSize; ++i) {
-      const char *pair = hex.data() + 2 * i;
-      const auto [end, code] = std::from_chars(pair, pair + 2, out.record[i], 16);
-      if (code != std::errc() || end != pair + 2)
-        source.fail(at, "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
-    }
-  }
   readObject(value, source, where, "map field", readers);
   return out;
 }
@@ -244,17 +283,14 @@ std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, 
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
     readers.push_back(
         {key.name, [&source, &out, &key](const json &value, const std::string &at) {
-           if (key.type == kelvane::OptionType::Float) {
+           if (key.type == kelvane::OptionType::Float)
              out.floats[key.name] = toFloat(value, source, at);
-           } else if (key.type == kelvane::OptionType::Text) {
-             std::string text = toText(value, source, at);
-             if (text.size() > kMaxTextBytes)
-               source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
-                                   std::to_string(kMaxTextBytes));
-             out.strings[key.name] = std::move(text);
-           } else {
+           else if (key.type == kelvane::OptionType::Int)
              out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
-           }
+           else if (const std::string &text = out.strings[key.name] = toText(value, source, at);
+                    text.size() > kMaxTextBytes)
+             source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
+                                 std::to_string(kMaxTextBytes));
          }});
   return readers;
 }

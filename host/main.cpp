@@ -50,16 +50,26 @@ std::string helpFooter() {
   return text;
 }
 
-struct Invocation {
-  std::string pluginPath; // empty: the module built next to the program
-  std::string workspacePath;
-  std::string optionsPath;
-  std::vector<std::string> settings;
-  std::string savePath;
-  std::string help; // what --help asked for
+// What the program writes cannot be written: the answer is lost, so exit
+// status 2 and a line on standard error are all that is left to say.
+struct OutputFailure {
+  int reason;
 };
 
-Invocation parseCommandLine(int argc, char **argv) {
+void put(std::FILE *stream, const std::string &text) {
+  if (const int reason = writeAll(stream, text); reason != 0 && stream == stdout)
+    throw OutputFailure{reason};
+}
+
+struct Invocation {
+  // Empty when not given: the plugin built next to the program, the demo
+  // workspace, no options file, nothing saved.
+  std::string pluginPath, workspacePath, optionsPath, savePath;
+  std::vector<std::string> settings;
+};
+
+// Nothing when --help was asked for and answered.
+std::optional<Invocation> parseCommandLine(int argc, char **argv) {
   Invocation in;
   CLI::App app{
       "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace, the way the host\n"
@@ -88,22 +98,12 @@ Invocation parseCommandLine(int argc, char **argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &) {
-    in.help = app.help();
+    put(stdout, app.help());
+    return std::nullopt;
   } catch (const CLI::ParseError &e) {
     throw InputError{{}, "command line", 0, 0, {}, shorten(e.what())};
   }
   return in;
-}
-
-// What the program writes cannot be written: the answer is lost, so exit
-// status 2 and a line on standard error are all that is left to say.
-struct OutputFailure {
-  int reason;
-};
-
-void put(std::FILE *stream, const std::string &text) {
-  if (const int reason = writeAll(stream, text); reason != 0 && stream == stdout)
-    throw OutputFailure{reason};
 }
 
 // One run in the stand-in host: the workspace and the options become the
@@ -186,17 +186,15 @@ int main(int argc, char **argv) {
   std::string savePath;
   try {
     try {
-      const Invocation invocation = parseCommandLine(argc, argv);
-      if (!invocation.help.empty()) {
-        put(stdout, invocation.help);
+      const std::optional<Invocation> invocation = parseCommandLine(argc, argv);
+      if (!invocation)
         return 0;
-      }
-      savePath = invocation.savePath;
+      savePath = invocation->savePath;
       // Everything is read and checked before anything is loaded or printed.
       // The demo's options apply only to the demo workspace with neither
       // --options nor --set; a user's workspace starts with an empty
       // parameter store.
-      const std::string &workspacePath = invocation.workspacePath;
+      const std::string &workspacePath = invocation->workspacePath;
       RunReport report;
       report.workspace = workspacePath.empty() ? "built-in demo" : workspacePath;
       Workspace workspace = workspacePath.empty()
@@ -204,13 +202,14 @@ int main(int argc, char **argv) {
                                 : parseWorkspace(readFile(workspacePath), Source{workspacePath, {}});
       // The options go straight into the host's parameter store.
       Options &options = state();
-      if (workspacePath.empty() && invocation.optionsPath.empty() && invocation.settings.empty())
+      if (workspacePath.empty() && invocation->optionsPath.empty() && invocation->settings.empty())
         parseOptions(demoOptionsJson(), Source{"demo options", {}}, options);
-      if (!invocation.optionsPath.empty())
-        parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, options);
-      for (const std::string &setting : invocation.settings)
+      if (!invocation->optionsPath.empty())
+        parseOptions(readFile(invocation->optionsPath), Source{invocation->optionsPath, {}}, options);
+      for (const std::string &setting : invocation->settings)
         parseSetting(setting, options);
-      report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
+      report.pluginPath =
+          invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
       checkInputFile(report.pluginPath);
       PluginModule module;
       if (!module.load(report.pluginPath))
@@ -241,11 +240,8 @@ int main(int argc, char **argv) {
       answer(json, nullptr, error, savePath, false);
     } catch (const std::exception &e) {
       const bool memory = dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
-      answer(
-          json, nullptr,
-          InputError{
-              {}, {}, 0, 0, {}, memory ? "out of memory: the input is too large to hold" : shorten(e.what())},
-          savePath, false);
+      const std::string why = memory ? "out of memory: the input is too large to hold" : shorten(e.what());
+      answer(json, nullptr, InputError{{}, {}, 0, 0, {}, why}, savePath, false);
     }
     return 2;
   } catch (const OutputFailure &failure) {

@@ -60,22 +60,18 @@ bool PluginModule::load(const std::string &given) {
   const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
 #if defined(_WIN32)
   handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
-  if (handle_ == nullptr)
-    error_ = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+  error_ =
+      handle_ == nullptr ? "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")" : "";
 #else
   error_ = cutShort(path);
   if (error_.empty() && (handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
     error_ = dlerror();
 #endif
-  createPlugin_ = exported<CreatePlugin>(handle_, "createPlugin");
-  if (createPlugin_ == nullptr) {
-    if (handle_ != nullptr)
-      error_ = path + " does not export createPlugin";
+  if (handle_ != nullptr && (createPlugin_ = exported<CreatePlugin>(handle_, "createPlugin")) == nullptr)
+    error_ = path + " does not export createPlugin";
+  if (!error_.empty())
     unload();
-    return false;
-  }
-  error_.clear();
-  return true;
+  return error_.empty();
 }
 
 void PluginModule::unload() {

@@ -100,11 +100,8 @@ std::string escapeText(const std::string &text) {
       out += text[i];
     } else if (length > 1 && !c1) {
       out.append(text, i, length);
-    } else if (const char *named = byte == '\n'   ? "\\n"
-                                   : byte == '\t' ? "\\t"
-                                   : byte == '\r' ? "\\r"
-                                                  : nullptr) {
-      out += named;
+    } else if (byte == '\n' || byte == '\t' || byte == '\r') {
+      out += byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\r";
     } else {
       // A control character (a C1 control as its two bytes) or a byte
       // that is not UTF-8.
@@ -153,31 +150,25 @@ std::string textReport(const RunReport &report) {
     out += "  " + escapeText(line) + "\n";
   for (const std::string &message : report.messages)
     out += "\nMessage box: " + escapeText(message) + "\n";
-  out += "\n";
-  out += !report.noMaps.empty()  ? report.noMaps + "\n"
-         : report.before.empty() ? "No maps are loaded on the current document.\n"
-                                 : mapTable(report.before, report.after);
-  out += "\nResult: ";
-  const std::optional<std::string> refusal = report.refusal();
-  if (!report.initialised)
-    out += "initPlugin refused (" + escapeText(*refusal) + "), execute not called\n";
-  else if (!report.executed)
-    out += "initPlugin true, execute refused (" + escapeText(*refusal) + ")\n";
-  else
-    out += "initPlugin true, execute true\n";
-  return out;
+  out += "\n" + (!report.noMaps.empty()  ? report.noMaps + "\n"
+                 : report.before.empty() ? "No maps are loaded on the current document.\n"
+                                         : mapTable(report.before, report.after));
+  const std::string refusal = escapeText(report.refusal().value_or(""));
+  return out + "\nResult: " +
+         (!report.initialised ? "initPlugin refused (" + refusal + "), execute not called\n"
+          : !report.executed  ? "initPlugin true, execute refused (" + refusal + ")\n"
+                              : "initPlugin true, execute true\n");
 }
 
 nlohmann::ordered_json jsonReport(const RunReport &report) {
-  nlohmann::ordered_json result;
-  result["plugin"] = report.pluginPath;
-  result["initialised"] = report.initialised;
-  result["executed"] = report.executed;
   const std::optional<std::string> refusal = report.refusal();
-  result["refusal"] = refusal ? nlohmann::ordered_json(*refusal) : nlohmann::ordered_json(nullptr);
-  result["log"] = report.log;
-  result["messages"] = report.messages;
-  result["maps"] = nlohmann::ordered_json::array();
+  nlohmann::ordered_json result = {{"plugin", report.pluginPath},
+                                   {"initialised", report.initialised},
+                                   {"executed", report.executed},
+                                   {"refusal", refusal ? nlohmann::ordered_json(*refusal) : nullptr},
+                                   {"log", report.log},
+                                   {"messages", report.messages},
+                                   {"maps", nlohmann::ordered_json::array()}};
   for (std::size_t i = 0; i < report.before.size(); ++i)
     result["maps"].push_back(
         {{"before", mapToJson(report.before[i])}, {"after", mapToJson(report.after[i])}});
