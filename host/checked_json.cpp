@@ -85,7 +85,7 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
   };
   using Event = json::parse_event_t;
   try {
-    return json::parse(text, [&](int, Event event, json &parsed) {
+    [[maybe_unused]] const json checked = json::parse(text, [&](int, Event event, json &parsed) {
       if (event == Event::key) {
         frames.back().key = parsed.get<std::string>();
       } else if (event == Event::object_end || event == Event::array_end) {
@@ -100,7 +100,10 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
         count();
         frames.push_back({{}, 0, event == Event::object_start});
       }
-      return true;
+      // Nothing is kept: the parser would scan a container's members after
+      // each child it discards, which grows quadratic for a kept document.
+      // Containers and keys stay only so that the events inside them come.
+      return event == Event::key || event == Event::object_start || event == Event::array_start;
     });
   } catch (const json::out_of_range &e) {
     // The parser's one range error: "... number overflow parsing '1e400'".
@@ -116,6 +119,7 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
     source.failAt(text, e.byte > 0 ? e.byte - 1 : 0,
                   "malformed JSON: " + what.substr(start, what.find("; last read") - start));
   }
+  return json::parse(text);
 }
 
 std::string memberPointer(const std::string &parent, const std::string &key) {
