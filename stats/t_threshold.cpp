@@ -110,8 +110,11 @@ double findCrossing(TailProbability &tail, double below, double fBelow, double a
     std::uint64_t mid = lo + (hi - lo) / 2;
     if (std::isfinite(fBelow) && std::isfinite(fAbove) && fBelow > fAbove) {
       const double fraction = fBelow / (fBelow - fAbove);
-      const double offset = fraction * static_cast<double>(hi - lo);
-      if (offset >= 1.0 && offset <= static_cast<double>(hi - lo - 1))
+      // The distance rounds as a double (it exceeds 2^53): the step is
+      // checked again as an integer, so that it stays strictly inside.
+      const double span = static_cast<double>(hi - lo);
+      const double offset = fraction * span;
+      if (offset >= 1.0 && offset < span && static_cast<std::uint64_t>(offset) < hi - lo)
         mid = lo + static_cast<std::uint64_t>(offset);
     }
     const double f = excess(tail, fromBits(mid), p);
