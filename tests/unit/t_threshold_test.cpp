@@ -203,6 +203,21 @@ TEST(TFromP, NamedCasesBeyondTheWalk) {
   EXPECT_NEAR(static_cast<float>(t_from_p(5, 0.001f, kTolerance)), 6.8688, 1e-4);
 }
 
+// p exactly on the tail at the walk's last point, with a tolerance no walk
+// meets: the interpolated step of the search is as long as its bracket,
+// whose bit distance rounds as a double. It must stay inside (the sanitizer
+// build checks the cast), and the result is still the quantile.
+TEST(TFromP, BracketSearchStepsStayInsideTheBracket) {
+  const double p = 0x1.414aea1477a7bp-3;
+  const double tolerance = std::ldexp(0x20014, -1074); // subnormal
+  int plain = 0;
+  ks::TFromPCounts counts;
+  const double t = t_from_p(8, p, tolerance, &counts);
+  EXPECT_EQ(t, ks::detail::t_from_p_reference(8, p, tolerance, &plain));
+  EXPECT_EQ(counts.evaluations, plain);
+  EXPECT_NEAR(t, exactT(8, p), 1e-6 * t);
+}
+
 TEST(TFromP, ThresholdsAFloatCannotHoldAreCapped) {
   const double inf = std::numeric_limits<double>::infinity();
   const struct {
