@@ -3,6 +3,9 @@
 // cleared, so an entry keeps its address until a later binding replaces it.
 #pragma once
 
+#include "host_api.h"
+#include "host_entry_names.h"
+
 #include <cstddef>
 
 namespace kelvane {
@@ -10,46 +13,37 @@ namespace kelvane {
 // A bare host function address; cast to its hostfn type before calling.
 using HostProc = void (*)();
 
-constexpr std::size_t kHostEntryCount = 184;
-
-// 0-based positions of the entries the plugin calls.
+// The positions of the entries the plugin calls, each found by its name.
 enum class HostEntry : std::size_t {
-  GetVersionOfOndravaZU = 0,
-  ShowLogTab = 4,
-  LogText = 5,
-  MessageBox = 6,
-  UpdateActiveWindow = 31,
-  GetDocumentType = 35,
-  GetIDOfCurrentDocument = 37,
-  GetNRVMPsOfCurrentVMR = 78,
-  GetNRVMPOfCurrentVMR = 79,
-  SetNRVMPParametersOfCurrentVMR = 80,
-  GetStringParameter = 171,
-  GetIntParameter = 172,
-  GetFloatParameter = 173,
+#define KELVANE_HOST_ENTRY(Name, Result, Parameters, fallback) Name = hostEntryPosition("zu" #Name),
+  KELVANE_CALLED_HOST_FUNCTIONS(KELVANE_HOST_ENTRY)
+#undef KELVANE_HOST_ENTRY
 };
 
-// The export name at each 0-based position.
-extern const char *const kHostEntryNames[kHostEntryCount];
+#define KELVANE_HOST_ENTRY_FOUND(Name, Result, Parameters, fallback)                                         \
+  static_assert(static_cast<std::size_t>(HostEntry::Name) < kHostEntryCount,                                 \
+                "zu" #Name " is not one of the host's export names");
+KELVANE_CALLED_HOST_FUNCTIONS(KELVANE_HOST_ENTRY_FOUND)
+#undef KELVANE_HOST_ENTRY_FOUND
 
 // The entries the plugin calls, in table order.
-constexpr HostEntry kCalledHostEntries[] = {
-    HostEntry::GetVersionOfOndravaZU,
-    HostEntry::ShowLogTab,
-    HostEntry::LogText,
-    HostEntry::MessageBox,
-    HostEntry::UpdateActiveWindow,
-    HostEntry::GetDocumentType,
-    HostEntry::GetIDOfCurrentDocument,
-    HostEntry::GetNRVMPsOfCurrentVMR,
-    HostEntry::GetNRVMPOfCurrentVMR,
-    HostEntry::SetNRVMPParametersOfCurrentVMR,
-    HostEntry::GetStringParameter,
-    HostEntry::GetIntParameter,
-    HostEntry::GetFloatParameter,
+inline constexpr HostEntry kCalledHostEntries[] = {
+#define KELVANE_CALLED_ENTRY(Name, Result, Parameters, fallback) HostEntry::Name,
+    KELVANE_CALLED_HOST_FUNCTIONS(KELVANE_CALLED_ENTRY)
+#undef KELVANE_CALLED_ENTRY
 };
 
 namespace detail {
+constexpr bool inTableOrder(const HostEntry *entries, std::size_t count) {
+  for (std::size_t i = 1; i < count; ++i) {
+    if (entries[i - 1] >= entries[i])
+      return false;
+  }
+  return true;
+}
+static_assert(inTableOrder(kCalledHostEntries, std::size(kCalledHostEntries)),
+              "the called host functions are listed in table order, each once");
+
 // The table itself: read through hostEntry(), written only by binding.
 extern HostProc hostTable[kHostEntryCount];
 } // namespace detail

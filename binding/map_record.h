@@ -9,30 +9,61 @@
 #include <cstdint>
 #include <cstring>
 
+// One row per field, in record order:
+//   X(Name, offset, type, written): written by the plugin, or only read.
+// clang-format off
+#define KELVANE_MAP_RECORD_FIELDS(X)                                                                         \
+  X(MapType, 8, Int32, false) /* 1 = t map */                                                                \
+  X(LowerThreshold, 12, Float32, true)                                                                       \
+  X(UpperThreshold, 16, Float32, true)                                                                       \
+  X(ClusterSize, 24, Int32, true)                                                                            \
+  X(UseCluster, 28, Int32, true) /* 1 = apply the cluster size */                                            \
+  X(DegreesOfFreedom, 32, Int32, false)                                                                      \
+  X(SignShown, 44, Int32, true) /* 1 pos, 2 neg, 3 both */                                                   \
+  X(Transparency, 84, Float32, true)                                                                         \
+  X(OverlayState, 104, Int32, true) /* 1 = overlaid */
+// clang-format on
+
 namespace kelvane::record {
 
-constexpr std::size_t kMapType = 8;           // int32, 1 = t map
-constexpr std::size_t kLowerThreshold = 12;   // float
-constexpr std::size_t kUpperThreshold = 16;   // float
-constexpr std::size_t kClusterSize = 24;      // int32
-constexpr std::size_t kUseCluster = 28;       // int32, 1 = apply the cluster size
-constexpr std::size_t kDegreesOfFreedom = 32; // int32
-constexpr std::size_t kSignShown = 44;        // int32, 1 pos, 2 neg, 3 both
-constexpr std::size_t kTransparency = 84;     // float
-constexpr std::size_t kOverlayState = 104;    // int32, 1 = overlaid
+enum class FieldType { Int32, Float32 };
+
+struct Field {
+  const char *name;
+  std::size_t offset;
+  FieldType type;
+  bool written; // by the plugin; the others it only reads
+};
+
+inline constexpr Field kFields[] = {
+#define KELVANE_RECORD_FIELD(Name, offset, type, written) {#Name, offset, FieldType::type, written},
+    KELVANE_MAP_RECORD_FIELDS(KELVANE_RECORD_FIELD)
+#undef KELVANE_RECORD_FIELD
+};
+
+// Each field's offset by name: record::kDegreesOfFreedom.
+#define KELVANE_RECORD_OFFSET(Name, offset, type, written) constexpr std::size_t k##Name = offset;
+KELVANE_MAP_RECORD_FIELDS(KELVANE_RECORD_OFFSET)
+#undef KELVANE_RECORD_OFFSET
+
 constexpr std::size_t kFieldWidth = 4;
 
 constexpr std::int32_t kTMap = 1;
 
+namespace detail {
+constexpr bool inOrderWithinTheRecord() {
+  std::size_t end = 0;
+  for (const Field &field : kFields) {
+    if (field.offset < end)
+      return false;
+    end = field.offset + kFieldWidth;
+  }
+  return end <= kMapRecordSize;
+}
+} // namespace detail
+
 static_assert(kMapRecordSize == 112);
-static_assert(kMapType + kFieldWidth <= kLowerThreshold && kLowerThreshold + kFieldWidth <= kUpperThreshold &&
-                  kUpperThreshold + kFieldWidth <= kClusterSize &&
-                  kClusterSize + kFieldWidth <= kUseCluster &&
-                  kUseCluster + kFieldWidth <= kDegreesOfFreedom &&
-                  kDegreesOfFreedom + kFieldWidth <= kSignShown &&
-                  kSignShown + kFieldWidth <= kTransparency && kTransparency + kFieldWidth <= kOverlayState &&
-                  kOverlayState + kFieldWidth <= kMapRecordSize,
-              "fields overlap or run past the record");
+static_assert(detail::inOrderWithinTheRecord(), "fields overlap or run past the record");
 static_assert(sizeof(float) == kFieldWidth && sizeof(std::int32_t) == kFieldWidth);
 #if defined(__BYTE_ORDER__)
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the record is little-endian");

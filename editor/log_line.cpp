@@ -7,13 +7,14 @@
 
 namespace kelvane {
 
-void LogLine::emit(const char *format, ...) {
+void logLine(const char *format, ...) {
+  char line[512];
   std::va_list arguments;
   va_start(arguments, format);
   // vsnprintf never writes past the buffer and always terminates it.
-  std::vsnprintf(buffer_, sizeof buffer_, format, arguments);
+  std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
-  host::logText(buffer_);
+  host::zuLogText(line);
 }
 
 } // namespace kelvane

@@ -13,17 +13,17 @@ namespace {
 // reader reads it.
 template <OptionKeyId id> bool readSwitch() {
   static_assert(optionKey(id).type == OptionType::Int && optionKey(id).role == OptionRole::Switch);
-  return host::getIntParameter(optionKey(id).name) != 0;
+  return host::zuGetIntParameter(optionKey(id).name) != 0;
 }
 
 template <OptionKeyId id> std::int32_t readInt() {
   static_assert(optionKey(id).type == OptionType::Int && optionKey(id).role == OptionRole::Value);
-  return host::getIntParameter(optionKey(id).name);
+  return host::zuGetIntParameter(optionKey(id).name);
 }
 
 template <OptionKeyId id> float readFloat() {
   static_assert(optionKey(id).type == OptionType::Float);
-  return host::getFloatParameter(optionKey(id).name);
+  return host::zuGetFloatParameter(optionKey(id).name);
 }
 
 } // namespace
@@ -48,7 +48,7 @@ void readOptions(OptionSet &options) {
   options.doOverlayMaps = readSwitch<Id::DoOverlayMaps>();
   static_assert(optionKey(Id::Overlay).type == OptionType::Text);
   options.overlay[0] = '\0';
-  host::getStringParameter(optionKey(Id::Overlay).name, options.overlay);
+  host::zuGetStringParameter(optionKey(Id::Overlay).name, options.overlay);
   // The host is given no size; whatever it wrote, the text ends in the buffer.
   options.overlay[sizeof options.overlay - 1] = '\0';
 }
@@ -58,28 +58,28 @@ bool anyOptionSelected(const OptionSet &options) {
          options.doShowPosNegBoth || options.doTransparancy || options.doOverlayMaps;
 }
 
-void echoOptions(const OptionSet &options, LogLine &line) {
+void echoOptions(const OptionSet &options) {
   if (options.doSetMin) {
     if (options.doSetMinP)
-      line.emit("Kelvane>  Set Min P to %1.4f", static_cast<double>(options.minP));
+      logLine("Kelvane>  Set Min P to %1.4f", static_cast<double>(options.minP));
     else
-      line.emit("Kelvane>  Set Min to %3.2f", static_cast<double>(options.min));
+      logLine("Kelvane>  Set Min to %3.2f", static_cast<double>(options.min));
   }
   if (options.doSetMax)
-    line.emit("Kelvane>  Set Max to %3.2f", static_cast<double>(options.max));
+    logLine("Kelvane>  Set Max to %3.2f", static_cast<double>(options.max));
   if (options.doClusterSize)
-    line.emit("Kelvane>  Set Cluster Size to %i", options.clusterSize);
+    logLine("Kelvane>  Set Cluster Size to %i", options.clusterSize);
   if (options.doUseClusterSize)
-    line.emit("Kelvane>  DO%s use the cluster size threshold", options.useCluster ? "" : " NOT");
+    logLine("Kelvane>  DO%s use the cluster size threshold", options.useCluster ? "" : " NOT");
   if (options.doShowPosNegBoth) {
     const char *shown = options.pnb == 0 ? "Positive" : options.pnb == 1 ? "Negative" : "Both (pos and neg)";
-    line.emit("Kelvane>  Show %s", shown);
+    logLine("Kelvane>  Show %s", shown);
   }
   // "Transparancy" is the host's text, kept as it stands.
   if (options.doTransparancy)
-    line.emit("Kelvane>  Transparancy Factor %1.2f", static_cast<double>(options.trans));
+    logLine("Kelvane>  Transparancy Factor %1.2f", static_cast<double>(options.trans));
   if (options.doOverlayMaps)
-    line.emit("Kelvane>  Overlay the following maps: %s", options.overlay);
+    logLine("Kelvane>  Overlay the following maps: %s", options.overlay);
 }
 
 } // namespace kelvane

@@ -7,8 +7,6 @@
 
 namespace kelvane {
 
-class LogLine;
-
 struct OptionSet {
   bool doSetMin = false;
   float min = 0.0f;
@@ -36,6 +34,6 @@ void readOptions(OptionSet &options);
 bool anyOptionSelected(const OptionSet &options);
 
 // One log line per selected option, in the fixed order.
-void echoOptions(const OptionSet &options, LogLine &line);
+void echoOptions(const OptionSet &options);
 
 } // namespace kelvane

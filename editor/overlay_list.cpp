@@ -69,7 +69,7 @@ void setMaps(unsigned char *flags, std::int32_t n, std::int64_t first, std::int6
 
 } // namespace
 
-void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags, LogLine &line) {
+void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags) {
   const std::int32_t count = n > 0 ? n : 0;
   std::size_t length = 0;
   while (length < kMaxTextLength && text[length] != '\0')
@@ -85,37 +85,39 @@ void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags, L
   for (std::size_t i = 0; i < length && !anyDigit; ++i)
     anyDigit = isDigit(text[i]);
   if (!anyDigit) {
-    line.emit("Kelvane>  No Map numbers detected");
+    logLine("Kelvane>  No Map numbers detected");
     return;
   }
 
   const CleanedText list(text, length);
   const std::size_t end = list.length();
-  std::size_t p = list.firstDigitFrom(0);
-  while (p < end) {
-    const std::size_t e = list.runEndAfter(p);
-    const std::int32_t a = list.value(p, e);
+  std::size_t itemStart = list.firstDigitFrom(0);
+  while (itemStart < end) {
+    const std::size_t numberEnd = list.runEndAfter(itemStart);
+    const std::int32_t number = list.value(itemStart, numberEnd);
     std::size_t resume;
-    if (e < end && list.at(e) == '-') {
-      const std::size_t m = list.firstDigitFrom(e + 1);
-      if (m == end) {
+    if (numberEnd < end && list.at(numberEnd) == '-') {
+      const std::size_t upperStart = list.firstDigitFrom(numberEnd + 1);
+      if (upperStart == end) {
         // Open-ended: through the last loaded map. Nothing follows.
-        setMaps(flags, count, a, count);
+        setMaps(flags, count, number, count);
         return;
       }
-      const std::size_t f = list.runEndAfter(m);
-      const std::int32_t b = list.value(m, f);
-      if (a < b)
-        setMaps(flags, count, a, b);
+      const std::size_t upperEnd = list.runEndAfter(upperStart);
+      const std::int32_t upper = list.value(upperStart, upperEnd);
+      if (number < upper)
+        setMaps(flags, count, number, upper);
       else
-        line.emit("Kelvane>  %i - %i is not a correctly specified range", a, b);
-      resume = f + 1;
+        logLine("Kelvane>  %i - %i is not a correctly specified range", number, upper);
+      // The character after the upper number is passed over unread, so "1-3-5"
+      // opens no second range.
+      resume = upperEnd + 1;
     } else {
-      if (a >= 1 && a <= count)
-        flags[a - 1] = 1;
-      resume = e + 1;
+      if (number >= 1 && number <= count)
+        flags[number - 1] = 1;
+      resume = numberEnd + 1;
     }
-    p = resume < end ? list.firstDigitFrom(resume) : end;
+    itemStart = resume < end ? list.firstDigitFrom(resume) : end;
   }
 }
 

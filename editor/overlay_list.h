@@ -6,14 +6,12 @@
 
 namespace kelvane {
 
-class LogLine;
-
 // Sets each of the n flags to 1 (overlay map i + 1) or 0. Reads at most 511
 // characters of text, stopping at its terminator; logs "No Map numbers
-// detected" and bad ranges through line. An n below 1 writes no flag.
+// detected" and bad ranges. An n below 1 writes no flag.
 //
 // Beyond the plain items, a range with no upper number ("4-", "1-3,5-") runs
 // to the last loaded map, like a print dialog's page range.
-void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags, LogLine &line);
+void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags);
 
 } // namespace kelvane

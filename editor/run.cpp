@@ -19,16 +19,16 @@ constexpr double kPTolerance = 1e-7;
 
 // Changes the fields the options select in one map's record.
 void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, std::int32_t index,
-                  unsigned char *rec, LogLine &line) {
+                  unsigned char *rec) {
   if (options.doSetMin) {
     if (!options.doSetMinP) {
       record::write(rec, record::kLowerThreshold, options.min);
     } else if (record::read<std::int32_t>(rec, record::kMapType) != record::kTMap) {
-      line.emit("Kelvane>  Map %i is not a T-map, setting of P threshold not supported", index + 1);
+      logLine("Kelvane>  Map %i is not a T-map, setting of P threshold not supported", index + 1);
     } else if (const std::int32_t df = record::read<std::int32_t>(rec, record::kDegreesOfFreedom); df <= 0) {
       // No t distribution to take a threshold from: the map keeps its own.
-      line.emit("Kelvane>  Map %i has %i degrees of freedom, setting of P threshold not supported", index + 1,
-                df);
+      logLine("Kelvane>  Map %i has %i degrees of freedom, setting of P threshold not supported", index + 1,
+              df);
     } else {
       const double t = stats::t_from_p(df, static_cast<double>(options.minP), kPTolerance);
       record::write(rec, record::kLowerThreshold, static_cast<float>(t));
@@ -55,12 +55,12 @@ void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, s
 // the overlay from the new settings.
 void refreshOverlay(std::int32_t n, unsigned char *rec) {
   for (std::int32_t i = 0; i < n; ++i) {
-    host::getNRVMPOfCurrentVMR(i, rec);
+    host::zuGetNRVMPOfCurrentVMR(i, rec);
     if (record::read<std::int32_t>(rec, record::kOverlayState) == 1) {
       record::write<std::int32_t>(rec, record::kOverlayState, 0);
-      host::setNRVMPParametersOfCurrentVMR(i, rec);
+      host::zuSetNRVMPParametersOfCurrentVMR(i, rec);
       record::write<std::int32_t>(rec, record::kOverlayState, 1);
-      host::setNRVMPParametersOfCurrentVMR(i, rec);
+      host::zuSetNRVMPParametersOfCurrentVMR(i, rec);
       return;
     }
   }
@@ -69,50 +69,49 @@ void refreshOverlay(std::int32_t n, unsigned char *rec) {
 } // namespace
 
 bool runEditor() {
-  LogLine line;
   OptionSet options;
   readOptions(options);
 
-  host::logText("Kelvane>  -----");
+  host::zuLogText("Kelvane>  -----");
   if (!anyOptionSelected(options)) {
-    host::logText("Kelvane>  No options selected");
+    host::zuLogText("Kelvane>  No options selected");
     return false;
   }
-  echoOptions(options, line);
-  host::logText("Kelvane>  -----");
+  echoOptions(options);
+  host::zuLogText("Kelvane>  -----");
 
   // Zeroed so that a host that writes nothing gives no maps, never stack
   // garbage.
   unsigned char mapCount[kMapCountRecordSize] = {};
-  host::getNRVMPsOfCurrentVMR(mapCount);
+  host::zuGetNRVMPsOfCurrentVMR(mapCount);
   std::int32_t n = record::read<std::int32_t>(mapCount, 0);
   if (n < 0)
     n = 0;
 
   unsigned char *overlayFlags = new (std::nothrow) unsigned char[static_cast<std::size_t>(n)];
   if (overlayFlags == nullptr) {
-    line.emit("Kelvane>  Not enough memory for %i maps", n);
+    logLine("Kelvane>  Not enough memory for %i maps", n);
     return false;
   }
   if (options.doOverlayMaps)
-    buildOverlayFlags(options.overlay, n, overlayFlags, line);
+    buildOverlayFlags(options.overlay, n, overlayFlags);
 
   // One buffer for every map, zeroed once: between maps it is handed on as
   // the host left it.
   unsigned char rec[kMapRecordSize] = {};
   for (std::int32_t i = 0; i < n; ++i) {
-    host::getNRVMPOfCurrentVMR(i, rec);
-    applyOptions(options, overlayFlags, i, rec, line);
-    line.emit("Kelvane>  Setting parameters for map %i", i + 1);
-    host::setNRVMPParametersOfCurrentVMR(i, rec);
+    host::zuGetNRVMPOfCurrentVMR(i, rec);
+    applyOptions(options, overlayFlags, i, rec);
+    logLine("Kelvane>  Setting parameters for map %i", i + 1);
+    host::zuSetNRVMPParametersOfCurrentVMR(i, rec);
   }
 
   refreshOverlay(n, rec);
 
-  host::updateActiveWindow();
+  host::zuUpdateActiveWindow();
   delete[] overlayFlags;
-  host::logText("Kelvane>");
-  host::logText("Kelvane>  Finished!");
+  host::zuLogText("Kelvane>");
+  host::zuLogText("Kelvane>  Finished!");
   return true;
 }
 

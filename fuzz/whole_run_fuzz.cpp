@@ -25,13 +25,10 @@ void require(bool condition) {
     std::abort();
 }
 
-// Bytes the plugin may write: the seven settable fields.
+// Bytes the plugin may write: those of the fields it writes.
 bool pluginField(std::size_t offset) {
-  const std::size_t fields[] = {rec::kLowerThreshold, rec::kUpperThreshold, rec::kClusterSize,
-                                rec::kUseCluster,     rec::kSignShown,      rec::kTransparency,
-                                rec::kOverlayState};
-  for (const std::size_t field : fields)
-    if (offset >= field && offset < field + rec::kFieldWidth)
+  for (const rec::Field &field : rec::kFields)
+    if (field.written && offset >= field.offset && offset < field.offset + rec::kFieldWidth)
       return true;
   return false;
 }

@@ -15,7 +15,7 @@ ODZUPluginInterface &ODZUPluginInterface::operator=(const ODZUPluginInterface &)
 
 Kelvane::Kelvane() = default;
 
-Kelvane::~Kelvane() { kelvane::host::logText(" "); }
+Kelvane::~Kelvane() { kelvane::host::zuLogText(" "); }
 
 bool Kelvane::execute() { return kelvane::runEditor(); }
 

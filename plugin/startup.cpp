@@ -43,11 +43,11 @@ bool startPlugin() {
   std::int32_t major = 0;
   std::int32_t minor = 0;
   std::int32_t third = 0;
-  host::getVersion(&major, &minor, &third);
+  host::zuGetVersionOfOndravaZU(&major, &minor, &third);
   if (!isVersionAtLeast(major, minor, third, 3, 0, 0)) {
     // The host's text, word for word: "version 20" is part of the message only;
     // the check above is for 3.0.0.
-    host::messageBox("Can not execute this plugin - Ondrava version 20 or higher required.");
+    host::zuMessageBox("Can not execute this plugin - Ondrava version 20 or higher required.");
     return false;
   }
 
@@ -56,27 +56,27 @@ bool startPlugin() {
   if (const char *missing = firstMissingEntry()) {
     char text[256];
     std::snprintf(text, sizeof text, "Can not execute this plugin - the host does not provide %s.", missing);
-    host::messageBox(text);
+    host::zuMessageBox(text);
     return false;
   }
 
-  host::showLogTab();
-  host::logText(" ");
-  host::logText("Kelvane>  Running Kelvane Plugin...");
-  host::logText("Kelvane>");
+  host::zuShowLogTab();
+  host::zuLogText(" ");
+  host::zuLogText("Kelvane>  Running Kelvane Plugin...");
+  host::zuLogText("Kelvane>");
 
-  const std::int32_t document = host::getIDOfCurrentDocument();
+  const std::int32_t document = host::zuGetIDOfCurrentDocument();
   if (document < 0) {
-    host::messageBox("No current document available.");
+    host::zuMessageBox("No current document available.");
     return false;
   }
-  if (host::getDocumentType(document) != kVmrDocumentType) {
-    host::messageBox("The currently active document is not a VMR document.");
+  if (host::zuGetDocumentType(document) != kVmrDocumentType) {
+    host::zuMessageBox("The currently active document is not a VMR document.");
     return false;
   }
   unsigned char mapCountRecord[kMapCountRecordSize] = {};
-  if (host::getNRVMPsOfCurrentVMR(mapCountRecord) == nullptr) {
-    host::messageBox("No VMPs are currently loaded.");
+  if (host::zuGetNRVMPsOfCurrentVMR(mapCountRecord) == nullptr) {
+    host::zuMessageBox("No VMPs are currently loaded.");
     return false;
   }
   return true;

@@ -90,37 +90,43 @@ const Parameter *parameter(const char *key) {
 
 } // namespace
 
-// The host functions the plugin calls, with the signatures it calls them by.
+// The host functions the plugin calls, declared from the plugin's own list
+// with the types it calls them through: a definition below of any other type
+// does not compile.
+#define DECLARE_HOST_EXPORT(Name, Result, Parameters, fallback)                                              \
+  extern "C" __declspec(dllexport) Result zu##Name Parameters;
+KELVANE_CALLED_HOST_FUNCTIONS(DECLARE_HOST_EXPORT)
+#undef DECLARE_HOST_EXPORT
+
 extern "C" {
-__declspec(dllexport) bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor,
-                                                   std::int32_t *third) {
+bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {
   *major = host.version[0];
   *minor = host.version[1];
   *third = host.version[2];
   return true;
 }
-__declspec(dllexport) void zuShowLogTab() { ++host.logTabShown; }
-__declspec(dllexport) void zuLogText(const char *line) { keep(host.log, &host.logLines, line); }
-__declspec(dllexport) void zuMessageBox(const char *text) { keep(host.messages, &host.messageCount, text); }
-__declspec(dllexport) std::int32_t zuGetIDOfCurrentDocument() { return host.currentDocument; }
-__declspec(dllexport) std::int32_t zuGetDocumentType(std::int32_t id) {
+void zuShowLogTab() { ++host.logTabShown; }
+void zuLogText(const char *line) { keep(host.log, &host.logLines, line); }
+void zuMessageBox(const char *text) { keep(host.messages, &host.messageCount, text); }
+std::int32_t zuGetIDOfCurrentDocument() { return host.currentDocument; }
+std::int32_t zuGetDocumentType(std::int32_t id) {
   // As the native stand-in: an id that names no document has no type, and
   // gets a negative code that no document type has.
   return id == host.currentDocument ? host.documentType : -1;
 }
-__declspec(dllexport) void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
+void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
   const std::int32_t count = host.mapCount;
   std::memcpy(mapCountRecord, &count, sizeof count);
   return host.mapsLoaded ? mapCountRecord : nullptr;
 }
-__declspec(dllexport) bool zuGetNRVMPOfCurrentVMR(std::int32_t index, void *record) {
+bool zuGetNRVMPOfCurrentVMR(std::int32_t index, void *record) {
   if (!validIndex(index))
     return false;
   ++host.recordReads[index];
   std::memcpy(record, host.maps[index], kMapRecordSize);
   return true;
 }
-__declspec(dllexport) bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t index, void *record) {
+bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t index, void *record) {
   if (!validIndex(index))
     return false;
   std::memcpy(host.maps[index], record, kMapRecordSize);
@@ -129,16 +135,16 @@ __declspec(dllexport) bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t index, 
     host.overlayWritten[index][write] = field::read<std::int32_t>(host.maps[index], field::kOverlayState);
   return true;
 }
-__declspec(dllexport) void zuUpdateActiveWindow() { ++host.redraws; }
-__declspec(dllexport) std::int32_t zuGetIntParameter(const char *key) {
+void zuUpdateActiveWindow() { ++host.redraws; }
+std::int32_t zuGetIntParameter(const char *key) {
   const Parameter *p = parameter(key);
   return p != nullptr ? p->intValue : 0;
 }
-__declspec(dllexport) float zuGetFloatParameter(const char *key) {
+float zuGetFloatParameter(const char *key) {
   const Parameter *p = parameter(key);
   return p != nullptr ? p->floatValue : 0.0f;
 }
-__declspec(dllexport) bool zuGetStringParameter(const char *key, char *buffer) {
+bool zuGetStringParameter(const char *key, char *buffer) {
   const Parameter *p = parameter(key);
   const char *text = p != nullptr && p->text != nullptr ? p->text : "";
   if (std::strlen(text) >= kStringParameterSize)
@@ -192,11 +198,8 @@ unsigned char hostByte(int map, std::size_t offset) {
 }
 
 bool isPluginField(std::size_t offset) {
-  const std::size_t fields[] = {field::kMapType,     field::kLowerThreshold, field::kUpperThreshold,
-                                field::kClusterSize, field::kUseCluster,     field::kDegreesOfFreedom,
-                                field::kSignShown,   field::kTransparency,   field::kOverlayState};
-  for (const std::size_t start : fields)
-    if (offset >= start && offset < start + field::kFieldWidth)
+  for (const field::Field &f : field::kFields)
+    if (offset >= f.offset && offset < f.offset + field::kFieldWidth)
       return true;
   return false;
 }
