@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <iterator>
-#include <string_view>
 
 namespace kelvane {
 
@@ -216,14 +214,24 @@ inline constexpr const char *kHostEntryNames[] = {
     "zuLaunchICADialog",
 };
 
-constexpr std::size_t kHostEntryCount = std::size(kHostEntryNames);
+constexpr std::size_t kHostEntryCount = sizeof kHostEntryNames / sizeof *kHostEntryNames;
 static_assert(kHostEntryCount == 184);
+
+namespace detail {
+constexpr bool sameText(const char *a, const char *b) {
+  while (*a != '\0' && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+} // namespace detail
 
 // The 0-based position of the export of that name, or kHostEntryCount when
 // the host has no such name.
-constexpr std::size_t hostEntryPosition(std::string_view name) {
+constexpr std::size_t hostEntryPosition(const char *name) {
   for (std::size_t i = 0; i < kHostEntryCount; ++i) {
-    if (name == kHostEntryNames[i])
+    if (detail::sameText(name, kHostEntryNames[i]))
       return i;
   }
   return kHostEntryCount;

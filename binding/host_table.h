@@ -41,7 +41,7 @@ constexpr bool inTableOrder(const HostEntry *entries, std::size_t count) {
   }
   return true;
 }
-static_assert(inTableOrder(kCalledHostEntries, std::size(kCalledHostEntries)),
+static_assert(inTableOrder(kCalledHostEntries, sizeof kCalledHostEntries / sizeof *kCalledHostEntries),
               "the called host functions are listed in table order, each once");
 
 // The table itself: read through hostEntry(), written only by binding.
