@@ -1,7 +1,8 @@
 // Kelvane's dialog. The host builds the dialog from this script, lets the user
 // choose, and on OK stores the sixteen values in its parameter store, where
 // the plugin reads them. Written against the small dialog interface described
-// in DIALOG_INTERFACE.md; plain ECMAScript 5 so that any host engine runs it.
+// in docs/dialog-interface.md; plain ECMAScript 5 so that any host engine
+// runs it.
 var Kelvane = (function () {
   "use strict";
 
