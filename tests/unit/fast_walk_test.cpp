@@ -3,6 +3,7 @@
 //
 // KELVANE_WALK_PAIRS=n sets how many random (df, p) pairs are compared
 // (default 1,000,000; the full check is 10^7).
+#include "fast_walk.h"
 #include "random_pairs.h"
 #include "t_threshold.h"
 #include "walk_model.h"
