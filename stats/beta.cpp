@@ -62,13 +62,13 @@ double log_beta_terms(double a, double b) {
 
 } // namespace detail
 
-BetaResult betai(double a, double b, double x, std::optional<double> terms) {
+BetaResult betai(double a, double b, double x, const double *terms) {
   if (x < 0.0 || x > 1.0)
     return {std::nan(""), BetaStatus::bad_x};
   double bt = 0.0;
   if (!(x == 0.0 || x == 1.0)) {
     // log_gamma is only evaluated where the prefactor needs it.
-    double s = terms.has_value() ? *terms : detail::log_beta_terms(a, b);
+    double s = terms != nullptr ? *terms : detail::log_beta_terms(a, b);
     s = s + std::log(x) * a;
     s = s + std::log(1.0 - x) * b;
     bt = std::exp(s);

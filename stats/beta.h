@@ -4,8 +4,6 @@
 // relied on to be bit-identical across builds (no contraction, no fast-math).
 #pragma once
 
-#include <optional>
-
 namespace kelvane::stats {
 
 // The algorithm's own names for its three constants, kept as it names them
@@ -35,8 +33,8 @@ double log_gamma(double x);
 BetaResult betacf(double a, double b, double x);
 
 // I_x(a, b). A caller evaluating many x for the same a and b may pass
-// terms = detail::log_beta_terms(a, b), computed once; the bits are the same.
-BetaResult betai(double a, double b, double x, std::optional<double> terms = std::nullopt);
+// detail::log_beta_terms(a, b) in terms, computed once; the bits are the same.
+BetaResult betai(double a, double b, double x, const double *terms = nullptr);
 
 namespace detail {
 // Where betai switches from the fraction for I_x(a, b) (x below this point)

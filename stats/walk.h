@@ -28,7 +28,7 @@ inline Decision decisionOf(double pc, double p, double tolerance) {
 // (docs/thresholds.md, "Where the fraction does not converge").
 struct WalkEvaluation {
   explicit WalkEvaluation(double df) : a(df * 0.5), terms(log_beta_terms(a, 0.5)) {}
-  BetaResult at(double x) const { return betai(a, 0.5, x, terms); }
+  BetaResult at(double x) const { return betai(a, 0.5, x, &terms); }
   double a;
   double terms;
 };

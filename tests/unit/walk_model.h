@@ -39,7 +39,7 @@ inline Point at(double df, double t) {
   Point point;
   point.x = ks::detail::walk_x(df, t);
   point.lower = point.x < ks::detail::betai_switch_point(a, 0.5);
-  const ks::BetaResult walk = ks::betai(a, 0.5, point.x, terms);
+  const ks::BetaResult walk = ks::betai(a, 0.5, point.x, &terms);
   point.walk = walk.value;
   point.converges = walk.status == ks::BetaStatus::converged;
   const long double la = a;
