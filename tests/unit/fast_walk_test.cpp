@@ -137,7 +137,8 @@ TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
 
 // For small df the start decides how many points are evaluated exactly: the
 // start and its Halley steps leave one or two anchors from which bounds
-// settle every other point. Counts of this build.
+// settle every other point. Counts of this build (the same in the MinGW
+// build under Wine).
 TEST(FastWalk, ExactEvaluationsForSmallDegreesOfFreedom) {
   const struct {
     double df;
