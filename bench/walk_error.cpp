@@ -11,6 +11,7 @@
 //
 // Half the df are integers (as map records hold them), half real; a fifth of
 // the t lie within 0.01 of the switch point, where the error peaks.
+#include "fast_walk.h"
 #include "t_threshold.h"
 #include "walk_model.h"
 
@@ -45,7 +46,7 @@ int main(int argc, char **argv) {
     const walk_model::Point point = walk_model::at(df, t);
     const long double e = std::fabs(point.walk - point.exact);
     if (!point.converges) {
-      // betai would end the process here; the walk uses the value reached.
+      // betai reports no convergence here; the walk uses the value reached.
       std::printf("no convergence within MAXIT at df %.17g, t %.17g: error / bound %.3Le\n", df, t,
                   e / kelvane::stats::detail::walk_error_bound(df));
       ++nonConverging;

@@ -1,7 +1,6 @@
 // t_from_p for any 32-bit df and any float p, as a run passes them: the
-// result is a finite threshold a float can hold, the evaluations stay within
-// the stated bound, and the numerical exit path is never taken (the process
-// would end and the fuzzer report it).
+// result is a finite threshold a float can hold, and the evaluations stay
+// within the stated bound.
 #include "t_threshold.h"
 
 #include <cfloat>

@@ -12,44 +12,37 @@ constexpr int MAXIT = 100;
 constexpr double CF_EPSILON = 2.220446049250313e-16; // 2^-52
 constexpr double CF_FLOOR = 1.0020841800044864e-292; // 2^-970 = DBL_MIN / CF_EPSILON
 
-// Writes the three-line numerical failure report to standard error and ends
-// the process with status 1. Never returns.
-[[noreturn]] void numeric_error(const char *message);
+// How an evaluation ended. A failure is reported to the caller, never by
+// ending the process: the module runs inside the host's.
+enum class BetaStatus {
+  converged,
+  bad_x,         // x outside [0, 1]; the value is NaN
+  not_converged, // MAXIT iterations missed the test (a NaN x too); the value is the one reached
+};
+
+struct BetaResult {
+  double value;
+  BetaStatus status;
+};
 
 // ln Gamma(x) for x > 0, six-term Lanczos form.
 double log_gamma(double x);
 
-// The continued fraction of I_x(a, b) (modified Lentz). Ends the process when
-// MAXIT iterations do not converge.
-double betacf(double a, double b, double x);
+// The continued fraction of I_x(a, b) (modified Lentz), to be multiplied by
+// the prefactor and divided by a, as betai does.
+BetaResult betacf(double a, double b, double x);
 
-// I_x(a, b). Ends the process for x outside [0, 1]; a NaN x passes that test
-// and ends in betacf's report instead.
-double betai(double a, double b, double x);
+// I_x(a, b). A caller evaluating many x for the same a and b may pass
+// detail::log_beta_terms(a, b) in terms, computed once; the bits are the same.
+BetaResult betai(double a, double b, double x, const double *terms = nullptr);
 
 namespace detail {
 // Where betai switches from the fraction for I_x(a, b) (x below this point)
-// to 1 - the fraction for I_{1-x}(b, a). The t threshold's fast walk bounds
-// each of the two pieces separately and relies on this very choice.
+// to 1 - the fraction for I_{1-x}(b, a). The fast walk relies on this choice.
 inline double betai_switch_point(double a, double b) { return (a + 1.0) / ((a + b) + 2.0); }
 
-// The three log_gamma terms of betai's prefactor, lg(a+b) - lg(a) - lg(b),
-// summed in betai's order, so that a caller evaluating many x for the same
-// a and b can compute them once.
+// lg(a+b) - lg(a) - lg(b), summed in betai's order.
 double log_beta_terms(double a, double b);
-
-// betai with those terms supplied; the same bits as betai(a, b, x). Ends the
-// process where betai would.
-double betai_with_terms(double a, double b, double x, double terms);
-
-// betai_with_terms that reports non-convergence of the fraction in
-// *converged instead of ending the process (a null converged ends it, as
-// betai_with_terms does); the same bits where it converges.
-double betai_with_terms_checked(double a, double b, double x, double terms, bool *converged);
-
-// betacf that reports non-convergence in *converged instead of ending the
-// process.
-double betacf_checked(double a, double b, double x, bool *converged);
 } // namespace detail
 
 } // namespace kelvane::stats

@@ -53,21 +53,10 @@ struct TFromPCounts {
 // point (detail::t_from_p_reference). counts, when given, is filled.
 double t_from_p(double df, double p, double tolerance, TFromPCounts *counts = nullptr);
 
-// How far pc may rise or fall between the two pieces of the walk's
-// evaluation at the switch point of betai (a difference of the log-gamma
-// terms' rounding): at most 1.02e-5 measured, up to df = 2^31 - 1.
-constexpr double kWalkBranchJump = 0x1p-8;
-
 namespace detail {
 // The x at which the walk evaluates betai(df/2, 1/2, x) for the point t.
 // The fast walk's bounds are taken at exactly these doubles.
 inline double walk_x(double df, double t) { return df / (t * t + df); }
-
-// A bound on the rounding error of the walk's evaluation at any t in
-// [1.5, 4.5], against the same evaluation carried out in exact arithmetic
-// with the same x and log-gamma terms. The largest measured error is about a
-// thousandth of it (bench/walk_error.cpp).
-double walk_error_bound(double df);
 
 // The plain walk, every point it visits evaluated: the reference that
 // t_from_p matches bit for bit, result and count.

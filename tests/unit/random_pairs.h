@@ -19,7 +19,7 @@ constexpr double kTolerance = 1e-7;
 // The walk's own tail probability at t.
 inline double walkTail(double df, double t) {
   namespace ks = kelvane::stats;
-  return ks::betai(df * 0.5, 0.5, ks::detail::walk_x(df, t));
+  return ks::betai(df * 0.5, 0.5, ks::detail::walk_x(df, t)).value;
 }
 
 // How many pairs: the environment variable's value, else the fallback.

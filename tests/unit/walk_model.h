@@ -39,7 +39,9 @@ inline Point at(double df, double t) {
   Point point;
   point.x = ks::detail::walk_x(df, t);
   point.lower = point.x < ks::detail::betai_switch_point(a, 0.5);
-  point.walk = ks::detail::betai_with_terms_checked(a, 0.5, point.x, terms, &point.converges);
+  const ks::BetaResult walk = ks::betai(a, 0.5, point.x, &terms);
+  point.walk = walk.value;
+  point.converges = walk.status == ks::BetaStatus::converged;
   const long double la = a;
   const long double lx = point.x;
   // exp(terms) B(a, 1/2) = exp(terms + ln B(a, 1/2)); with the walk's terms

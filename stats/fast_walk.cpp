@@ -1,0 +1,215 @@
+#include "fast_walk.h"
+
+#include "beta.h"
+#include "t_threshold.h"
+#include "walk.h"
+
+#include <cmath>
+
+namespace kelvane::stats::detail {
+namespace {
+
+constexpr double kSqrtHalf = 0.7071067811865476;
+constexpr double kInvSqrtTwoPi = 0.3989422804014327;
+
+// The upper quantile z of the standard normal distribution, P(Z > z) = q for
+// 0 < q < 1/2: Abramowitz and Stegun 26.2.23, then two Newton steps on
+// 1 - erf (docs/thresholds.md, "The start").
+double normalUpperQuantile(double q) {
+  const double w = std::sqrt(-2.0 * std::log(q));
+  double z =
+      w - (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
+  for (int k = 0; k < 2; ++k) {
+    const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
+    z = z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
+  }
+  return z;
+}
+
+// A start for the quantile t with P(|T| > t) = p: the Cornish-Fisher
+// expansion in 1/df about the normal quantile (Abramowitz and Stegun 26.7.5),
+// kept within the walk's reach.
+double approximateQuantile(double df, double p) {
+  const double z = normalUpperQuantile(0.5 * p);
+  const double z2 = z * z;
+  const double g1 = (z2 + 1.0) * z / 4.0;
+  const double g2 = ((5.0 * z2 + 16.0) * z2 + 3.0) * z / 96.0;
+  const double g3 = (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) * z / 384.0;
+  const double g4 = ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) * z / 92160.0;
+  const double v = 1.0 / df;
+  const double t = z + v * (g1 + v * (g2 + v * (g3 + v * g4)));
+  return std::isfinite(t) ? std::fmin(kWalkHighEdge, std::fmax(kWalkLowEdge, t)) : kWalkStart;
+}
+
+// Decides the walk's points without evaluating them where a bound settles
+// the decision, and evaluates exactly as the walk does where none does. Every
+// exactly evaluated point becomes an anchor; pc elsewhere is bounded from the
+// anchors by monotonicity and by the rate of rise at both ends. Why the
+// bounds hold: docs/thresholds.md, "The fast walk's bounds".
+class FastDecider {
+public:
+  FastDecider(double df, double p, double tolerance)
+      : df_(df), a_(df * 0.5), p_(p), tolerance_(tolerance), switch_(betai_switch_point(a_, 0.5)),
+        evaluation_(df), margin_(2.0 * walk_error_bound(df)) {}
+
+  // Places the first anchors near the quantile: an approximation, then
+  // Halley steps on the walk's own evaluation while they move far.
+  void anchorNearQuantile() {
+    double t = approximateQuantile(df_, p_);
+    for (int k = 0; k < kMaxRefinements; ++k) {
+      const Anchor *anchor = anchorAt(walk_x(df_, t));
+      if (anchor == nullptr)
+        break;
+      const double next = std::fmin(kWalkHighEdge, std::fmax(kWalkLowEdge, halleyStep(*anchor, t)));
+      if (!(std::fabs(next - t) > kRefinedEnough))
+        break;
+      t = next;
+    }
+  }
+
+  Decision decide(double t) {
+    const double x = walk_x(df_, t);
+    const bool lower = x < switch_;
+    for (int i = 0; i < count_; ++i)
+      if (anchors_[i].x == x)
+        return decisionOf(anchors_[i].pc, p_, tolerance_); // the same bits
+    // Monotonicity: pc at x is no higher than at any anchor with a larger x.
+    double low = -kHuge;
+    double high = kHuge;
+    for (int i = 0; i < count_; ++i) {
+      const Anchor &anchor = anchors_[i];
+      const double margin = anchor.lower == lower ? margin_ : margin_ + kWalkBranchJump;
+      if (x < anchor.x)
+        high = std::fmin(high, anchor.gap + margin);
+      else
+        low = std::fmax(low, anchor.gap - margin);
+    }
+    Decision decision;
+    if (settled(low, high, &decision))
+      return decision;
+    // The rate at both ends bounds the rise between an anchor and x.
+    const double rate = rateAt(x);
+    for (int i = 0; i < count_; ++i) {
+      const Anchor &anchor = anchors_[i];
+      if (anchor.lower != lower)
+        continue;
+      const double dx = x - anchor.x;
+      const double atAnchor = dx * anchor.rate;
+      const double atX = dx * rate;
+      if (dx < 0.0) {
+        low = std::fmax(low, anchor.gap + atAnchor * (1.0 + kRateSlack) - margin_);
+        high = std::fmin(high, anchor.gap + atX * (1.0 - kRateSlack) + margin_);
+      } else {
+        low = std::fmax(low, anchor.gap + atAnchor * (1.0 - kRateSlack) - margin_);
+        high = std::fmin(high, anchor.gap + atX * (1.0 + kRateSlack) + margin_);
+      }
+    }
+    if (settled(low, high, &decision))
+      return decision;
+    return decisionOf(evaluate(x, rate), p_, tolerance_);
+  }
+
+  int exactEvaluations = 0;
+
+private:
+  struct Anchor {
+    double x;
+    double pc;
+    double gap;  // pc - p
+    double rate; // dM/dx at x
+    bool lower;  // below the switch point
+  };
+
+  // The cap only bounds the cost: one or two Halley steps are enough.
+  static constexpr int kMaxRefinements = 6;
+  static constexpr double kRefinedEnough = 3e-5; // a Halley step this short leaves the anchor this close
+  static constexpr double kRateSlack = 0x1p-30;  // relative, on exp and two logs good to 1e-14
+  static constexpr double kSlack = 0x1p-50;
+  static constexpr double kHuge = 1e300;
+
+  double rateAt(double x) const {
+    return std::exp(evaluation_.terms + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
+  }
+
+  // An anchor the walk need not visit; none where the fraction does not
+  // converge, its error unmeasured there.
+  const Anchor *anchorAt(double x) {
+    for (int i = 0; i < count_; ++i)
+      if (anchors_[i].x == x)
+        return &anchors_[i];
+    ++exactEvaluations;
+    const BetaResult pc = evaluation_.at(x);
+    return pc.status == BetaStatus::converged ? &add(x, pc.value, rateAt(x)) : nullptr;
+  }
+
+  // A point the walk visits, evaluated exactly as the walk evaluates it; an
+  // anchor only where the fraction converged.
+  double evaluate(double x, double rate) {
+    ++exactEvaluations;
+    const BetaResult pc = evaluation_.at(x);
+    if (pc.status == BetaStatus::converged)
+      add(x, pc.value, rate);
+    return pc.value;
+  }
+
+  const Anchor &add(double x, double pc, double rate) {
+    if (count_ == kMaxAnchors)
+      count_ = kMaxAnchors - 1; // never reached: the walk visits at most 64 points
+    anchors_[count_] = {x, pc, pc - p_, rate, x < switch_};
+    return anchors_[count_++];
+  }
+
+  // Where M(x(t)) meets p, one Halley step from the anchor at t; the Newton
+  // step where the bend is below one half (docs/thresholds.md, "The start").
+  double halleyStep(const Anchor &anchor, double t) const {
+    const double fall = anchor.rate * (2.0 * t * anchor.x * anchor.x / df_);
+    const double newton = anchor.gap / fall;
+    const double bend = 1.0 - 0.5 * newton * ((df_ + 1.0) * t / (df_ + t * t));
+    return bend > 0.5 ? t + newton / bend : t + newton;
+  }
+
+  // Bounds on pc - p in hand; kSlack covers the rounding of the bounds'
+  // own arithmetic and of the walk's pc - p.
+  bool settled(double low, double high, Decision *decision) const {
+    if (low > tolerance_ + kSlack)
+      *decision = {true, false, false};
+    else if (high < -tolerance_ - kSlack)
+      *decision = {false, true, false};
+    else if (low > kSlack && high < tolerance_ - kSlack)
+      *decision = {true, false, true};
+    else if (high < -kSlack && low > -tolerance_ + kSlack)
+      *decision = {false, true, true};
+    else
+      return false;
+    return true;
+  }
+
+  static constexpr int kMaxAnchors = kMaxRefinements + kWalkMaxEvaluations;
+  double df_;
+  double a_;
+  double p_;
+  double tolerance_;
+  double switch_;
+  WalkEvaluation evaluation_;
+  double margin_;
+  Anchor anchors_[kMaxAnchors] = {};
+  int count_ = 0;
+};
+
+} // namespace
+
+double walk_error_bound(double df) { return 0x1p-38 + df * 0x1p-46; }
+
+bool fastWalkApplies(double df, double p, double tolerance) {
+  return df >= 2.0 && df <= 1e8 && p > 0.0 && p < 0.5 && tolerance >= 0.0 && tolerance < 0.01;
+}
+
+double fastWalk(TailProbability &tail, double df, double p, double tolerance, int *exactEvaluations) {
+  FastDecider decider(df, p, tolerance);
+  decider.anchorNearQuantile();
+  const double t = walk(decider, tail, p, tolerance);
+  *exactEvaluations = decider.exactEvaluations;
+  return t;
+}
+
+} // namespace kelvane::stats::detail

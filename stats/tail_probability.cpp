@@ -1,0 +1,167 @@
+#include "tail_probability.h"
+
+#include "beta.h"
+#include "t_threshold.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace kelvane::stats::detail {
+namespace {
+
+constexpr double kLnSqrtPi = 0.5723649429247001;
+
+// ln Gamma(a + 1/2) - ln Gamma(a) - ln Gamma(1/2): from a = 10 on, the
+// asymptotic series of the difference, where the log-gammas nearly cancel.
+double logBetaTermsHalf(double a) {
+  if (a < 10.0)
+    return log_beta_terms(a, 0.5);
+  const double inv = 1.0 / a;
+  const double inv2 = inv * inv;
+  const double series =
+      0.5 * std::log(a) -
+      inv * (1.0 / 8.0 - inv2 * (1.0 / 192.0 - inv2 * (1.0 / 640.0 - inv2 * (17.0 / 14336.0))));
+  return series - kLnSqrtPi;
+}
+
+std::uint64_t bitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+double fromBits(std::uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// ln(tail / p) at t: positive while the target lies above t. A fraction that
+// did not converge counts as "not above".
+double excess(TailProbability &tail, double t, double p) {
+  const double pc = tail.at(t);
+  if (std::isnan(pc))
+    return -std::numeric_limits<double>::infinity();
+  return std::log(pc) - std::log(p);
+}
+
+// The crossing between below (target above it) and above, both non-negative,
+// searched on the bit patterns, which grow nearly like the logarithm: regula
+// falsi (Illinois) while it makes progress, then halving, at most 64 steps.
+double findCrossing(TailProbability &tail, double below, double fBelow, double above, double fAbove,
+                    double p) {
+  std::uint64_t lo = bitsOf(below);
+  std::uint64_t hi = bitsOf(above);
+  int side = 0;
+  for (int step = 0; step < kInterpolationSteps && hi - lo > 1; ++step) {
+    std::uint64_t mid = lo + (hi - lo) / 2;
+    if (std::isfinite(fBelow) && std::isfinite(fAbove) && fBelow > fAbove) {
+      const double fraction = fBelow / (fBelow - fAbove);
+      // The distance rounds as a double: the step is checked again as an
+      // integer, so that it stays strictly inside.
+      const double span = static_cast<double>(hi - lo);
+      const double offset = fraction * span;
+      if (offset >= 1.0 && offset < span && static_cast<std::uint64_t>(offset) < hi - lo)
+        mid = lo + static_cast<std::uint64_t>(offset);
+    }
+    const double f = excess(tail, fromBits(mid), p);
+    if (f > 0.0) {
+      lo = mid;
+      fBelow = f;
+      if (side == 1)
+        fAbove *= 0.5;
+      side = 1;
+    } else {
+      hi = mid;
+      fAbove = f;
+      if (side == -1)
+        fBelow *= 0.5;
+      side = -1;
+    }
+  }
+  while (hi - lo > 1) {
+    const std::uint64_t mid = lo + (hi - lo) / 2;
+    if (excess(tail, fromBits(mid), p) > 0.0)
+      lo = mid;
+    else
+      hi = mid;
+  }
+  // The end whose tail is no heavier than p, narrowed to the float a map
+  // stores: its last double bits follow the C runtime (docs/thresholds.md,
+  // "The bracketing search").
+  return static_cast<float>(fromBits(hi));
+}
+
+} // namespace
+
+// Written for accuracy from t = 0 to FLT_MAX (docs/thresholds.md, "The tail
+// probability beyond the walk's reach").
+double TailProbability::at(double t) {
+  ++evaluations;
+  if (!haveTerms_) {
+    terms_ = logBetaTermsHalf(a_);
+    haveTerms_ = true;
+  }
+  const double tt = t * t;
+  const double sum = tt + df_;
+  const double x = df_ / sum;
+  const double y = tt / sum;
+  if (y == 0.0)
+    return 1.0;
+  if (x == 0.0)
+    return 0.0;
+  const double lnX = y < 0.5 ? std::log1p(-y) : std::log(x);
+  const double lnY = x < 0.5 ? std::log1p(-x) : std::log(y);
+  const double bt = std::exp(terms_ + lnX * a_ + lnY * 0.5);
+  BetaResult fraction;
+  double result;
+  if (x < (a_ + 1.0) / (a_ + 2.5)) {
+    fraction = betacf(a_, 0.5, x);
+    result = (fraction.value * bt) / a_;
+  } else {
+    fraction = betacf(0.5, a_, y);
+    result = 1.0 - (fraction.value * bt) / 0.5;
+  }
+  return fraction.status == BetaStatus::converged ? result : std::nan("");
+}
+
+// The margin is far wider than any difference between the walk's evaluation
+// and this one (docs/thresholds.md, "The margin at the edges"); both walks
+// take the same answer from here.
+bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance) {
+  constexpr double kMargin = 1e-4;
+  const double pc = tail.at(edge);
+  if (std::isnan(pc))
+    return false;
+  return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
+}
+
+double beyondReach(TailProbability &tail, double t, double direction, double p) {
+  constexpr double kLargest = FLT_MAX; // the caller narrows to float
+  if (direction > 0.0) {
+    // No finite t has a tail of 0 or less.
+    if (!(p > 0.0))
+      return kLargest;
+    const double fTop = excess(tail, kLargest, p);
+    if (fTop > 0.0)
+      return kLargest;
+    return findCrossing(tail, t, excess(tail, t, p), kLargest, fTop, p);
+  }
+  // P(|T| > 0) is 1: a p of 1 or more asks for no threshold at all.
+  const double fZero = excess(tail, 0.0, p);
+  if (!(fZero > 0.0))
+    return 0.0;
+  return findCrossing(tail, 0.0, fZero, t, excess(tail, t, p), p);
+}
+
+// The tail at the low edge is at most 0.3743 (df 1), so p near one half lies
+// below it; only a tolerance wider than that gap asks for a search upward.
+double nearOneHalf(TailProbability &tail, double p) {
+  const double direction = excess(tail, kWalkLowEdge, p) > 0.0 ? 1.0 : -1.0;
+  return beyondReach(tail, kWalkLowEdge, direction, p);
+}
+
+} // namespace kelvane::stats::detail
