@@ -138,40 +138,42 @@ TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
 // For small df the start decides how many points are evaluated exactly: the
 // start and its Halley steps leave one or two anchors from which bounds
 // settle every other point. Counts of this build (the same in the MinGW
-// build under Wine).
-TEST(FastWalk, ExactEvaluationsForSmallDegreesOfFreedom) {
-  const struct {
-    double df;
-    float p;
-    int exactEvaluations;
-  } rows[] = {
-      {2, 0.05f, 2}, {2, 0.01f, 1}, {5, 0.05f, 2},  {6, 0.1f, 1},
-      {8, 0.05f, 1}, {7, 0.01f, 2}, {10, 0.05f, 1}, {10, 0.01f, 2},
-  };
-  for (const auto &row : rows) {
-    SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
-    ks::TFromPCounts counts;
-    ks::t_from_p(row.df, row.p, kTolerance, &counts);
-    EXPECT_EQ(counts.exactEvaluations, row.exactEvaluations);
-  }
-}
-
-// -1 where the fast walk does not apply and every point is evaluated.
-TEST(FastWalk, ExactEvaluationsAreMinusOneWhereItDoesNotApply) {
+// build under Wine). -1 where the fast walk does not apply and every point is
+// evaluated.
+TEST(FastWalk, ExactEvaluationsArePinned) {
   const struct {
     double df;
     double p;
     double tolerance;
+    int exactEvaluations;
   } rows[] = {
-      {1, 0.05, 1e-7}, {1.5, 0.05, 1e-7}, {2e8, 0.05, 1e-7}, {10, 0.5, 1e-7}, {10, 0.6, 1e-7},
-      {10, 0.0, 1e-7}, {10, 0.05, 0.01},  {10, 0.05, -1e-7}, {0, 0.05, 1e-7}, {10, std::nan(""), 1e-7},
+      // small df
+      {2, 0.05f, 1e-7, 2},
+      {2, 0.01f, 1e-7, 1},
+      {5, 0.05f, 1e-7, 2},
+      {6, 0.1f, 1e-7, 1},
+      {8, 0.05f, 1e-7, 1},
+      {7, 0.01f, 1e-7, 2},
+      {10, 0.05f, 1e-7, 1},
+      {10, 0.01f, 1e-7, 2},
+      // does not apply
+      {1, 0.05, 1e-7, -1},
+      {1.5, 0.05, 1e-7, -1},
+      {2e8, 0.05, 1e-7, -1},
+      {10, 0.5, 1e-7, -1},
+      {10, 0.6, 1e-7, -1},
+      {10, 0.0, 1e-7, -1},
+      {10, 0.05, 0.01, -1},
+      {10, 0.05, -1e-7, -1},
+      {0, 0.05, 1e-7, -1},
+      {10, std::nan(""), 1e-7, -1},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p << " tolerance=" << row.tolerance);
     ks::TFromPCounts counts;
     counts.exactEvaluations = 5;
     ks::t_from_p(row.df, row.p, row.tolerance, &counts);
-    EXPECT_EQ(counts.exactEvaluations, -1);
+    EXPECT_EQ(counts.exactEvaluations, row.exactEvaluations);
   }
 }
 
