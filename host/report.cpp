@@ -13,9 +13,11 @@ namespace {
 
 namespace rec = kelvane::record;
 
-// Length of the UTF-8 sequence starting at text[i], or 0 when it is not one.
-std::size_t utf8Length(const std::string &text, std::size_t i) {
+// Length of the UTF-8 sequence starting at text[i], or 0 when it is not
+// one; its code point goes to *code.
+std::size_t utf8Length(const std::string &text, std::size_t i, std::uint32_t *code) {
   const auto lead = static_cast<unsigned char>(text[i]);
+  *code = lead;
   if (lead < 0x80)
     return 1;
   const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
@@ -24,28 +26,58 @@ std::size_t utf8Length(const std::string &text, std::size_t i) {
                                                             : 0;
   if (length == 0 || i + length > text.size())
     return 0;
-  std::uint32_t code = lead & (0x7Fu >> length);
+  *code = lead & (0x7Fu >> length);
   for (std::size_t k = 1; k < length; ++k) {
     const auto next = static_cast<unsigned char>(text[i + k]);
     if ((next & 0xC0) != 0x80)
       return 0;
-    code = (code << 6) | (next & 0x3Fu);
+    *code = (*code << 6) | (next & 0x3Fu);
   }
   // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
   const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  return code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ? 0 : length;
+  return *code < smallest[length] || (*code >= 0xD800 && *code <= 0xDFFF) || *code > 0x10FFFF ? 0 : length;
+}
+
+// Characters that take no column of a terminal (combining marks, zero-width
+// and direction marks, Hangul's vowels and finals, variation selectors) or
+// two (East Asian wide and full-width characters, emoji): first, last,
+// columns. Every other character takes one.
+constexpr std::uint32_t kColumns[][3] = {
+    {0x0300, 0x036F, 0},   {0x0483, 0x0489, 0},   {0x0591, 0x05BD, 0},   {0x0610, 0x061A, 0},
+    {0x064B, 0x065F, 0},   {0x0670, 0x0670, 0},   {0x06D6, 0x06ED, 0},   {0x0E31, 0x0E31, 0},
+    {0x0E34, 0x0E3A, 0},   {0x0E47, 0x0E4E, 0},   {0x1100, 0x115F, 2},   {0x1160, 0x11FF, 0},
+    {0x1AB0, 0x1AFF, 0},   {0x1DC0, 0x1DFF, 0},   {0x200B, 0x200F, 0},   {0x202A, 0x202E, 0},
+    {0x2060, 0x2069, 0},   {0x20D0, 0x20FF, 0},   {0x2E80, 0x303E, 2},   {0x3041, 0x33FF, 2},
+    {0x3400, 0x4DBF, 2},   {0x4E00, 0x9FFF, 2},   {0xA000, 0xA4CF, 2},   {0xAC00, 0xD7A3, 2},
+    {0xF900, 0xFAFF, 2},   {0xFE00, 0xFE0F, 0},   {0xFE20, 0xFE2F, 0},   {0xFE30, 0xFE4F, 2},
+    {0xFEFF, 0xFEFF, 0},   {0xFF00, 0xFF60, 2},   {0xFFE0, 0xFFE6, 2},   {0x1F300, 0x1F64F, 2},
+    {0x1F900, 0x1F9FF, 2}, {0x20000, 0x3FFFD, 2}, {0xE0000, 0xE0FFF, 0},
+};
+
+std::size_t columns(std::uint32_t code) {
+  for (const auto &range : kColumns)
+    if (code >= range[0] && code <= range[1])
+      return range[2];
+  return 1;
 }
 
 constexpr std::size_t kNameWidth = 18;
 
-// The escaped name cut or padded to kNameWidth characters.
+// The escaped name cut or padded to kNameWidth columns of a terminal.
 std::string nameCell(const std::string &name) {
   const std::string shown = escapeText(name);
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < shown.size(); ++i)
-    if ((static_cast<unsigned char>(shown[i]) & 0xC0) != 0x80 && n++ == kNameWidth)
-      return shown.substr(0, i);
-  return shown + std::string(kNameWidth - n, ' ');
+  std::size_t width = 0;
+  std::size_t end = 0;
+  while (end < shown.size()) {
+    std::uint32_t code = 0;
+    const std::size_t length = utf8Length(shown, end, &code);
+    if (width + columns(code) > kNameWidth)
+      break;
+    width += columns(code);
+    // What escapeText gives is UTF-8 throughout; a byte that were not would count as one.
+    end += std::max<std::size_t>(length, 1);
+  }
+  return shown.substr(0, end) + std::string(kNameWidth - width, ' ');
 }
 
 // A cell is plain ASCII: a number, nan or inf, and a * for a change.
@@ -94,7 +126,8 @@ std::string escapeText(const std::string &text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = utf8Length(text, i);
+    std::uint32_t code = 0;
+    const std::size_t length = utf8Length(text, i, &code);
     const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
     if (length == 1 && byte >= 0x20 && byte != 0x7F) {
       out += text[i];
