@@ -59,35 +59,34 @@ int openChecked(const std::string &path) {
 
 } // namespace
 
-InputFile::InputFile(const std::string &path) : path_(path), fd_(openChecked(path)) {}
-
-InputFile::~InputFile() { close(fd_); }
-
-std::string InputFile::read() const {
+std::string readFile(const std::string &path,
+                     const std::function<void(const std::string &text, const std::string &name)> &opened) {
+  // Closed however this ends.
+  struct Descriptor {
+    int fd;
+    ~Descriptor() { close(fd); }
+  };
+  const Descriptor file{openChecked(path)};
   // The file may have grown since it was opened: one block past the limit at most.
   std::string content;
   char buffer[65536];
-  for (;;) {
-    const auto got = ::read(fd_, buffer, sizeof buffer);
-    if (got == 0)
-      return content;
+  for (auto got = read(file.fd, buffer, sizeof buffer); got != 0;
+       got = read(file.fd, buffer, sizeof buffer)) {
     if (got < 0)
-      failIn(path_, "cannot read the file (" + std::string(std::strerror(errno)) + ")");
+      failIn(path, "cannot read the file (" + std::string(std::strerror(errno)) + ")");
     content.append(buffer, static_cast<std::size_t>(got));
     if (content.size() > kMaxInputFileBytes)
-      failIn(path_, "is too large; the limit is " + limitText());
+      failIn(path, "is too large; the limit is " + limitText());
   }
-}
-
-std::string InputFile::openedPath() const {
 #if defined(_WIN32)
-  return path_;
+  const std::string name = path;
 #else
-  return "/proc/self/fd/" + std::to_string(fd_);
+  const std::string name = "/proc/self/fd/" + std::to_string(file.fd);
 #endif
+  if (opened)
+    opened(content, name);
+  return content;
 }
-
-std::string readFile(const std::string &path) { return InputFile(path).read(); }
 
 int writeAll(std::FILE *stream, const std::string &text) {
   errno = 0;

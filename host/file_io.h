@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace ondrava {
@@ -17,28 +18,15 @@ namespace ondrava {
 // machine holds once parsed.
 constexpr std::uintmax_t kMaxInputFileBytes = std::uintmax_t(256) << 20;
 
-// An input file, checked as it was opened, not by its path, which may name
-// another file by then: a regular file of at most kMaxInputFileBytes (not
-// missing, a folder, a device or a pipe), else an error naming it. Neither
-// the opening nor any read waits: a file that would block is an error.
-class InputFile {
-public:
-  explicit InputFile(const std::string &path);
-  InputFile(const InputFile &) = delete;
-  InputFile &operator=(const InputFile &) = delete;
-  ~InputFile();
-
-  std::string read() const;
-  // A name for this very file, for what must open it again by name.
-  std::string openedPath() const;
-
-private:
-  std::string path_;
-  int fd_;
-};
-
-// The whole of such a file.
-std::string readFile(const std::string &path);
+// The whole of the file at path, checked as it was opened, not by its path,
+// which may name another file by then: a regular file of at most
+// kMaxInputFileBytes (not missing, a folder, a device or a pipe), else an
+// error naming it. Neither the opening nor any read waits: a file that would
+// block is an error. While the file is still open, `opened` (if given) sees
+// its text and a name for this very file, for what must open it again.
+std::string
+readFile(const std::string &path,
+         const std::function<void(const std::string &text, const std::string &name)> &opened = {});
 
 // Writes all of the text and flushes the stream: 0, or why it failed (errno).
 int writeAll(std::FILE *stream, const std::string &text);

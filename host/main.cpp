@@ -134,17 +134,6 @@ Workspace readInputs(const Invocation &invocation) {
   return workspace;
 }
 
-// What the plugin threw, which may be anything.
-std::string thrown() {
-  try {
-    throw;
-  } catch (const std::exception &e) {
-    return "an exception: " + shorten(e.what());
-  } catch (...) {
-    return "an exception that is not a std::exception";
-  }
-}
-
 // One run in the stand-in host: the workspace and the options become the
 // host's state, the host calls initPlugin and execute, and the maps the
 // plugin changed go back into the workspace. The module is gone before
@@ -186,8 +175,10 @@ void runPlugin(Workspace &workspace, RunReport &report) {
     report.executed = report.initialised && plugin->execute();
     logLines = host.log.size();
     messages = host.messages.size();
+  } catch (const std::exception &e) {
+    failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
   } catch (...) {
-    failIn(report.pluginPath, "the plugin threw " + thrown());
+    failIn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
   }
   if (!created)
     failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
@@ -286,35 +277,6 @@ int saveAndAnswer(bool json, const RunReport &report, const Workspace &workspace
   return error ? 2 : succeeded ? 0 : 1;
 }
 
-// Everything is read and checked before anything is loaded or printed.
-int run(int argc, char **argv, bool json, std::string &savePath) {
-  std::optional<InputError> error;
-  try {
-    if (!reserveMemory())
-      throw std::bad_alloc();
-    const std::optional<Invocation> invocation = parseCommandLine(argc, argv);
-    if (!invocation)
-      return 0;
-    savePath = invocation->savePath;
-    RunReport report;
-    report.workspace = invocation->workspacePath.empty() ? "built-in demo" : invocation->workspacePath;
-    Workspace workspace = readInputs(*invocation);
-    report.pluginPath = invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
-    runPlugin(workspace, report);
-    return saveAndAnswer(json, report, workspace, savePath);
-  } catch (const InputError &e) {
-    error = e;
-  } catch (const std::bad_alloc &) {
-    error = InputError{{}, {}, 0, 0, {}, "out of memory"};
-  } catch (const std::exception &e) {
-    error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
-  }
-  const Answer out = answer(json, nullptr, error, savePath, false);
-  put(stdout, out.head + out.tail);
-  put(stderr, out.errors);
-  return 2;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -324,7 +286,32 @@ int main(int argc, char **argv) {
       std::any_of(argv + 1, argv + argc, [](const char *arg) { return std::strcmp(arg, "--json") == 0; });
   std::string savePath;
   try {
-    return run(argc, argv, json, savePath);
+    std::optional<InputError> error;
+    // Everything is read and checked before anything is loaded or printed.
+    try {
+      if (!reserveMemory())
+        throw std::bad_alloc();
+      const std::optional<Invocation> invocation = parseCommandLine(argc, argv);
+      if (!invocation)
+        return 0;
+      savePath = invocation->savePath;
+      RunReport report;
+      report.workspace = invocation->workspacePath.empty() ? "built-in demo" : invocation->workspacePath;
+      Workspace workspace = readInputs(*invocation);
+      report.pluginPath =
+          invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
+      runPlugin(workspace, report);
+      return saveAndAnswer(json, report, workspace, savePath);
+    } catch (const InputError &e) {
+      error = e;
+    } catch (const std::bad_alloc &) {
+      error = InputError{{}, {}, 0, 0, {}, "out of memory"};
+    } catch (const std::exception &e) {
+      error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
+    }
+    const Answer out = answer(json, nullptr, error, savePath, false);
+    put(stdout, out.head + out.tail);
+    put(stderr, out.errors);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");

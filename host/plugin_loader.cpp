@@ -64,23 +64,23 @@ bool PluginModule::load(const std::string &given) {
   unload();
   const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
   pluginLoaded(escapeText(path).c_str());
-  try {
-    // Loaded through the descriptor that was checked, so that no other file
-    // can take its place in between.
-    const InputFile file(path);
-    const std::string image = file.read();
-    const std::string opened = file.openedPath();
+  // Loaded through the descriptor that was checked, so that no other file
+  // can take its place in between.
+  const auto loadOpened = [this]([[maybe_unused]] const std::string &image, const std::string &name) {
 #if defined(_WIN32)
-    handle_ = reinterpret_cast<void *>(LoadLibraryA(opened.c_str()));
+    handle_ = reinterpret_cast<void *>(LoadLibraryA(name.c_str()));
     error_ = handle_ == nullptr ? "cannot load it (error " + std::to_string(GetLastError()) + ")" : "";
 #else
     error_ = cutShort(image);
-    if (error_.empty() && (handle_ = dlopen(opened.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
+    if (error_.empty() && (handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
       error_ = dlerror();
     // The loader's message names the descriptor; the caller names the file.
-    if (error_.rfind(opened + ": ", 0) == 0)
-      error_.erase(0, opened.size() + 2);
+    if (error_.rfind(name + ": ", 0) == 0)
+      error_.erase(0, name.size() + 2);
 #endif
+  };
+  try {
+    readFile(path, loadOpened);
   } catch (const InputError &error) {
     error_ = error.message;
   }
