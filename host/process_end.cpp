@@ -17,11 +17,12 @@
 namespace ondrava {
 namespace {
 
-// What the handlers read, each filled in before the flag that arms it.
+// What the handlers read, each filled in before the flag that arms it. (No
+// signal removes a file on Windows.)
 char plugin[4096];
-char temporary[4096];
+[[maybe_unused]] char temporary[4096];
 volatile std::sig_atomic_t pluginIsLoaded = 0;
-volatile std::sig_atomic_t saving = 0;
+[[maybe_unused]] volatile std::sig_atomic_t saving = 0;
 
 std::unique_ptr<char[]> reserve;
 
@@ -120,7 +121,7 @@ void pluginLoaded(const char *shownName) {
   pluginIsLoaded = shownName != nullptr;
 }
 
-int createRemovedOnSignal(const std::string &path, const std::function<int()> &create) {
+int createRemovedOnSignal([[maybe_unused]] const std::string &path, const std::function<int()> &create) {
 #if defined(_WIN32)
   return create();
 #else
