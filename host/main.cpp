@@ -162,7 +162,6 @@ void runPlugin(Workspace &workspace, RunReport &report) {
   // The run's log is what the user sees when the run ends; ending the
   // plugin object afterwards adds one blank line.
   std::size_t logLines = 0;
-  std::size_t messages = 0;
   const char *name = nullptr;
   const char *version = nullptr;
   bool created = false;
@@ -174,7 +173,6 @@ void runPlugin(Workspace &workspace, RunReport &report) {
     report.initialised = created && plugin->initPlugin();
     report.executed = report.initialised && plugin->execute();
     logLines = host.log.size();
-    messages = host.messages.size();
   } catch (const std::exception &e) {
     failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
   } catch (...) {
@@ -188,8 +186,7 @@ void runPlugin(Workspace &workspace, RunReport &report) {
   report.pluginName = name != nullptr ? name : "(no getPluginName)";
   report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
   report.log.assign(host.log.begin(), host.log.begin() + static_cast<std::ptrdiff_t>(logLines));
-  report.messages.assign(host.messages.begin(),
-                         host.messages.begin() + static_cast<std::ptrdiff_t>(messages));
+  report.messages = host.messages;
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
     report.after[i].record = host.maps[i];

@@ -49,8 +49,10 @@ const struct {
   bool crash;
 } kSignals[] = {
     {SIGINT, "SIGINT", false},   {SIGTERM, "SIGTERM", false}, {SIGHUP, "SIGHUP", false},
-    {SIGQUIT, "SIGQUIT", false}, {SIGSEGV, "SIGSEGV", true},  {SIGBUS, "SIGBUS", true},
-    {SIGILL, "SIGILL", true},    {SIGFPE, "SIGFPE", true},    {SIGABRT, "SIGABRT", true},
+    {SIGQUIT, "SIGQUIT", false}, {SIGALRM, "SIGALRM", false}, {SIGUSR1, "SIGUSR1", false},
+    {SIGUSR2, "SIGUSR2", false}, {SIGXCPU, "SIGXCPU", false}, {SIGSEGV, "SIGSEGV", true},
+    {SIGBUS, "SIGBUS", true},    {SIGILL, "SIGILL", true},    {SIGFPE, "SIGFPE", true},
+    {SIGABRT, "SIGABRT", true},  {SIGSYS, "SIGSYS", true},    {SIGTRAP, "SIGTRAP", true},
 };
 
 // Writes to standard error; with it closed there is no one left to tell.

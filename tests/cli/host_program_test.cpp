@@ -431,7 +431,7 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
     int number;
     const char *said;
   } cases[] = {
-      {SIGINT, "^$"}, {SIGTERM, "^$"}, {SIGHUP, "^$"}, {SIGSEGV, "^Ondrava.exe: ended by SIGSEGV\n$"}};
+      {SIGINT, "^$"}, {SIGTERM, "^$"}, {SIGHUP, "^$"}, {SIGXCPU, "^$"}, {SIGSEGV, "^Ondrava.exe: ended by SIGSEGV\n$"}};
   for (const auto &c : cases) {
     EXPECT_EXIT(
         {
