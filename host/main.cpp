@@ -6,8 +6,8 @@
 // Exit status: 0 when initPlugin and execute both succeeded, the file --save
 // names (if any) was saved and the report is out; 1 when either call refused;
 // 2 for everything else (bad input, a file or output that cannot be read or
-// written, out of memory, a plugin that threw or ended the program), with a
-// line on standard error saying what happened. --save writes only after a
+// written, out of memory, a plugin that threw or ended the program), with an
+// error saying what happened. --save writes only after a
 // successful run, and what the program says of it is what happened.
 #include "file_io.h"
 #include "inputs.h"
@@ -49,9 +49,9 @@ std::string helpFooter() {
           "  0  initPlugin and execute both succeeded, --save (if given) saved its file, and the\n"
           "     report is out\n"
           "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
-          "  2  bad input, a file or output that cannot be read or written, out of memory, or a\n"
-          "     plugin that threw or ended the program; a line on standard error says what happened\n"
-          "     and whether the file was saved. Input files are limited to " +
+          "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin\n"
+          "     that threw or ended the program: the error says what happened and whether the file was\n"
+          "     saved. Input files are limited to " +
           std::to_string(kMaxInputFileBytes >> 20) +
           " MiB.\n"
           "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
