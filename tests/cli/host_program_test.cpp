@@ -47,7 +47,7 @@ TEST(EscapeText, ControlCharactersAndBrokenUtf8AreEscapedTheRestKept) {
       {"\xc2\xa0", "\xc2\xa0"},            // no-break space, a printable character
       {"\xff\xfe", "\\xff\\xfe"},          // never UTF-8
       {"cut \xe2\x82", "cut \\xe2\\x82"},  // a sequence cut short
-      {"\xca!", "\\xca!"},                // a lead byte whose bits would read as a line feed
+      {"\xca!", "\\xca!"},                 // a lead byte whose bits would read as a line feed
       {"\xc0\xaf", "\\xc0\\xaf"},          // overlong
       {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
   };
@@ -430,8 +430,11 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
   const struct {
     int number;
     const char *said;
-  } cases[] = {
-      {SIGINT, "^$"}, {SIGTERM, "^$"}, {SIGHUP, "^$"}, {SIGXCPU, "^$"}, {SIGSEGV, "^Ondrava.exe: ended by SIGSEGV\n$"}};
+  } cases[] = {{SIGINT, "^$"},
+               {SIGTERM, "^$"},
+               {SIGHUP, "^$"},
+               {SIGXCPU, "^$"},
+               {SIGSEGV, "^Ondrava.exe: ended by SIGSEGV\n$"}};
   for (const auto &c : cases) {
     EXPECT_EXIT(
         {
