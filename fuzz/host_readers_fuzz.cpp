@@ -84,7 +84,7 @@ void workspace(const std::string &text) {
 }
 
 void options(const std::string &text) {
-  ondrava::Options options;
+  ondrava::ParameterStore options;
   if (!reads([&] { ondrava::parseOptions(text, {"options.json", {}}, options); }))
     return;
   const auto typeOf = [](const std::string &name) { return ondrava::findKey(name)->type; };
@@ -98,7 +98,7 @@ void options(const std::string &text) {
 }
 
 void settings(const std::string &text) {
-  ondrava::Options options;
+  ondrava::ParameterStore options;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);

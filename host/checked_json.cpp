@@ -48,19 +48,18 @@ void Source::fail(const std::string &pointer, const std::string &message) const 
 
 void Source::failAt(const std::string &text, std::size_t offset, const std::string &message) const {
   offset = std::min(offset, text.size());
-  const auto begin = text.begin(), at = begin + static_cast<std::ptrdiff_t>(offset);
-  const std::size_t line = 1 + static_cast<std::size_t>(std::count(begin, at, '\n'));
+  const auto at = text.begin() + static_cast<std::ptrdiff_t>(offset);
+  const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), at, '\n'));
   const std::size_t lineStart = line == 1 ? 0 : text.rfind('\n', offset - 1) + 1;
   throw InputError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
 }
 
-json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
-  // The parser reads a NUL byte as the end of the text; here it is malformed.
-  if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
-    source.failAt(text, nul, "malformed JSON: a NUL byte");
-  // The limits are checked value by value as the parser reads, so that no
-  // document outgrows them; where a value stands is worked out only when it
-  // is at fault.
+namespace {
+
+// The limits are checked value by value as the parser reads, so that no
+// document outgrows them; where a value stands is worked out only when it is
+// at fault.
+void checkLimits(const std::string &text, const Source &source, const JsonLimits &limits) {
   struct Frame {
     std::string key;   // in an object: the member being read
     std::size_t count; // in an array: the elements begun
@@ -111,6 +110,17 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
     const std::size_t start = what.find('\'') + 1;
     source.fail(here(),
                 "the number " + shorten(what.substr(start, what.rfind('\'') - start)) + " is out of range");
+  }
+}
+
+} // namespace
+
+json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
+  // The parser reads a NUL byte as the end of the text; here it is malformed.
+  if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
+    source.failAt(text, nul, "malformed JSON: a NUL byte");
+  try {
+    checkLimits(text, source, limits);
   } catch (const json::parse_error &e) {
     // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...; last read: '...'":
     // the place as line and column, and the message without the text it read, which may be long.

@@ -1,16 +1,16 @@
 #include "file_io.h"
 
+#include "process_end.h"
+
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #if defined(_WIN32)
 #include <io.h>
-#include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
@@ -21,51 +21,70 @@ namespace {
 namespace fs = std::filesystem;
 
 #if defined(_WIN32)
-int openNew(const fs::path &path) {
-  return _open(path.string().c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-std::FILE *openStream(int fd) { return _fdopen(fd, "wb"); }
-int flushToDisk(std::FILE *file) { return _commit(_fileno(file)); }
+constexpr int kReading = O_RDONLY | O_BINARY;
+constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+int fsync(int fd) { return _commit(fd); }
 #else
-int openNew(const fs::path &path) {
-  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
-std::FILE *openStream(int fd) { return fdopen(fd, "wb"); }
-int flushToDisk(std::FILE *file) { return fsync(fileno(file)); }
+// No open and no read waits; a terminal opened never becomes the program's.
+constexpr int kReading = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
 #endif
+
+std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
+
+// The descriptor of the file at path, checked as it was opened.
+int openChecked(const std::string &path) {
+  const int fd = open(path.c_str(), kReading);
+  const int openError = errno;
+  struct stat status {};
+  const bool opened = fd >= 0 && fstat(fd, &status) == 0;
+  const auto type = status.st_mode & S_IFMT;
+  std::error_code code;
+  std::string why;
+  // Not every system opens a folder.
+  if (type == S_IFDIR || (!opened && fs::is_directory(path, code)))
+    why = "is a folder, not a file";
+  else if (!opened)
+    why = "cannot open the file (" + std::string(std::strerror(fd < 0 ? openError : errno)) + ")";
+  else if (type != S_IFREG)
+    why = "is not a regular file (a device, pipe or socket); give a file";
+  else if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
+    why = "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText();
+  if (why.empty())
+    return fd;
+  if (fd >= 0)
+    close(fd);
+  failIn(path, why);
+}
 
 } // namespace
 
-void checkInputFile(const std::string &path) {
-  std::error_code code;
-  const fs::file_status status = fs::status(path, code);
-  if (code || !fs::exists(status))
-    failIn(path, "cannot open the file" + (code ? " (" + code.message() + ")" : std::string()));
-  if (fs::is_directory(status))
-    failIn(path, "is a folder, not a file");
-  if (!fs::is_regular_file(status))
-    failIn(path, "is not a regular file (a device, pipe or socket); give a file");
-  const std::uintmax_t size = fs::file_size(path, code);
-  if (!code && size > kMaxInputFileBytes)
-    failIn(path, "is " + std::to_string(size) + " bytes, too large; the limit is " +
-                     std::to_string(kMaxInputFileBytes >> 20) + " MiB");
-}
-
-std::string readFile(const std::string &path) {
-  checkInputFile(path);
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    failIn(path, "cannot open the file");
-  // The file may have grown since it was checked: read one block past the limit at most.
+std::string readFile(const std::string &path,
+                     const std::function<void(const std::string &text, const std::string &name)> &opened) {
+  // Closed however this ends.
+  struct Descriptor {
+    int fd;
+    ~Descriptor() { close(fd); }
+  };
+  const Descriptor file{openChecked(path)};
+  // The file may have grown since it was opened: one block past the limit at most.
   std::string content;
   char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    content.append(buffer, static_cast<std::size_t>(in.gcount()));
+  for (auto got = read(file.fd, buffer, sizeof buffer); got != 0;
+       got = read(file.fd, buffer, sizeof buffer)) {
+    if (got < 0)
+      failIn(path, "cannot read the file (" + std::string(std::strerror(errno)) + ")");
+    content.append(buffer, static_cast<std::size_t>(got));
     if (content.size() > kMaxInputFileBytes)
-      failIn(path, "is too large; the limit is " + std::to_string(kMaxInputFileBytes >> 20) + " MiB");
+      failIn(path, "is too large; the limit is " + limitText());
   }
-  if (in.bad())
-    failIn(path, "cannot read the file");
+#if defined(_WIN32)
+  const std::string name = path;
+#else
+  const std::string name = "/proc/self/fd/" + std::to_string(file.fd);
+#endif
+  if (opened)
+    opened(content, name);
   return content;
 }
 
@@ -96,35 +115,41 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   // one file system and any name the folder takes can be saved.
   const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt)
-    fd = openNew(temporary_ = folder / (".Ondrava-saving-" + std::to_string(std::random_device{}())));
+  for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt) {
+    temporary_ = folder / (".Ondrava-saving-" + std::to_string(std::random_device{}()));
+    const std::string name = temporary_.string();
+    // The owner's alone until it is complete.
+    fd = createRemovedOnSignal(name, [&name] { return open(name.c_str(), kCreating, 0600); });
+  }
   if (fd < 0)
     failIn(path, "cannot write the file: cannot create a file in its folder (" +
                      std::string(std::strerror(errno)) + ")");
-  std::FILE *file = openStream(fd);
+  std::FILE *file = fdopen(fd, "wb");
   if (file == nullptr)
     fail(std::strerror(errno));
   int failure = writeAll(file, text);
-  if (failure == 0 && flushToDisk(file) != 0)
+  if (failure == 0 && fsync(fileno(file)) != 0)
     failure = errno;
   if (std::fclose(file) != 0 && failure == 0)
     failure = errno;
   if (failure != 0)
     fail(std::strerror(failure));
-  // The saved file keeps the permissions of the one it replaces.
-  if (fs::exists(status))
-    fs::permissions(temporary_, status.permissions(), code);
+  const auto mask = umask(0);
+  umask(mask);
+  fs::permissions(temporary_, fs::exists(status) ? status.permissions() : fs::perms(0666 & ~mask), code);
 }
 
 StagedFile::~StagedFile() {
   std::error_code code;
   if (!temporary_.empty())
     fs::remove(temporary_, code);
+  forgetOnSignal();
 }
 
 void StagedFile::fail(const std::string &why) {
   std::error_code code;
   fs::remove(temporary_, code);
+  forgetOnSignal();
   failIn(path_, "cannot write the file (" + why + "); it was left as it was");
 }
 
@@ -133,21 +158,8 @@ void StagedFile::commit() {
   fs::rename(temporary_, target_, code);
   if (code)
     fail(code.message());
+  forgetOnSignal();
   temporary_.clear();
-}
-
-void prepareOutput() {
-#if !defined(_WIN32)
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-  // A standard stream the program was started without takes a file that
-  // refuses writes, so that writing to it fails as on a closed stream.
-  int fd;
-  while ((fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0 && fd <= 2) {
-  }
-  if (fd > 2)
-    close(fd);
-#endif
 }
 
 } // namespace ondrava

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace ondrava {
@@ -17,20 +18,25 @@ namespace ondrava {
 // machine holds once parsed.
 constexpr std::uintmax_t kMaxInputFileBytes = std::uintmax_t(256) << 20;
 
-// An error naming the file unless the path names a regular file of at most
-// kMaxInputFileBytes (not missing, a folder, a device or a pipe).
-void checkInputFile(const std::string &path);
-// The whole of such a file.
-std::string readFile(const std::string &path);
+// The whole of the file at path, checked as it was opened, not by its path,
+// which may name another file by then: a regular file of at most
+// kMaxInputFileBytes (not missing, a folder, a device or a pipe), else an
+// error naming it. Neither the opening nor any read waits: a file that would
+// block is an error. While the file is still open, `opened` (if given) sees
+// its text and a name for this very file, for what must open it again.
+std::string
+readFile(const std::string &path,
+         const std::function<void(const std::string &text, const std::string &name)> &opened = {});
 
 // Writes all of the text and flushes the stream: 0, or why it failed (errno).
 int writeAll(std::FILE *stream, const std::string &text);
 
 // A new file in the target's folder, written and flushed to the disk, that
 // commit() renames over the target; until then the target is as it was, and
-// the new file is removed if commit() is never reached. Through a link, the
-// file the link names is written and the link stays. The new file keeps the
-// old one's permissions.
+// the new file is removed if commit() is never reached or a signal ends the
+// program. Through a link, the file the link names is written and the link
+// stays. The new file is the owner's alone until it is complete; then it
+// takes the old one's permissions (a new one's: 0666 less the umask).
 class StagedFile {
 public:
   StagedFile(const std::string &path, const std::string &text);
@@ -46,10 +52,5 @@ private:
   std::filesystem::path target_;
   std::filesystem::path temporary_; // empty once it has taken the target's place
 };
-
-// Makes every failed write an error the program reports, never a signal
-// (a file size limit, a closed pipe), and keeps a closed standard stream
-// closed to writes, so that no file the program opens can take its place.
-void prepareOutput();
 
 } // namespace ondrava

@@ -39,13 +39,25 @@ using ondrava::state;
 [[maybe_unused]] std::string piece(std::int32_t number) { return std::to_string(number); }
 [[maybe_unused]] std::string_view piece(const char *text) { return textArg(text); }
 
+// A host function lets no exception into the plugin that called it: what it
+// cannot keep for want of memory is marked, and the program reports that.
+template <typename Keep> void keep(Keep keepIt) {
+  try {
+    keepIt();
+  } catch (...) {
+    state().outOfMemory = true;
+  }
+}
+
 // "name(arguments)" in the trace; a quiet host builds no text.
 template <typename... Parts> void trace(const char *name, const Parts &...parts) {
   if (state().quiet)
     return;
-  std::string text = std::string(name) + "(";
-  ((text += piece(parts)), ...);
-  state().calls.push_back(text + ")");
+  keep([&] {
+    std::string text = std::string(name) + "(";
+    ((text += piece(parts)), ...);
+    state().calls.push_back(text + ")");
+  });
 }
 
 // The record of a map index the host does not have stays as the plugin
@@ -70,30 +82,35 @@ bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int3
 #endif
 
 #if !defined(ONDRAVA_ONLY_VERSION)
-ONDRAVA_EXPORT(zuShowLogTab, ShowLogTab) void zuShowLogTab() {
+ONDRAVA_EXPORT(zuShowLogTab, ShowLogTab)
+void zuShowLogTab() {
   trace("zuShowLogTab");
   ++state().logTabShown;
 }
 
-ONDRAVA_EXPORT(zuLogText, LogText) void zuLogText(const char *line) {
+ONDRAVA_EXPORT(zuLogText, LogText)
+void zuLogText(const char *line) {
   trace("zuLogText", line);
   if (!state().quiet)
-    state().log.emplace_back(textArg(line));
+    keep([line] { state().log.emplace_back(textArg(line)); });
 }
 
 #if !defined(ONDRAVA_OMIT_zuMessageBox)
-ONDRAVA_EXPORT(zuMessageBox, MessageBox) void zuMessageBox(const char *text) {
+ONDRAVA_EXPORT(zuMessageBox, MessageBox)
+void zuMessageBox(const char *text) {
   trace("zuMessageBox", text);
-  state().messages.emplace_back(textArg(text));
+  keep([text] { state().messages.emplace_back(textArg(text)); });
 }
 #endif
 
-ONDRAVA_EXPORT(zuGetIDOfCurrentDocument, GetIDOfCurrentDocument) std::int32_t zuGetIDOfCurrentDocument() {
+ONDRAVA_EXPORT(zuGetIDOfCurrentDocument, GetIDOfCurrentDocument)
+std::int32_t zuGetIDOfCurrentDocument() {
   trace("zuGetIDOfCurrentDocument");
   return state().currentDocument;
 }
 
-ONDRAVA_EXPORT(zuGetDocumentType, GetDocumentType) std::int32_t zuGetDocumentType(std::int32_t documentId) {
+ONDRAVA_EXPORT(zuGetDocumentType, GetDocumentType)
+std::int32_t zuGetDocumentType(std::int32_t documentId) {
   trace("zuGetDocumentType", documentId);
   // The stand-in knows only the current document. For an id it does not
   // know it answers as a host does for an id that names no document: with a
@@ -131,19 +148,22 @@ bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
 }
 
 #if !defined(ONDRAVA_OMIT_zuUpdateActiveWindow)
-ONDRAVA_EXPORT(zuUpdateActiveWindow, UpdateActiveWindow) void zuUpdateActiveWindow() {
+ONDRAVA_EXPORT(zuUpdateActiveWindow, UpdateActiveWindow)
+void zuUpdateActiveWindow() {
   trace("zuUpdateActiveWindow");
   ++state().redraws;
 }
 #endif
 
-ONDRAVA_EXPORT(zuGetIntParameter, GetIntParameter) std::int32_t zuGetIntParameter(const char *key) {
+ONDRAVA_EXPORT(zuGetIntParameter, GetIntParameter)
+std::int32_t zuGetIntParameter(const char *key) {
   trace("zuGetIntParameter", key);
   const auto found = state().ints.find(textArg(key));
   return found != state().ints.end() ? found->second : 0;
 }
 
-ONDRAVA_EXPORT(zuGetFloatParameter, GetFloatParameter) float zuGetFloatParameter(const char *key) {
+ONDRAVA_EXPORT(zuGetFloatParameter, GetFloatParameter)
+float zuGetFloatParameter(const char *key) {
   trace("zuGetFloatParameter", key);
   const auto found = state().floats.find(textArg(key));
   return found != state().floats.end() ? found->second : 0.0f;

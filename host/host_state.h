@@ -27,7 +27,15 @@ namespace ondrava {
 constexpr std::size_t kRecordSize = kelvane::kMapRecordSize;
 using MapRecord = std::array<unsigned char, kRecordSize>;
 
-struct HostState {
+// What the dialog stored, by key; transparent comparison, so that looking
+// a key up allocates nothing.
+struct ParameterStore {
+  std::map<std::string, std::int32_t, std::less<>> ints;
+  std::map<std::string, float, std::less<>> floats;
+  std::map<std::string, std::string, std::less<>> strings;
+};
+
+struct HostState : ParameterStore {
   std::int32_t version[3] = {3, 0, 0};
   std::int32_t currentDocument = 0; // negative: none
   std::int32_t documentType = kelvane::kVmrDocumentType;
@@ -37,20 +45,20 @@ struct HostState {
   // zuGetNRVMPsOfCurrentVMR's result, when not "any maps loaded".
   std::optional<bool> mapsLoadedResult;
 
-  // Transparent comparison: looking a key up allocates nothing.
-  std::map<std::string, std::int32_t, std::less<>> ints;
-  std::map<std::string, float, std::less<>> floats;
-  std::map<std::string, std::string, std::less<>> strings;
   // Fill all 512 bytes of a string parameter, with no terminator.
   bool stringFillsWholeBuffer = false;
 
-  std::vector<std::string> log, messages;
-  int logTabShown = 0, redraws = 0;
+  std::vector<std::string> log;
+  std::vector<std::string> messages;
+  int logTabShown = 0;
+  int redraws = 0;
   // "name(arg, arg)" for every host function the plugin called.
   std::vector<std::string> calls;
   // Quiet: no call is traced and no log line kept, so that the host itself
   // allocates nothing while the plugin runs.
   bool quiet = false;
+  // A call, log line or message the host could not keep for want of memory.
+  bool outOfMemory = false;
 };
 
 ONDRAVA_API HostState &state();

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <set>
 #include <utility>
 
 namespace ondrava {
@@ -148,11 +149,20 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   const json root = readJson(text, source, kWorkspaceLimits);
   Workspace workspace;
   // What is still allowed in the whole workspace, counted down as it is read.
-  std::size_t documents = kMaxDocuments, maps = kMaxMaps;
+  std::size_t documents = kMaxDocuments;
+  std::size_t maps = kMaxMaps;
+  std::set<std::int32_t> ids;
   const auto readDocument = [&](const json &value, const std::string &where) {
     Document out;
+    // A document has an id the host could give it: its own, never negative
+    // (which means "no document" to the plugin).
+    const auto readId = [&](const json &v, const std::string &at) {
+      out.id = toInt32(v, source, at);
+      if (out.id < 0)
+        source.fail(at, "a document id is 0 or more; a negative id means no document");
+    };
     readObject(value, source, where, "document field",
-               {{"id", [&](const json &v, const std::string &at) { out.id = toInt32(v, source, at); }},
+               {{"id", readId},
                 {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
                 {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
                 {"maps", [&](const json &v, const std::string &at) {
@@ -161,6 +171,8 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
                          return readMap(map, source, m);
                        });
                  }}});
+    if (!ids.insert(out.id).second)
+      source.fail(where, "another document has the id " + std::to_string(out.id));
     return out;
   };
   readObject(
@@ -183,7 +195,9 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
 }
 
 nlohmann::ordered_json mapToJson(const Map &map) {
-  nlohmann::ordered_json out;
+  // An object from the start: a null made one by its first member is left
+  // broken when that fails for want of memory.
+  auto out = nlohmann::ordered_json::object();
   if (!map.name.empty())
     out["name"] = map.name;
   // A float that is not finite has no JSON number: it travels in hostBytes
@@ -278,7 +292,7 @@ const char *typeName(const kelvane::OptionKey &key) {
 namespace {
 
 // A reader for each of the sixteen keys, checking the value against the key's type.
-std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, Options &out) {
+std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, ParameterStore &out) {
   std::vector<std::pair<std::string, Reader>> readers;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
     readers.push_back(
@@ -297,11 +311,11 @@ std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, 
 
 } // namespace
 
-void parseOptions(const std::string &text, const Source &source, Options &out) {
+void parseOptions(const std::string &text, const Source &source, ParameterStore &out) {
   readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
 }
 
-void parseSetting(const std::string &setting, Options &out) {
+void parseSetting(const std::string &setting, ParameterStore &out) {
   const Source source{{}, "--set " + shorten(setting)};
   const std::size_t equals = setting.find('=');
   if (equals == std::string::npos || equals == 0)

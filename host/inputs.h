@@ -5,7 +5,7 @@
 //
 // The workspace file:
 //
-//   { "currentDocument": 1,
+//   { "currentDocument": 1,                       (optional: the first document)
 //     "version": [3, 0, 0],                       (optional host version)
 //     "documents": [ { "id": 1, "type": 3, "name": "subject01.vmr",
 //                      "maps": [ { "name": "faces > houses", "type": 1, "df": 120, ... } ] } ] }
@@ -78,10 +78,6 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
 // map of another type.
 const char *demoWorkspaceJson();
 
-// The parameter store the host hands the plugin: HostState's ints, floats
-// and strings.
-using Options = HostState;
-
 // The key of that name in the plugin's table, or null.
 const kelvane::OptionKey *findKey(const std::string &name);
 // "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
@@ -95,11 +91,12 @@ constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 // One object of keys; nothing in an options file lies deeper.
 constexpr JsonLimits kOptionsLimits{1, 1000};
 
+// Each reads options into the parameter store the host hands the plugin.
 // Errors name the file with a line and column of malformed JSON, or the JSON
 // pointer of the offending key.
-void parseOptions(const std::string &text, const Source &source, Options &out);
+void parseOptions(const std::string &text, const Source &source, ParameterStore &out);
 // One "KEY=VALUE" of the command line, checked against the key's type.
-void parseSetting(const std::string &setting, Options &out);
+void parseSetting(const std::string &setting, ParameterStore &out);
 
 // The options the built-in demo runs with, as an options file holds them:
 // p 0.05 as the lower threshold, cluster size 25 applied, maps 1, 3 and 4

@@ -3,13 +3,17 @@
 // the dialog would have stored, and prints the log pane, any message box and
 // every map before and after the run.
 //
-// Exit status: 0 when initPlugin and execute both succeeded, 1 when either
-// refused, 2 for bad input or a file or output that cannot be read or written
-// (only the error is printed then). --save writes only after exit status 0.
+// Exit status: 0 when initPlugin and execute both succeeded, the file --save
+// names (if any) was saved and the report is out; 1 when either call refused;
+// 2 for everything else (bad input, a file or output that cannot be read or
+// written, out of memory, a plugin that threw or ended the program), with an
+// error saying what happened. --save writes only after a
+// successful run, and what the program says of it is what happened.
 #include "file_io.h"
 #include "inputs.h"
 #include "kelvane_plugin.h"
 #include "plugin_loader.h"
+#include "process_end.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
@@ -42,11 +46,15 @@ std::string helpFooter() {
           " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
           "Each value takes effect only with its Do... switch on; DoSetMinP needs DoSetMin too.\n"
           "\nExit status:\n"
-          "  0  initPlugin and execute both succeeded (and --save wrote its file)\n"
+          "  0  initPlugin and execute both succeeded, --save (if given) saved its file, and the\n"
+          "     report is out\n"
           "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
-          "  2  bad input or a file that could not be read or written (nothing is saved); input files\n"
-          "     are limited to " +
-          std::to_string(kMaxInputFileBytes >> 20) + " MiB\n";
+          "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin\n"
+          "     that threw or ended the program: the error says what happened and whether the file was\n"
+          "     saved. Input files are limited to " +
+          std::to_string(kMaxInputFileBytes >> 20) +
+          " MiB.\n"
+          "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
   return text;
 }
 
@@ -64,7 +72,10 @@ void put(std::FILE *stream, const std::string &text) {
 struct Invocation {
   // Empty when not given: the plugin built next to the program, the demo
   // workspace, no options file, nothing saved.
-  std::string pluginPath, workspacePath, optionsPath, savePath;
+  std::string pluginPath;
+  std::string workspacePath;
+  std::string optionsPath;
+  std::string savePath;
   std::vector<std::string> settings;
 };
 
@@ -77,7 +88,7 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
       "before and after the run."};
   // Every option that names a file goes through this one check.
   const CLI::Validator path(
-      [](const std::string &value) { return value.empty() ? "an empty path names no file" : ""; }, "PATH");
+      [](const std::string &value) { return value.empty() ? "an empty path names no file" : ""; }, "");
   const std::tuple<const char *, std::string *, const char *, const char *> paths[] = {
       {"--plugin", &in.pluginPath, "PATH",
        "the plugin module (default: the one built next to this program); a name without a\n"
@@ -106,16 +117,31 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
   return in;
 }
 
+// The workspace, with the options read into the host's parameter store. The
+// demo's options apply only to the demo workspace with neither --options nor
+// --set; a user's workspace starts with an empty parameter store.
+Workspace readInputs(const Invocation &invocation) {
+  const std::string &path = invocation.workspacePath;
+  Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
+                                     : parseWorkspace(readFile(path), Source{path, {}});
+  ParameterStore &store = state();
+  if (path.empty() && invocation.optionsPath.empty() && invocation.settings.empty())
+    parseOptions(demoOptionsJson(), Source{"demo options", {}}, store);
+  if (!invocation.optionsPath.empty())
+    parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, store);
+  for (const std::string &setting : invocation.settings)
+    parseSetting(setting, store);
+  return workspace;
+}
+
 // One run in the stand-in host: the workspace and the options become the
 // host's state, the host calls initPlugin and execute, and the maps the
-// plugin changed go back into the workspace.
-void runPlugin(const PluginModule &module, Workspace &workspace, RunReport &report) {
-  const auto text = [&](const char *getter) {
-    const char *value = module.text(getter);
-    return value != nullptr ? std::string(value) : std::string("(no ") + getter + ")";
-  };
-  report.pluginName = text("getPluginName");
-  report.pluginVersion = text("getPluginVersion");
+// plugin changed go back into the workspace. The module is gone before
+// anything is saved, and whatever it throws is an error naming it.
+void runPlugin(Workspace &workspace, RunReport &report) {
+  PluginModule module;
+  if (!module.load(report.pluginPath))
+    failIn(report.pluginPath, shorten(module.error()));
   HostState &host = state();
   std::copy(std::begin(workspace.version), std::end(workspace.version), host.version);
   Document *document = workspace.current();
@@ -133,15 +159,33 @@ void runPlugin(const PluginModule &module, Workspace &workspace, RunReport &repo
     report.before = document->maps;
   for (const Map &map : report.before)
     host.maps.push_back(map.record);
-
-  const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
-  if (plugin == nullptr)
+  // The run's log is what the user sees when the run ends; ending the
+  // plugin object afterwards adds one blank line.
+  std::size_t logLines = 0;
+  const char *name = nullptr;
+  const char *version = nullptr;
+  bool created = false;
+  try {
+    name = module.text("getPluginName");
+    version = module.text("getPluginVersion");
+    const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
+    created = plugin != nullptr;
+    report.initialised = created && plugin->initPlugin();
+    report.executed = report.initialised && plugin->execute();
+    logLines = host.log.size();
+  } catch (const std::exception &e) {
+    failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
+  } catch (...) {
+    failIn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
+  }
+  if (!created)
     failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
-  report.initialised = plugin->initPlugin();
-  report.executed = report.initialised && plugin->execute();
-  // The run's log as the user sees it when the run ends; ending the plugin
-  // object afterwards adds one blank line.
-  report.log = host.log;
+  // The plugin may have taken the memory set aside.
+  if (host.outOfMemory || !reserveMemory())
+    throw std::bad_alloc();
+  report.pluginName = name != nullptr ? name : "(no getPluginName)";
+  report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
+  report.log.assign(host.log.begin(), host.log.begin() + static_cast<std::ptrdiff_t>(logLines));
   report.messages = host.messages;
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
@@ -150,103 +194,130 @@ void runPlugin(const PluginModule &module, Workspace &workspace, RunReport &repo
     document->maps = report.after;
 }
 
-// The report of the run, if there was one, and the error, if there was one:
-// as text, or as one JSON object.
-void answer(bool json, const RunReport *report, const std::optional<InputError> &error,
-            const std::string &savePath, bool saved) {
+// The members of a JSON object as dumpJson writes them, without its braces.
+std::string members(const nlohmann::ordered_json &object) {
+  const std::string text = dumpJson(object);
+  return object.empty() ? "" : text.substr(2, text.size() - 4);
+}
+
+// The answer: the run's report, if there was one, what became of the save,
+// and the error, if there was one; as text (the error on standard error), or
+// as one JSON object. The head can go out before the save takes effect, the
+// tail only after it.
+struct Answer {
+  std::string head;
+  std::string tail;
+  std::string errors;
+};
+
+Answer answer(bool json, const RunReport *report, const std::optional<InputError> &error,
+              const std::string &savePath, bool saved) {
+  Answer out;
   if (json) {
-    nlohmann::ordered_json out = report != nullptr ? jsonReport(*report) : nlohmann::ordered_json::object();
+    nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
     if (error)
-      out["error"] = error->toJson();
+      outcome["error"] = error->toJson();
     if (!savePath.empty())
-      out["saved"] = saved;
-    return put(stdout, dumpJson(out) + "\n");
+      outcome["saved"] = saved;
+    out.head = "{\n" + (report != nullptr ? members(jsonReport(*report)) : "");
+    out.tail = (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
+    return out;
   }
   const std::string target = escapeText(savePath);
-  std::string text = report != nullptr ? textReport(*report) : "";
+  out.head = report != nullptr ? textReport(*report) : "";
   if (saved)
-    text += "Saved the workspace to " + target + "\n";
+    out.tail = "Saved the workspace to " + target + "\n";
   else if (report != nullptr && !savePath.empty() && !error)
-    text += "Nothing was saved to " + target + ": the run was refused.\n";
-  put(stdout, text);
+    out.tail = "Nothing was saved to " + target + ": the run was refused.\n";
   if (error)
-    put(stderr,
+    out.errors =
         "Ondrava.exe: " + errorText(*error) + "\n" +
-            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
-                                                    : ""));
+        (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n" : "");
+  return out;
+}
+
+// Saves the workspace after a successful run, and answers. The new file is
+// written and flushed before the report, and takes the old one's place only
+// once the report is out, so that a report that cannot be written leaves the
+// old file as it was; what is said of the save follows it, so that it says
+// what happened.
+int saveAndAnswer(bool json, const RunReport &report, const Workspace &workspace,
+                  const std::string &savePath) {
+  const bool succeeded = report.initialised && report.executed;
+  const std::string target = escapeText(savePath);
+  std::optional<InputError> error;
+  std::optional<StagedFile> file;
+  try {
+    if (!savePath.empty() && succeeded)
+      file.emplace(savePath, savedText(workspace, savePath, kMaxInputFileBytes));
+  } catch (const InputError &e) {
+    error = e;
+  }
+  Answer out = answer(json, &report, error, savePath, file.has_value());
+  put(stdout, out.head);
+  try {
+    if (file)
+      file->commit();
+  } catch (const InputError &e) {
+    error = e;
+    out = answer(json, &report, error, savePath, false);
+  }
+  const int reason = writeAll(stdout, out.tail);
+  if (reason != 0 && file && !error) {
+    std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
+                 target.c_str(), std::strerror(reason));
+    return 2;
+  }
+  if (reason != 0)
+    throw OutputFailure{reason};
+  put(stderr, out.errors);
+  return error ? 2 : succeeded ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  prepareOutput();
+  prepareProcess();
   // Known before anything else is read, so that even a bad command line is answered in JSON.
   const bool json =
       std::any_of(argv + 1, argv + argc, [](const char *arg) { return std::strcmp(arg, "--json") == 0; });
   std::string savePath;
   try {
+    std::optional<InputError> error;
+    // Everything is read and checked before anything is loaded or printed.
     try {
+      if (!reserveMemory())
+        throw std::bad_alloc();
       const std::optional<Invocation> invocation = parseCommandLine(argc, argv);
       if (!invocation)
         return 0;
       savePath = invocation->savePath;
-      // Everything is read and checked before anything is loaded or printed.
-      // The demo's options apply only to the demo workspace with neither
-      // --options nor --set; a user's workspace starts with an empty
-      // parameter store.
-      const std::string &workspacePath = invocation->workspacePath;
       RunReport report;
-      report.workspace = workspacePath.empty() ? "built-in demo" : workspacePath;
-      Workspace workspace = workspacePath.empty()
-                                ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
-                                : parseWorkspace(readFile(workspacePath), Source{workspacePath, {}});
-      // The options go straight into the host's parameter store.
-      Options &options = state();
-      if (workspacePath.empty() && invocation->optionsPath.empty() && invocation->settings.empty())
-        parseOptions(demoOptionsJson(), Source{"demo options", {}}, options);
-      if (!invocation->optionsPath.empty())
-        parseOptions(readFile(invocation->optionsPath), Source{invocation->optionsPath, {}}, options);
-      for (const std::string &setting : invocation->settings)
-        parseSetting(setting, options);
+      report.workspace = invocation->workspacePath.empty() ? "built-in demo" : invocation->workspacePath;
+      Workspace workspace = readInputs(*invocation);
       report.pluginPath =
           invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
-      checkInputFile(report.pluginPath);
-      PluginModule module;
-      if (!module.load(report.pluginPath))
-        failIn(report.pluginPath, shorten(module.error()));
-      runPlugin(module, workspace, report);
-      // The new file is written and flushed before the report, and takes the
-      // old one's place only once the report is out: a report that cannot be
-      // written leaves the old file as it was.
-      const bool succeeded = report.initialised && report.executed;
-      std::optional<InputError> saveError;
-      std::optional<StagedFile> file;
-      try {
-        if (!savePath.empty() && succeeded)
-          file.emplace(savePath, savedText(workspace, savePath, kMaxInputFileBytes));
-      } catch (const InputError &error) {
-        saveError = error;
-      }
-      answer(json, &report, saveError, savePath, file.has_value());
-      try {
-        if (file)
-          file->commit();
-      } catch (const InputError &error) {
-        put(stderr, "Ondrava.exe: " + errorText(error) + "\n");
-        return 2;
-      }
-      return saveError ? 2 : succeeded ? 0 : 1;
-    } catch (const InputError &error) {
-      answer(json, nullptr, error, savePath, false);
+      runPlugin(workspace, report);
+      return saveAndAnswer(json, report, workspace, savePath);
+    } catch (const InputError &e) {
+      error = e;
+    } catch (const std::bad_alloc &) {
+      error = InputError{{}, {}, 0, 0, {}, "out of memory"};
     } catch (const std::exception &e) {
-      const bool memory = dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
-      const std::string why = memory ? "out of memory: the input is too large to hold" : shorten(e.what());
-      answer(json, nullptr, InputError{{}, {}, 0, 0, {}, why}, savePath, false);
+      error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
     }
-    return 2;
+    const Answer out = answer(json, nullptr, error, savePath, false);
+    put(stdout, out.head + out.tail);
+    put(stderr, out.errors);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");
-    return 2;
+  } catch (...) {
+    // Out of memory even for the answer: texts that need none. Nothing that
+    // can throw is left once the file has been saved.
+    if (json)
+      std::fputs("{\"error\": {\"message\": \"out of memory\"}}\n", stdout);
+    std::fprintf(stderr, "Ondrava.exe: out of memory%s\n", savePath.empty() ? "" : "; nothing was saved");
   }
+  return 2;
 }

@@ -1,9 +1,12 @@
 #include "plugin_loader.h"
 
+#include "file_io.h"
+#include "process_end.h"
+#include "report.h"
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -35,19 +38,21 @@ template <typename F> F exported(void *handle, const char *name) {
 // segment past the end of a file cut short would end the process with a
 // signal. Empty when every segment the headers name lies within the file,
 // else why not.
-std::string cutShort(const std::string &path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  const auto size = static_cast<std::uint64_t>(in.tellg());
+std::string cutShort(const std::string &image) {
   Elf64_Ehdr header;
-  if (!in.seekg(0).read(reinterpret_cast<char *>(&header), sizeof header) ||
-      std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
-    return {}; // not a 64-bit ELF module: the loader refuses it by itself
-  in.seekg(static_cast<std::streamoff>(header.e_phoff));
+  if (image.size() < sizeof header)
+    return {}; // not a module at all: the loader refuses it by itself
+  std::memcpy(&header, image.data(), sizeof header);
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
+    return {};
+  const std::string cut = "the file is cut short: a segment its headers name lies past its end";
+  Elf64_Phdr segment;
+  if (header.e_phoff > image.size() || (image.size() - header.e_phoff) / sizeof segment < header.e_phnum)
+    return cut;
   for (unsigned i = 0; i < header.e_phnum; ++i) {
-    Elf64_Phdr segment;
-    if (!in.read(reinterpret_cast<char *>(&segment), sizeof segment) || segment.p_offset > size ||
-        segment.p_filesz > size - segment.p_offset)
-      return "the file is cut short: a segment its headers name lies past its end";
+    std::memcpy(&segment, image.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+    if (segment.p_offset > image.size() || segment.p_filesz > image.size() - segment.p_offset)
+      return cut;
   }
   return {};
 }
@@ -58,17 +63,29 @@ std::string cutShort(const std::string &path) {
 bool PluginModule::load(const std::string &given) {
   unload();
   const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
+  pluginLoaded(escapeText(path).c_str());
+  // Loaded through the descriptor that was checked, so that no other file
+  // can take its place in between.
+  const auto loadOpened = [this]([[maybe_unused]] const std::string &image, const std::string &name) {
 #if defined(_WIN32)
-  handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
-  error_ =
-      handle_ == nullptr ? "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")" : "";
+    handle_ = reinterpret_cast<void *>(LoadLibraryA(name.c_str()));
+    error_ = handle_ == nullptr ? "cannot load it (error " + std::to_string(GetLastError()) + ")" : "";
 #else
-  error_ = cutShort(path);
-  if (error_.empty() && (handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
-    error_ = dlerror();
+    error_ = cutShort(image);
+    if (error_.empty() && (handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
+      error_ = dlerror();
+    // The loader's message names the descriptor; the caller names the file.
+    if (error_.rfind(name + ": ", 0) == 0)
+      error_.erase(0, name.size() + 2);
 #endif
+  };
+  try {
+    readFile(path, loadOpened);
+  } catch (const InputError &error) {
+    error_ = error.message;
+  }
   if (handle_ != nullptr && (createPlugin_ = exported<CreatePlugin>(handle_, "createPlugin")) == nullptr)
-    error_ = path + " does not export createPlugin";
+    error_ = "it does not export createPlugin";
   if (!error_.empty())
     unload();
   return error_.empty();
@@ -83,6 +100,7 @@ void PluginModule::unload() {
 #endif
   handle_ = nullptr;
   createPlugin_ = nullptr;
+  pluginLoaded(nullptr);
 }
 
 const char *PluginModule::text(const char *getterName) const {

@@ -17,9 +17,10 @@ public:
   PluginModule &operator=(const PluginModule &) = delete;
   ~PluginModule() { unload(); }
 
-  // False, with error() saying why, when the module or createPlugin is missing.
-  // A path without a folder is a file in the current folder, not a name for
-  // the system's library search.
+  // False, with error() saying why, when the file is not one the program
+  // reads (InputFile), or the module or createPlugin is missing. A path
+  // without a folder is a file in the current folder, not a name for the
+  // system's library search.
   bool load(const std::string &path);
   void unload();
   const std::string &error() const { return error_; }

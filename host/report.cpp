@@ -13,9 +13,11 @@ namespace {
 
 namespace rec = kelvane::record;
 
-// Length of the UTF-8 sequence starting at text[i], or 0 when it is not one.
-std::size_t utf8Length(const std::string &text, std::size_t i) {
+// Length of the UTF-8 sequence starting at text[i], or 0 when it is not
+// one; its code point goes to *code.
+std::size_t utf8Length(const std::string &text, std::size_t i, std::uint32_t *code) {
   const auto lead = static_cast<unsigned char>(text[i]);
+  *code = lead;
   if (lead < 0x80)
     return 1;
   const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
@@ -24,28 +26,55 @@ std::size_t utf8Length(const std::string &text, std::size_t i) {
                                                             : 0;
   if (length == 0 || i + length > text.size())
     return 0;
-  std::uint32_t code = lead & (0x7Fu >> length);
+  *code = lead & (0x7Fu >> length);
   for (std::size_t k = 1; k < length; ++k) {
     const auto next = static_cast<unsigned char>(text[i + k]);
     if ((next & 0xC0) != 0x80)
       return 0;
-    code = (code << 6) | (next & 0x3Fu);
+    *code = (*code << 6) | (next & 0x3Fu);
   }
   // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
   const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  return code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ? 0 : length;
+  return *code < smallest[length] || (*code >= 0xD800 && *code <= 0xDFFF) || *code > 0x10FFFF ? 0 : length;
+}
+
+// The columns of a terminal that characters take where not one: none for
+// combining marks and zero-width characters, two for East Asian wide and
+// full-width characters and emoji (first, last, columns).
+constexpr std::uint32_t kColumns[][3] = {
+    {0x0300, 0x036F, 0},   {0x0483, 0x0489, 0},   {0x0591, 0x05BD, 0},   {0x0610, 0x061A, 0},
+    {0x064B, 0x065F, 0},   {0x1100, 0x115F, 2},   {0x1160, 0x11FF, 0},   {0x1AB0, 0x1AFF, 0},
+    {0x1DC0, 0x1DFF, 0},   {0x200B, 0x200F, 0},   {0x202A, 0x202E, 0},   {0x2060, 0x2069, 0},
+    {0x20D0, 0x20FF, 0},   {0x2E80, 0x303E, 2},   {0x3041, 0xA4CF, 2},   {0xAC00, 0xD7A3, 2},
+    {0xF900, 0xFAFF, 2},   {0xFE00, 0xFE0F, 0},   {0xFE20, 0xFE2F, 0},   {0xFE30, 0xFE4F, 2},
+    {0xFEFF, 0xFEFF, 0},   {0xFF00, 0xFF60, 2},   {0xFFE0, 0xFFE6, 2},   {0x1F300, 0x1F64F, 2},
+    {0x1F900, 0x1F9FF, 2}, {0x20000, 0x3FFFD, 2}, {0xE0000, 0xE0FFF, 0},
+};
+
+std::size_t columns(std::uint32_t code) {
+  for (const auto &range : kColumns)
+    if (code >= range[0] && code <= range[1])
+      return range[2];
+  return 1;
 }
 
 constexpr std::size_t kNameWidth = 18;
 
-// The escaped name cut or padded to kNameWidth characters.
+// The escaped name cut or padded to kNameWidth columns of a terminal.
 std::string nameCell(const std::string &name) {
   const std::string shown = escapeText(name);
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < shown.size(); ++i)
-    if ((static_cast<unsigned char>(shown[i]) & 0xC0) != 0x80 && n++ == kNameWidth)
-      return shown.substr(0, i);
-  return shown + std::string(kNameWidth - n, ' ');
+  std::size_t width = 0;
+  std::size_t end = 0;
+  while (end < shown.size()) {
+    std::uint32_t code = 0;
+    const std::size_t length = utf8Length(shown, end, &code);
+    if (width + columns(code) > kNameWidth)
+      break;
+    width += columns(code);
+    // What escapeText gives is UTF-8 throughout; a byte that were not would count as one.
+    end += std::max<std::size_t>(length, 1);
+  }
+  return shown.substr(0, end) + std::string(kNameWidth - width, ' ');
 }
 
 // A cell is plain ASCII: a number, nan or inf, and a * for a change.
@@ -67,7 +96,8 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
   for (std::size_t c = 0; c < kColumns; ++c) {
     widths[c] = std::max(kMapFields[c].width, std::strlen(kMapFields[c].title));
     for (std::size_t i = 0; i < before.size(); ++i) {
-      const std::string old = cell(before[i], kMapFields[c]), now = cell(after[i], kMapFields[c]);
+      const std::string old = cell(before[i], kMapFields[c]);
+      const std::string now = cell(after[i], kMapFields[c]);
       cells[0][c].push_back(old);
       cells[1][c].push_back((old == now ? "" : "*") + now);
       widths[c] = std::max({widths[c], old.size(), cells[1][c].back().size()});
@@ -93,26 +123,23 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
 std::string escapeText(const std::string &text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = utf8Length(text, i);
-    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-    if (length == 1 && byte >= 0x20 && byte != 0x7F) {
-      out += text[i];
-    } else if (length > 1 && !c1) {
+    std::uint32_t code = 0;
+    const std::size_t length = utf8Length(text, i, &code);
+    if (length > 0 && code >= 0x20 && !(code >= 0x7F && code < 0xA0)) {
       out.append(text, i, length);
-    } else if (byte == '\n' || byte == '\t' || byte == '\r') {
-      out += byte == '\n' ? "\\n" : byte == '\t' ? "\\t" : "\\r";
+      i += length;
+    } else if (length == 1 && (code == '\n' || code == '\t' || code == '\r')) {
+      out += code == '\n' ? "\\n" : code == '\t' ? "\\t" : "\\r";
+      ++i;
     } else {
-      // A control character (a C1 control as its two bytes) or a byte
+      // A control character (C0, DEL, or C1 as its two bytes) or a byte
       // that is not UTF-8.
-      for (std::size_t k = 0; k < (c1 ? 2u : 1u); ++k, ++i) {
+      for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
         char escaped[5];
         std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
         out += escaped;
       }
-      continue;
     }
-    i += length == 0 ? 1 : length;
   }
   return out;
 }

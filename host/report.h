@@ -16,12 +16,17 @@
 namespace ondrava {
 
 struct RunReport {
-  std::string pluginPath, pluginName, pluginVersion;
+  std::string pluginPath;
+  std::string pluginName;
+  std::string pluginVersion;
   std::string workspace; // the file, or "built-in demo"
   std::string noMaps;    // why the plugin is not given the current document's maps, if it is not
-  bool initialised = false, executed = false;
-  std::vector<std::string> log, messages;
-  std::vector<Map> before, after;
+  bool initialised = false;
+  bool executed = false;
+  std::vector<std::string> log;
+  std::vector<std::string> messages;
+  std::vector<Map> before;
+  std::vector<Map> after;
 
   // The refusal as the plugin gave it (message box or last log line), or
   // nothing when both calls succeeded.

@@ -1,19 +1,27 @@
 // The host program's pieces where a table of cases says more than a run of
-// the whole program: escaping, number formatting, cutting quotes, JSON
-// reading limits, --set values, the atomic save and the workspace round trip.
+// the whole program: escaping, number formatting, names on a terminal,
+// cutting quotes, JSON reading limits, --set values, document ids, the
+// atomic save and what ends it, input files, and the workspace round trip.
 #include "checked_json.h"
 #include "file_io.h"
 #include "inputs.h"
 #include "map_record.h"
+#include "plugin_loader.h"
+#include "process_end.h"
 #include "report.h"
 
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -39,6 +47,7 @@ TEST(EscapeText, ControlCharactersAndBrokenUtf8AreEscapedTheRestKept) {
       {"\xc2\xa0", "\xc2\xa0"},            // no-break space, a printable character
       {"\xff\xfe", "\\xff\\xfe"},          // never UTF-8
       {"cut \xe2\x82", "cut \\xe2\\x82"},  // a sequence cut short
+      {"\xca!", "\\xca!"},                 // a lead byte whose bits would read as a line feed
       {"\xc0\xaf", "\\xc0\\xaf"},          // overlong
       {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
   };
@@ -70,6 +79,33 @@ TEST(FormatTableFloat, FixedWhileShortAndExactEnoughElseExponent) {
   };
   for (const auto &c : cases)
     EXPECT_EQ(ondrava::formatTableFloat(c.value, c.decimals), c.shown) << c.value;
+}
+
+// The map table's columns stay aligned on a terminal: a name takes the
+// columns its characters take there (a wide one two, a combining one none),
+// cut before a character that would not fit.
+TEST(TextReport, ANameTakesTheColumnsItsCharactersTakeOnATerminal) {
+  const std::string wide = "\xe8\xa6\x96"; // U+8996, one of the CJK characters
+  std::string forty;
+  for (int i = 0; i < 40; ++i)
+    forty += wide;
+  const struct {
+    std::string name;
+    std::string cell; // 18 columns
+  } cases[] = {
+      {"faces > houses", "faces > houses    "},
+      {"\xe8\xa6\x96\xe8\xa6\x9a\xe9\x87\x8e", "\xe8\xa6\x96\xe8\xa6\x9a\xe9\x87\x8e" + std::string(12, ' ')},
+      {"e\xcc\x81", "e\xcc\x81" + std::string(17, ' ')}, // e and a combining acute accent
+      {forty, forty.substr(0, 9 * wide.size())},
+      {"a" + forty, "a" + forty.substr(0, 8 * wide.size()) + " "},
+  };
+  for (const auto &c : cases) {
+    ondrava::RunReport report;
+    report.before.resize(1);
+    report.before[0].name = c.name;
+    report.after = report.before;
+    EXPECT_NE(ondrava::textReport(report).find("\n    1  " + c.cell + "    0"), std::string::npos) << c.name;
+  }
 }
 
 TEST(Shorten, CutsAfterTheLimitBetweenCharacters) {
@@ -154,13 +190,13 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       {"=1", "--set =1: expected KEY=VALUE"},
   };
   for (const auto &c : cases) {
-    ondrava::Options options;
+    ondrava::ParameterStore options;
     if (*c.error == '\0')
       EXPECT_NO_THROW(ondrava::parseSetting(c.setting, options)) << c.setting;
     else
       EXPECT_EQ(errorOf([&] { ondrava::parseSetting(c.setting, options); }).text(), c.error);
   }
-  ondrava::Options options;
+  ondrava::ParameterStore options;
   ondrava::parseSetting("Overlay=1e400", options);
   EXPECT_EQ(options.strings["Overlay"], "1e400");
   ondrava::parseSetting("DoSetMin=true", options);
@@ -222,6 +258,25 @@ TEST(Workspace, MoreMapsThanTheHostHoldsIsAnError) {
             }).text(),
             "many.json at /documents/0/maps: more than 100000 maps; the stand-in host holds at "
             "most that many");
+}
+
+// A document id is one the host could give: never negative, which means
+// "no document" to the plugin, and never another document's.
+TEST(Workspace, ADocumentIdTheHostCouldNotGiveIsAnError) {
+  const std::string negative =
+      "w.json at /documents/0/id: a document id is 0 or more; a negative id means no document";
+  const struct {
+    const char *text;
+    std::string error;
+  } cases[] = {
+      {R"({"documents": [{"id": -1, "type": 3, "maps": [{"type": 1, "df": 10}]}]})", negative},
+      {R"({"documents": [{"id": -2147483648}]})", negative},
+      {R"({"documents": [{"id": 1}, {"id": 2}, {"id": 1}]})",
+       "w.json at /documents/2: another document has the id 1"},
+      {R"({"documents": [{}, {"type": 3}]})", "w.json at /documents/1: another document has the id 0"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(errorOf([&] { ondrava::parseWorkspace(c.text, {"w.json", {}}); }).text(), c.error);
 }
 
 class AtomicSave : public ::testing::Test {
@@ -321,6 +376,95 @@ TEST_F(AtomicSave, TheSavedFileKeepsThePermissionsOfTheOldOne) {
   save(target, "new");
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+}
+// Complete, the new file takes the old one's permissions, or a new file's
+// (0666 less the umask), whatever the umask it was written under.
+TEST_F(AtomicSave, CompleteTheNewFileTakesTheOldOnesPermissionsOrANewFiles) {
+  const struct {
+    int old; // -1: no old file
+    mode_t umask;
+    int saved;
+  } cases[] = {{0644, 077, 0644}, {0640, 0, 0640}, {-1, 027, 0640}, {-1, 077, 0600}};
+  for (const auto &c : cases) {
+    const fs::path target = folder_ / "w.json";
+    fs::remove(target);
+    if (c.old >= 0) {
+      std::ofstream(target) << "old";
+      fs::permissions(target, fs::perms(c.old));
+    }
+    const mode_t before = umask(c.umask);
+    save(target, "new");
+    umask(before);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(c.saved)) << c.old << " " << c.umask;
+  }
+}
+
+// While it is written, the new file is its owner's alone, even where the
+// umask and the old file let everyone read: a write cut short by a file size
+// limit shows it as it was made.
+TEST_F(AtomicSave, WhileItIsWrittenTheNewFileIsTheOwnersAlone) {
+  const fs::path target = folder_ / "shared.json";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms(0644));
+  const auto saveCutShort = [&] {
+    std::signal(SIGXFSZ, SIG_DFL);
+    umask(0);
+    const rlimit limit{1024, 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    save(target, std::string(4096, 'x'));
+  };
+  EXPECT_EXIT(saveCutShort(), ::testing::KilledBySignal(SIGXFSZ), "");
+  EXPECT_EQ(filesInFolder(), 2u);
+  for (const fs::directory_entry &entry : fs::directory_iterator(folder_)) {
+    if (entry.path() == target)
+      continue;
+    EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  }
+}
+
+// A signal that ends the program while it saves removes the new file; the
+// target stays whole. A crash says so.
+TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
+  const fs::path target = folder_ / "workspace.json";
+  std::ofstream(target) << "old";
+  const struct {
+    int number;
+    const char *said;
+  } cases[] = {{SIGINT, "^$"},
+               {SIGTERM, "^$"},
+               {SIGHUP, "^$"},
+               {SIGXCPU, "^$"},
+               {SIGSEGV, "^Ondrava.exe: ended by SIGSEGV\n$"}};
+  for (const auto &c : cases) {
+    EXPECT_EXIT(
+        {
+          std::signal(c.number, SIG_DFL); // as a program started in the foreground has it
+          ondrava::prepareProcess();
+          ondrava::StagedFile file(target.string(), "new");
+          std::raise(c.number);
+        },
+        ::testing::KilledBySignal(c.number), c.said);
+    EXPECT_EQ(contents(target), "old");
+    EXPECT_EQ(filesInFolder(), 1u);
+  }
+}
+
+// A file whose opening would wait (another process holds a lease on it) is
+// refused at once, wherever a file is read, the plugin module too.
+TEST(InputFile, AFileThatWouldMakeTheProgramWaitIsRefusedAtOnce) {
+  const fs::path path = fs::temp_directory_path() / ("kelvane_leased_" + std::to_string(getpid()));
+  std::ofstream(path) << "{}";
+  const auto before = std::signal(SIGIO, SIG_IGN); // how the lease's holder is told
+  const int holder = open(path.c_str(), O_WRONLY);
+  ASSERT_EQ(fcntl(holder, F_SETLEASE, F_WRLCK), 0) << std::strerror(errno);
+  const std::string refused = "cannot open the file (" + std::string(std::strerror(EWOULDBLOCK)) + ")";
+  EXPECT_EQ(errorOf([&] { ondrava::readFile(path.string()); }).message, refused);
+  ondrava::PluginModule module;
+  EXPECT_FALSE(module.load(path.string()));
+  EXPECT_EQ(module.error(), refused);
+  close(holder);
+  std::signal(SIGIO, before);
+  fs::remove(path);
 }
 #endif
 

@@ -10,6 +10,7 @@ cmake_minimum_required(VERSION 3.25)
 #   [-DCOPY_FROM=<file> -DCOPY_TO=<name>]   put a file into the work folder first
 #   [-DUNCHANGED=<name>]        that file is byte for byte what was copied
 #   [-DABSENT=<name>]           no such file in the work folder afterwards
+#   [-DPRESENT=<name>]          that file in the work folder afterwards (made first if absent)
 #   [-DSPARSE=<name> -DSPARSE_SIZE=<bytes>] a sparse file of that size, made first
 #   [-DTRUNCATE=<bytes>]        cut the copied file to that size
 #   [-DFIFO=<name>]             a named pipe in the work folder, made first
@@ -29,8 +30,8 @@ if(DEFINED FIFO)
   file(REMOVE ${WORKDIR}/${FIFO})
   execute_process(COMMAND mkfifo ${WORKDIR}/${FIFO})
 endif()
-if(DEFINED ABSENT)
-  file(REMOVE ${WORKDIR}/${ABSENT})
+if(DEFINED ABSENT OR DEFINED PRESENT)
+  file(REMOVE ${WORKDIR}/${ABSENT} ${WORKDIR}/${PRESENT})
 endif()
 if(DEFINED SPARSE)
   file(REMOVE ${WORKDIR}/${SPARSE})
@@ -127,6 +128,9 @@ if(DEFINED UNCHANGED)
 endif()
 if(DEFINED ABSENT AND EXISTS ${WORKDIR}/${ABSENT})
   string(APPEND problems "${ABSENT} was written\n")
+endif()
+if(DEFINED PRESENT AND NOT EXISTS ${WORKDIR}/${PRESENT})
+  string(APPEND problems "${PRESENT} was not written\n")
 endif()
 file(GLOB leftovers ${WORKDIR}/.Ondrava-saving-*)
 if(leftovers)

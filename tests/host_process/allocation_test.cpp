@@ -29,6 +29,7 @@ protected:
   void TearDown() override {
     testing_support::stopCountingAllocations();
     testing_support::failNothrowArrayAllocations(false);
+    testing_support::failThrowingAllocations(false);
   }
 };
 
@@ -55,6 +56,20 @@ TEST_F(AllocationTest, FailedAllocationTouchesNoMap) {
   EXPECT_EQ(host.log.back(), "Kelvane>  Not enough memory for 100 maps");
   for (const std::string &call : host.calls)
     EXPECT_EQ(call.find("NRVMPOf"), std::string::npos) << call;
+}
+
+// The host's functions are C functions called from inside the plugin: out
+// of memory, none lets an exception out; the host knows what it lost.
+TEST_F(AllocationTest, AHostOutOfMemoryThrowsNothingIntoThePlugin) {
+  auto &host = ondrava::state();
+  host.quiet = false;
+  testing_support::failThrowingAllocations(true);
+  testing_support::startCountingAllocations();
+  const bool result = kelvane::runEditor();
+  testing_support::stopCountingAllocations();
+  testing_support::failThrowingAllocations(false);
+  EXPECT_TRUE(result);
+  EXPECT_TRUE(host.outOfMemory);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 namespace {
 bool counting = false;
 bool failArrays = false;
+bool failThrowing = false;
 int allocations = 0;
 
 void *allocate(std::size_t size) {
@@ -31,9 +32,12 @@ int stopCountingAllocations() {
   return allocations;
 }
 void failNothrowArrayAllocations(bool fail) { failArrays = fail; }
+void failThrowingAllocations(bool fail) { failThrowing = fail; }
 } // namespace testing_support
 
 void *operator new(std::size_t size) {
+  if (counting && failThrowing)
+    throw std::bad_alloc();
   if (void *p = allocate(size))
     return p;
   throw std::bad_alloc();

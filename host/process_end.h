@@ -1,0 +1,34 @@
+// When something other than the program ends its process: a signal, or a
+// plugin that ends the process itself. The file being saved is removed and a
+// line on standard error says what happened, by async-signal-safe calls
+// alone; a signal then ends the program as it asks, and an exit the plugin
+// called ends it with exit status 2.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ondrava {
+
+// First thing in main: installs the handlers. Every failed write is then an
+// error the program reports, never a signal (a file size limit, a closed
+// pipe), and a standard stream the program was started without stays closed
+// to writes, so that no file the program opens can take its place.
+void prepareProcess();
+
+// Sets memory aside for when the rest runs out, or false when it cannot:
+// what follows a failed allocation needs some (a JSON document allocates as
+// it is destroyed), and has it once the failure has given it back.
+bool reserveMemory();
+
+// The plugin module loaded (as shown to the user), to which an end of the
+// process is put down; null once none is.
+void pluginLoaded(const char *shownName);
+
+// Calls create, which makes the file at path and gives its descriptor or -1,
+// with every signal held; once made, a signal removes the file until
+// forgetOnSignal(). Signals find the file either not yet made or known.
+int createRemovedOnSignal(const std::string &path, const std::function<int()> &create);
+void forgetOnSignal();
+
+} // namespace ondrava
