@@ -25,36 +25,6 @@ constexpr const rec::Field *recordField(std::string_view name) {
   return nullptr;
 }
 
-} // namespace
-
-constexpr MapField kMapFields[std::size(rec::kFields)] = {
-    {"type", recordField("MapType"), "type", 4, 0},
-    {"df", recordField("DegreesOfFreedom"), "df", 6, 0},
-    {"lowerThreshold", recordField("LowerThreshold"), "lower", 10, 4},
-    {"upperThreshold", recordField("UpperThreshold"), "upper", 10, 4},
-    {"clusterSize", recordField("ClusterSize"), "cluster", 8, 0},
-    {"useCluster", recordField("UseCluster"), "use", 4, 0},
-    {"signShown", recordField("SignShown"), "sign", 5, 0},
-    {"transparency", recordField("Transparency"), "transp", 7, 2},
-    {"overlay", recordField("OverlayState"), "overlay", 8, 0},
-};
-
-namespace {
-
-// As many rows as the record has fields, and each field in exactly one of
-// them: so every row found its field.
-constexpr bool eachFieldOnce() {
-  for (const rec::Field &field : rec::kFields) {
-    int rows = 0;
-    for (const MapField &row : kMapFields)
-      rows += row.field == &field;
-    if (rows != 1)
-      return false;
-  }
-  return true;
-}
-static_assert(eachFieldOnce(), "a record field without a row, or with more than one");
-
 // A value as a message shows it: its type, and a scalar's text cut short.
 std::string describe(const json &value) {
   if (value.is_structured())
@@ -180,6 +150,32 @@ std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, 
 }
 
 } // namespace
+
+constexpr MapField kMapFields[std::size(rec::kFields)] = {
+    {"type", recordField("MapType"), "type", 4, 0},
+    {"df", recordField("DegreesOfFreedom"), "df", 6, 0},
+    {"lowerThreshold", recordField("LowerThreshold"), "lower", 10, 4},
+    {"upperThreshold", recordField("UpperThreshold"), "upper", 10, 4},
+    {"clusterSize", recordField("ClusterSize"), "cluster", 8, 0},
+    {"useCluster", recordField("UseCluster"), "use", 4, 0},
+    {"signShown", recordField("SignShown"), "sign", 5, 0},
+    {"transparency", recordField("Transparency"), "transp", 7, 2},
+    {"overlay", recordField("OverlayState"), "overlay", 8, 0},
+};
+
+// As many rows as the record has fields, and each field in exactly one of
+// them: so every row found its field.
+constexpr bool eachFieldOnce() {
+  for (const rec::Field &field : rec::kFields) {
+    int rows = 0;
+    for (const MapField &row : kMapFields)
+      rows += row.field == &field;
+    if (rows != 1)
+      return false;
+  }
+  return true;
+}
+static_assert(eachFieldOnce(), "a record field without a row, or with more than one");
 
 Document *Workspace::current() {
   const auto found = std::find_if(documents.begin(), documents.end(), [this](const Document &document) {
