@@ -133,10 +133,7 @@ json readJson(const std::string &text, const Source &source, const JsonLimits &l
 }
 
 std::string memberPointer(const std::string &parent, const std::string &key) {
-  std::string token;
-  for (const char c : shorten(key))
-    token += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
-  return parent + "/" + token;
+  return (json::json_pointer(parent) / shorten(key)).to_string();
 }
 
 } // namespace ondrava

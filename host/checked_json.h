@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace ondrava {

@@ -1,7 +1,5 @@
 #include "inputs.h"
 
-#include "map_record.h"
-
 #include <algorithm>
 #include <cfloat>
 #include <charconv>
@@ -9,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <set>
+#include <string_view>
 #include <utility>
 
 namespace ondrava {
@@ -16,19 +15,15 @@ namespace ondrava {
 namespace rec = kelvane::record;
 using nlohmann::json;
 
-const MapField kMapFields[9] = {
-    {"type", rec::kMapType, false, "type", 4, 0},
-    {"df", rec::kDegreesOfFreedom, false, "df", 6, 0},
-    {"lowerThreshold", rec::kLowerThreshold, true, "lower", 10, 4},
-    {"upperThreshold", rec::kUpperThreshold, true, "upper", 10, 4},
-    {"clusterSize", rec::kClusterSize, false, "cluster", 8, 0},
-    {"useCluster", rec::kUseCluster, false, "use", 4, 0},
-    {"signShown", rec::kSignShown, false, "sign", 5, 0},
-    {"transparency", rec::kTransparency, true, "transp", 7, 2},
-    {"overlay", rec::kOverlayState, false, "overlay", 8, 0},
-};
-
 namespace {
+
+// The record's field of that name, or null.
+constexpr const rec::Field *recordField(std::string_view name) {
+  for (const rec::Field &field : rec::kFields)
+    if (name == field.name)
+      return &field;
+  return nullptr;
+}
 
 // A value as a message shows it: its type, and a scalar's text cut short.
 std::string describe(const json &value) {
@@ -127,22 +122,66 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
        }}};
   for (const MapField &field : kMapFields)
     readers.push_back({field.key, [&](const json &v, const std::string &at) {
-                         if (field.isFloat)
-                           rec::write(out.record.data(), field.offset, toFloat(v, source, at));
+                         if (field.isFloat())
+                           rec::write(out.record.data(), field.field->offset, toFloat(v, source, at));
                          else
-                           rec::write(out.record.data(), field.offset, toInt32(v, source, at));
+                           rec::write(out.record.data(), field.field->offset, toInt32(v, source, at));
                        }});
   readObject(value, source, where, "map field", readers);
   return out;
 }
 
+// A reader for each of the sixteen keys, checking the value against the key's type.
+std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, ParameterStore &out) {
+  std::vector<std::pair<std::string, Reader>> readers;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    readers.push_back(
+        {key.name, [&source, &out, &key](const json &value, const std::string &at) {
+           if (key.type == kelvane::OptionType::Float)
+             out.floats[key.name] = toFloat(value, source, at);
+           else if (key.type == kelvane::OptionType::Int)
+             out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
+           else if (const std::string &text = out.strings[key.name] = toText(value, source, at);
+                    text.size() > kMaxTextBytes)
+             source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
+                                 std::to_string(kMaxTextBytes));
+         }});
+  return readers;
+}
+
 } // namespace
 
+constexpr MapField kMapFields[std::size(rec::kFields)] = {
+    {"type", recordField("MapType"), "type", 4, 0},
+    {"df", recordField("DegreesOfFreedom"), "df", 6, 0},
+    {"lowerThreshold", recordField("LowerThreshold"), "lower", 10, 4},
+    {"upperThreshold", recordField("UpperThreshold"), "upper", 10, 4},
+    {"clusterSize", recordField("ClusterSize"), "cluster", 8, 0},
+    {"useCluster", recordField("UseCluster"), "use", 4, 0},
+    {"signShown", recordField("SignShown"), "sign", 5, 0},
+    {"transparency", recordField("Transparency"), "transp", 7, 2},
+    {"overlay", recordField("OverlayState"), "overlay", 8, 0},
+};
+
+// As many rows as the record has fields, and each field in exactly one of
+// them: so every row found its field.
+constexpr bool eachFieldOnce() {
+  for (const rec::Field &field : rec::kFields) {
+    int rows = 0;
+    for (const MapField &row : kMapFields)
+      rows += row.field == &field;
+    if (rows != 1)
+      return false;
+  }
+  return true;
+}
+static_assert(eachFieldOnce(), "a record field without a row, or with more than one");
+
 Document *Workspace::current() {
-  for (Document &document : documents)
-    if (document.id == currentDocument)
-      return &document;
-  return nullptr;
+  const auto found = std::find_if(documents.begin(), documents.end(), [this](const Document &document) {
+    return document.id == currentDocument;
+  });
+  return found == documents.end() ? nullptr : &*found;
 }
 
 Workspace parseWorkspace(const std::string &text, const Source &source) {
@@ -206,14 +245,14 @@ nlohmann::ordered_json mapToJson(const Map &map) {
   bool named = true;
   MapRecord rest = map.record;
   for (const MapField &field : kMapFields) {
-    const float value = rec::read<float>(map.record.data(), field.offset);
-    if (!field.isFloat)
-      out[field.key] = rec::read<std::int32_t>(map.record.data(), field.offset);
+    const float value = rec::read<float>(map.record.data(), field.field->offset);
+    if (!field.isFloat())
+      out[field.key] = rec::read<std::int32_t>(map.record.data(), field.field->offset);
     else if (std::isfinite(value))
       out[field.key] = value;
     else
       named = false;
-    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.offset), rec::kFieldWidth, 0);
+    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.field->offset), rec::kFieldWidth, 0);
   }
   if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; })) {
     char hex[2 * kRecordSize + 1];
@@ -276,40 +315,11 @@ const char *const kOptionMeanings[kelvane::kOptionKeyCount] = {
     "map list such as 1,3-5 or 4- or All",
 };
 
-const kelvane::OptionKey *findKey(const std::string &name) {
-  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
-    if (name == key.name)
-      return &key;
-  return nullptr;
-}
-
 const char *typeName(const kelvane::OptionKey &key) {
   if (key.type == kelvane::OptionType::Int)
     return key.role == kelvane::OptionRole::Switch ? "switch 0/1" : "integer";
   return key.type == kelvane::OptionType::Float ? "float" : "text";
 }
-
-namespace {
-
-// A reader for each of the sixteen keys, checking the value against the key's type.
-std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, ParameterStore &out) {
-  std::vector<std::pair<std::string, Reader>> readers;
-  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
-    readers.push_back(
-        {key.name, [&source, &out, &key](const json &value, const std::string &at) {
-           if (key.type == kelvane::OptionType::Float)
-             out.floats[key.name] = toFloat(value, source, at);
-           else if (key.type == kelvane::OptionType::Int)
-             out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
-           else if (const std::string &text = out.strings[key.name] = toText(value, source, at);
-                    text.size() > kMaxTextBytes)
-             source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
-                                 std::to_string(kMaxTextBytes));
-         }});
-  return readers;
-}
-
-} // namespace
 
 void parseOptions(const std::string &text, const Source &source, ParameterStore &out) {
   readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
@@ -323,8 +333,10 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   json value = text;
-  if (const kelvane::OptionKey *type = findKey(key);
-      type == nullptr || type->type != kelvane::OptionType::Text) {
+  const auto isTextKey = [&key](const kelvane::OptionKey &option) {
+    return key == option.name && option.type == kelvane::OptionType::Text;
+  };
+  if (std::none_of(std::begin(kelvane::kOptionKeys), std::end(kelvane::kOptionKeys), isTextKey)) {
     // A number as JSON writes it, or true/false for a switch; anything else
     // stays text and fails the type check. A number too large for any type
     // is an error of its own.

@@ -15,27 +15,31 @@
 
 #include "checked_json.h"
 #include "host_state.h"
+#include "map_record.h"
 #include "option_keys.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace ondrava {
 
-// One named field of the map record: its key in a workspace, where it lies,
-// and how the report's table shows it.
+// One named field of the map record: its key in a workspace, the record's
+// own field, and how the report's table shows it.
 struct MapField {
   const char *key;
-  std::size_t offset;
-  bool isFloat; // a 32-bit float, else a 32-bit integer
+  const kelvane::record::Field *field; // where and what it is in the record
   const char *title;
   std::size_t width; // the column's least width
   int decimals;      // of a float in the table
+
+  constexpr bool isFloat() const { return field->type == kelvane::record::FieldType::Float32; }
 };
-extern const MapField kMapFields[9];
+// In the order of the workspace's keys and the table's columns.
+extern const MapField kMapFields[std::size(kelvane::record::kFields)];
 
 struct Map {
   std::string name;
@@ -78,8 +82,6 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
 // map of another type.
 const char *demoWorkspaceJson();
 
-// The key of that name in the plugin's table, or null.
-const kelvane::OptionKey *findKey(const std::string &name);
 // "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
 const char *typeName(const kelvane::OptionKey &key);
 // What --help says of each key, in the order of the plugin's table.

@@ -1,12 +1,8 @@
 #include "report.h"
 
-#include "map_record.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <iterator>
 
 namespace ondrava {
 namespace {
@@ -80,8 +76,9 @@ std::string nameCell(const std::string &name) {
 // A cell is plain ASCII: a number, nan or inf, and a * for a change.
 std::string cell(const Map &map, const MapField &field) {
   const unsigned char *record = map.record.data();
-  return field.isFloat ? formatTableFloat(rec::read<float>(record, field.offset), field.decimals)
-                       : std::to_string(rec::read<std::int32_t>(record, field.offset));
+  const std::size_t offset = field.field->offset;
+  return field.isFloat() ? formatTableFloat(rec::read<float>(record, offset), field.decimals)
+                         : std::to_string(rec::read<std::int32_t>(record, offset));
 }
 
 std::string right(const std::string &text, std::size_t width) {
@@ -89,33 +86,35 @@ std::string right(const std::string &text, std::size_t width) {
 }
 
 std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &after) {
-  constexpr std::size_t kColumns = std::size(kMapFields);
-  // Every cell first, so that each column is as wide as its widest cell.
-  std::vector<std::string> cells[2][kColumns];
-  std::size_t widths[kColumns];
-  for (std::size_t c = 0; c < kColumns; ++c) {
-    widths[c] = std::max(kMapFields[c].width, std::strlen(kMapFields[c].title));
+  // The titles, then each map's cells before and after the run, all of them
+  // first, so that each column is as wide as its widest cell.
+  std::vector<std::vector<std::string>> rows(1 + 2 * before.size());
+  std::vector<std::size_t> widths;
+  for (const MapField &field : kMapFields) {
+    rows[0].push_back(field.title);
     for (std::size_t i = 0; i < before.size(); ++i) {
-      const std::string old = cell(before[i], kMapFields[c]);
-      const std::string now = cell(after[i], kMapFields[c]);
-      cells[0][c].push_back(old);
-      cells[1][c].push_back((old == now ? "" : "*") + now);
-      widths[c] = std::max({widths[c], old.size(), cells[1][c].back().size()});
+      const std::string old = cell(before[i], field);
+      const std::string now = cell(after[i], field);
+      rows[1 + 2 * i].push_back(old);
+      rows[2 + 2 * i].push_back((old == now ? "" : "*") + now);
     }
+    widths.push_back(field.width);
+    for (const std::vector<std::string> &row : rows)
+      widths.back() = std::max(widths.back(), row.back().size());
   }
-  std::string out = "Maps before and after the run (* marks a changed value):\n  map  " + nameCell("name");
-  for (std::size_t c = 0; c < kColumns; ++c)
-    out += " " + right(kMapFields[c].title, widths[c]);
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    std::string first = "\n  " + right(std::to_string(i + 1), 3) + "  " + nameCell(before[i].name);
-    std::string second = "\n       " + std::string(kNameWidth, ' ');
-    for (std::size_t c = 0; c < kColumns; ++c) {
-      first += " " + right(cells[0][c][i], widths[c]);
-      second += " " + right(cells[1][c][i], widths[c]);
-    }
-    out += first + "  before" + second + "  after";
+  std::string out = "Maps before and after the run (* marks a changed value):\n";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (r == 0)
+      out += "  map  " + nameCell("name");
+    else if (r % 2 == 1)
+      out += "  " + right(std::to_string(r / 2 + 1), 3) + "  " + nameCell(before[r / 2].name);
+    else
+      out += "       " + std::string(kNameWidth, ' ');
+    for (std::size_t c = 0; c < widths.size(); ++c)
+      out += " " + right(rows[r][c], widths[c]);
+    out += r == 0 ? "\n" : r % 2 == 1 ? "  before\n" : "  after\n";
   }
-  return out + "\n";
+  return out;
 }
 
 } // namespace
