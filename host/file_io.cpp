@@ -93,7 +93,8 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
     const fs::path next = fs::read_symlink(target_, code);
     if (code || links == 40)
       failIn(path, "cannot write the file: the link it names cannot be followed");
-    target_ = next.is_absolute() ? next : target_.parent_path() / next;
+    // An absolute target replaces the folder.
+    target_ = target_.parent_path() / next;
   }
   const fs::file_status status = fs::status(target_, code);
   if (fs::is_directory(status))
@@ -103,10 +104,9 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
     failIn(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
   // A short name of its own in the same folder, so that the rename stays on
   // one file system and any name the folder takes can be saved.
-  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt) {
-    temporary_ = folder / (".Ondrava-saving-" + std::to_string(std::random_device{}()));
+    temporary_ = target_.parent_path() / (".Ondrava-saving-" + std::to_string(std::random_device{}()));
     // The owner's alone until it is complete.
     fd = createRemovedOnSignal(temporary_.string());
   }
@@ -130,8 +130,7 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
 
 StagedFile::~StagedFile() {
   std::error_code code;
-  if (!temporary_.empty())
-    fs::remove(temporary_, code);
+  fs::remove(temporary_, code); // nothing, once committed
   forgetOnSignal();
 }
 
