@@ -64,8 +64,8 @@ template <typename... Parts> void trace(const char *name, const Parts &...parts)
 // handed it; a real host would not be asked for one.
 [[maybe_unused]] ondrava::MapRecord *mapAt(std::int32_t index) {
   auto &maps = state().maps;
-  return index >= 0 && static_cast<std::size_t>(index) < maps.size() ? &maps[static_cast<std::size_t>(index)]
-                                                                     : nullptr;
+  const auto at = static_cast<std::size_t>(index);
+  return index >= 0 && at < maps.size() ? &maps[at] : nullptr;
 }
 
 } // namespace
