@@ -92,7 +92,9 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
        "slash is a file in the current folder"},
       {"--workspace", &in.workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
       {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
-      {"--save", &in.savePath, "FILE", "after a successful run, write the workspace to this JSON file"},
+      {"--save", &in.savePath, "FILE",
+       "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
+       "if the write fails)"},
   };
   for (const auto &[name, value, type, help] : paths)
     app.add_option(name, *value, help)->type_name(type)->check(path);
