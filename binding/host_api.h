@@ -60,8 +60,4 @@ namespace kelvane::hostfn {
 KELVANE_CALLED_HOST_FUNCTIONS(KELVANE_HOST_FUNCTION_TYPE)
 #undef KELVANE_HOST_FUNCTION_TYPE
 
-// The stand-in host's name for the version function's type, until it declares
-// its exports from the list above.
-using GetVersion = GetVersionOfOndravaZU;
-
 } // namespace kelvane::hostfn

@@ -22,51 +22,41 @@ namespace fs = std::filesystem;
 
 #if defined(_WIN32)
 constexpr int kReading = O_RDONLY | O_BINARY;
-constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
 int fsync(int fd) { return _commit(fd); }
 #else
 // No open and no read waits; a terminal opened never becomes the program's.
 constexpr int kReading = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
 #endif
 
 std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
 
-// The descriptor of the file at path, checked as it was opened.
-int openChecked(const std::string &path) {
-  const int fd = open(path.c_str(), kReading);
-  const int openError = errno;
-  struct stat status {};
-  const bool opened = fd >= 0 && fstat(fd, &status) == 0;
-  const auto type = status.st_mode & S_IFMT;
-  std::error_code code;
-  std::string why;
-  // Not every system opens a folder.
-  if (type == S_IFDIR || (!opened && fs::is_directory(path, code)))
-    why = "is a folder, not a file";
-  else if (!opened)
-    why = "cannot open the file (" + std::string(std::strerror(fd < 0 ? openError : errno)) + ")";
-  else if (type != S_IFREG)
-    why = "is not a regular file (a device, pipe or socket); give a file";
-  else if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
-    why = "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText();
-  if (why.empty())
-    return fd;
-  if (fd >= 0)
-    close(fd);
-  failIn(path, why);
-}
-
 } // namespace
 
-std::string readFile(const std::string &path,
-                     const std::function<void(const std::string &text, const std::string &name)> &opened) {
+std::string readFile(const std::string &path, const OpenedFile &opened) {
   // Closed however this ends.
   struct Descriptor {
     int fd;
-    ~Descriptor() { close(fd); }
+    ~Descriptor() {
+      if (fd >= 0)
+        close(fd);
+    }
   };
-  const Descriptor file{openChecked(path)};
+  const Descriptor file{open(path.c_str(), kReading)};
+  const int openError = errno;
+  struct stat status {};
+  const bool isOpen = file.fd >= 0 && fstat(file.fd, &status) == 0;
+  const auto type = status.st_mode & S_IFMT;
+  std::error_code code;
+  // Not every system opens a folder.
+  if (type == S_IFDIR || (!isOpen && fs::is_directory(path, code)))
+    failIn(path, "is a folder, not a file");
+  if (!isOpen)
+    failIn(path,
+           "cannot open the file (" + std::string(std::strerror(file.fd < 0 ? openError : errno)) + ")");
+  if (type != S_IFREG)
+    failIn(path, "is not a regular file (a device, pipe or socket); give a file");
+  if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
+    failIn(path, "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText());
   // The file may have grown since it was opened: one block past the limit at most.
   std::string content;
   char buffer[65536];
@@ -103,7 +93,8 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
     const fs::path next = fs::read_symlink(target_, code);
     if (code || links == 40)
       failIn(path, "cannot write the file: the link it names cannot be followed");
-    target_ = next.is_absolute() ? next : target_.parent_path() / next;
+    // An absolute target replaces the folder.
+    target_ = target_.parent_path() / next;
   }
   const fs::file_status status = fs::status(target_, code);
   if (fs::is_directory(status))
@@ -113,13 +104,11 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
     failIn(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
   // A short name of its own in the same folder, so that the rename stays on
   // one file system and any name the folder takes can be saved.
-  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt) {
-    temporary_ = folder / (".Ondrava-saving-" + std::to_string(std::random_device{}()));
-    const std::string name = temporary_.string();
+    temporary_ = target_.parent_path() / (".Ondrava-saving-" + std::to_string(std::random_device{}()));
     // The owner's alone until it is complete.
-    fd = createRemovedOnSignal(name, [&name] { return open(name.c_str(), kCreating, 0600); });
+    fd = createRemovedOnSignal(temporary_.string());
   }
   if (fd < 0)
     failIn(path, "cannot write the file: cannot create a file in its folder (" +
@@ -141,8 +130,7 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
 
 StagedFile::~StagedFile() {
   std::error_code code;
-  if (!temporary_.empty())
-    fs::remove(temporary_, code);
+  fs::remove(temporary_, code); // nothing, once committed
   forgetOnSignal();
 }
 

@@ -24,9 +24,8 @@ constexpr std::uintmax_t kMaxInputFileBytes = std::uintmax_t(256) << 20;
 // error naming it. Neither the opening nor any read waits: a file that would
 // block is an error. While the file is still open, `opened` (if given) sees
 // its text and a name for this very file, for what must open it again.
-std::string
-readFile(const std::string &path,
-         const std::function<void(const std::string &text, const std::string &name)> &opened = {});
+using OpenedFile = std::function<void(const std::string &text, const std::string &name)>;
+std::string readFile(const std::string &path, const OpenedFile &opened = {});
 
 // Writes all of the text and flushes the stream: 0, or why it failed (errno).
 int writeAll(std::FILE *stream, const std::string &text);

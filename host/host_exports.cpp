@@ -11,14 +11,14 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
-// Each export is first declared with the type the plugin calls it through: a
-// C function has no overloads, so a definition of any other type fails to
-// compile.
-#define ONDRAVA_EXPORT(name, type)                                                                           \
-  extern "C" ONDRAVA_API std::remove_pointer_t<kelvane::hostfn::type> name;                                  \
-  extern "C" ONDRAVA_API
+// Each export is declared with the type the plugin calls it through, from
+// the plugin's own list: a C function has no overloads, so a definition of
+// any other type fails to compile.
+#define ONDRAVA_DECLARE_EXPORT(Name, Result, Parameters, fallback)                                           \
+  extern "C" ONDRAVA_API Result zu##Name Parameters;
+KELVANE_CALLED_HOST_FUNCTIONS(ONDRAVA_DECLARE_EXPORT)
+#undef ONDRAVA_DECLARE_EXPORT
 
 namespace ondrava {
 
@@ -35,9 +35,9 @@ namespace {
 
 using ondrava::state;
 
-[[maybe_unused]] std::string_view textArg(const char *text) { return text != nullptr ? text : "<null>"; }
-[[maybe_unused]] std::string piece(std::int32_t number) { return std::to_string(number); }
-[[maybe_unused]] std::string_view piece(const char *text) { return textArg(text); }
+// An argument as the host keeps it and the trace shows it.
+[[maybe_unused]] std::string_view argument(const char *text) { return text != nullptr ? text : "<null>"; }
+[[maybe_unused]] std::string argument(std::int32_t number) { return std::to_string(number); }
 
 // A host function lets no exception into the plugin that called it: what it
 // cannot keep for want of memory is marked, and the program reports that.
@@ -55,7 +55,7 @@ template <typename... Parts> void trace(const char *name, const Parts &...parts)
     return;
   keep([&] {
     std::string text = std::string(name) + "(";
-    ((text += piece(parts)), ...);
+    ((text += argument(parts)), ...);
     state().calls.push_back(text + ")");
   });
 }
@@ -64,15 +64,14 @@ template <typename... Parts> void trace(const char *name, const Parts &...parts)
 // handed it; a real host would not be asked for one.
 [[maybe_unused]] ondrava::MapRecord *mapAt(std::int32_t index) {
   auto &maps = state().maps;
-  return index >= 0 && static_cast<std::size_t>(index) < maps.size() ? &maps[static_cast<std::size_t>(index)]
-                                                                     : nullptr;
+  const auto at = static_cast<std::size_t>(index);
+  return index >= 0 && at < maps.size() ? &maps[at] : nullptr;
 }
 
 } // namespace
 
 #if !defined(ONDRAVA_OMIT_zuGetVersionOfOndravaZU)
-ONDRAVA_EXPORT(zuGetVersionOfOndravaZU, GetVersion)
-bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {
+extern "C" bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {
   trace("zuGetVersionOfOndravaZU");
   *major = state().version[0];
   *minor = state().version[1];
@@ -82,35 +81,30 @@ bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int3
 #endif
 
 #if !defined(ONDRAVA_ONLY_VERSION)
-ONDRAVA_EXPORT(zuShowLogTab, ShowLogTab)
-void zuShowLogTab() {
+extern "C" void zuShowLogTab() {
   trace("zuShowLogTab");
   ++state().logTabShown;
 }
 
-ONDRAVA_EXPORT(zuLogText, LogText)
-void zuLogText(const char *line) {
+extern "C" void zuLogText(const char *line) {
   trace("zuLogText", line);
   if (!state().quiet)
-    keep([line] { state().log.emplace_back(textArg(line)); });
+    keep([line] { state().log.emplace_back(argument(line)); });
 }
 
 #if !defined(ONDRAVA_OMIT_zuMessageBox)
-ONDRAVA_EXPORT(zuMessageBox, MessageBox)
-void zuMessageBox(const char *text) {
+extern "C" void zuMessageBox(const char *text) {
   trace("zuMessageBox", text);
-  keep([text] { state().messages.emplace_back(textArg(text)); });
+  keep([text] { state().messages.emplace_back(argument(text)); });
 }
 #endif
 
-ONDRAVA_EXPORT(zuGetIDOfCurrentDocument, GetIDOfCurrentDocument)
-std::int32_t zuGetIDOfCurrentDocument() {
+extern "C" std::int32_t zuGetIDOfCurrentDocument() {
   trace("zuGetIDOfCurrentDocument");
   return state().currentDocument;
 }
 
-ONDRAVA_EXPORT(zuGetDocumentType, GetDocumentType)
-std::int32_t zuGetDocumentType(std::int32_t documentId) {
+extern "C" std::int32_t zuGetDocumentType(std::int32_t documentId) {
   trace("zuGetDocumentType", documentId);
   // The stand-in knows only the current document. For an id it does not
   // know it answers as a host does for an id that names no document: with a
@@ -118,8 +112,7 @@ std::int32_t zuGetDocumentType(std::int32_t documentId) {
   return documentId == state().currentDocument ? state().documentType : -1;
 }
 
-ONDRAVA_EXPORT(zuGetNRVMPsOfCurrentVMR, GetNRVMPsOfCurrentVMR)
-void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
+extern "C" void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
   trace("zuGetNRVMPsOfCurrentVMR");
   const auto &s = state();
   const std::int32_t count = s.reportedMapCount.value_or(static_cast<std::int32_t>(s.maps.size()));
@@ -127,8 +120,7 @@ void *zuGetNRVMPsOfCurrentVMR(void *mapCountRecord) {
   return s.mapsLoadedResult.value_or(!s.maps.empty()) ? mapCountRecord : nullptr;
 }
 
-ONDRAVA_EXPORT(zuGetNRVMPOfCurrentVMR, GetNRVMPOfCurrentVMR)
-bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
+extern "C" bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   trace("zuGetNRVMPOfCurrentVMR", mapIndex);
   const ondrava::MapRecord *map = mapAt(mapIndex);
   if (map != nullptr)
@@ -136,8 +128,7 @@ bool zuGetNRVMPOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   return map != nullptr;
 }
 
-ONDRAVA_EXPORT(zuSetNRVMPParametersOfCurrentVMR, SetNRVMPParametersOfCurrentVMR)
-bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
+extern "C" bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
   const auto overlay = kelvane::record::read<std::int32_t>(static_cast<const unsigned char *>(rec),
                                                            kelvane::record::kOverlayState);
   trace("zuSetNRVMPParametersOfCurrentVMR", mapIndex, ", overlay=", overlay);
@@ -148,31 +139,27 @@ bool zuSetNRVMPParametersOfCurrentVMR(std::int32_t mapIndex, void *rec) {
 }
 
 #if !defined(ONDRAVA_OMIT_zuUpdateActiveWindow)
-ONDRAVA_EXPORT(zuUpdateActiveWindow, UpdateActiveWindow)
-void zuUpdateActiveWindow() {
+extern "C" void zuUpdateActiveWindow() {
   trace("zuUpdateActiveWindow");
   ++state().redraws;
 }
 #endif
 
-ONDRAVA_EXPORT(zuGetIntParameter, GetIntParameter)
-std::int32_t zuGetIntParameter(const char *key) {
+extern "C" std::int32_t zuGetIntParameter(const char *key) {
   trace("zuGetIntParameter", key);
-  const auto found = state().ints.find(textArg(key));
+  const auto found = state().ints.find(argument(key));
   return found != state().ints.end() ? found->second : 0;
 }
 
-ONDRAVA_EXPORT(zuGetFloatParameter, GetFloatParameter)
-float zuGetFloatParameter(const char *key) {
+extern "C" float zuGetFloatParameter(const char *key) {
   trace("zuGetFloatParameter", key);
-  const auto found = state().floats.find(textArg(key));
+  const auto found = state().floats.find(argument(key));
   return found != state().floats.end() ? found->second : 0.0f;
 }
 
-ONDRAVA_EXPORT(zuGetStringParameter, GetStringParameter)
-bool zuGetStringParameter(const char *key, char *buffer) {
+extern "C" bool zuGetStringParameter(const char *key, char *buffer) {
   trace("zuGetStringParameter", key);
-  const auto found = state().strings.find(textArg(key));
+  const auto found = state().strings.find(argument(key));
   const std::string_view text =
       found != state().strings.end() ? std::string_view(found->second) : std::string_view();
   constexpr std::size_t size = kelvane::kStringParameterSize;

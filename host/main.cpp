@@ -31,10 +31,10 @@ using namespace ondrava;
 
 std::string helpFooter() {
   std::string text =
-      "\nWithout --workspace the built-in demo workspace is used and, unless --options or --set\n"
-      "is given, the demo's options (p 0.05 as the lower threshold, cluster size 25 applied, maps\n"
-      "1,3-4 overlaid). With --workspace the parameter store starts empty, as in a host whose\n"
-      "dialog never ran: without --options or --set the plugin says \"No options selected\".\n"
+      "\nWithout --workspace the built-in demo workspace is used, with the demo's options (p 0.05,\n"
+      "cluster size 25, maps 1,3-4 overlaid) unless --options or --set is given.\n"
+      "With --workspace the parameter store starts empty: without --options or --set the plugin says\n"
+      "\"No options selected\".\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
   for (std::size_t i = 0; i < kelvane::kOptionKeyCount; ++i) {
     char line[160];
@@ -42,20 +42,18 @@ std::string helpFooter() {
                   typeName(kelvane::kOptionKeys[i]), kOptionMeanings[i]);
     text += line;
   }
-  text += "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
-          " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
-          "Each value takes effect only with its Do... switch on; DoSetMinP needs DoSetMin too.\n"
-          "\nExit status:\n"
-          "  0  initPlugin and execute both succeeded, --save (if given) saved its file, and the\n"
-          "     report is out\n"
-          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
-          "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin\n"
-          "     that threw or ended the program: the error says what happened and whether the file was\n"
-          "     saved. Input files are limited to " +
-          std::to_string(kMaxInputFileBytes >> 20) +
-          " MiB.\n"
-          "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
-  return text;
+  return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
+         " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
+         "Each value takes effect only with its Do... switch on; DoSetMinP needs DoSetMin too.\n"
+         "\nExit status:\n"
+         "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out\n"
+         "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
+         "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin\n"
+         "     that threw or ended the program: the error says what happened and whether the file was\n"
+         "     saved. Input files are limited to " +
+         std::to_string(kMaxInputFileBytes >> 20) +
+         " MiB.\n"
+         "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
 }
 
 // What the program writes cannot be written: the answer is lost, so exit
@@ -83,9 +81,8 @@ struct Invocation {
 std::optional<Invocation> parseCommandLine(int argc, char **argv) {
   Invocation in;
   CLI::App app{
-      "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace, the way the host\n"
-      "would (initPlugin, then execute), and prints the log pane, any message box and every map\n"
-      "before and after the run."};
+      "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace (initPlugin, then\n"
+      "execute) and prints the log pane, any message box and every map before and after the run."};
   // Every option that names a file goes through this one check.
   const CLI::Validator path(
       [](const std::string &value) { return value.empty() ? "an empty path names no file" : ""; }, "");
@@ -93,12 +90,11 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
       {"--plugin", &in.pluginPath, "PATH",
        "the plugin module (default: the one built next to this program); a name without a\n"
        "slash is a file in the current folder"},
-      {"--workspace", &in.workspacePath, "FILE",
-       "workspace JSON file (default: the built-in demo workspace)"},
+      {"--workspace", &in.workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
       {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
       {"--save", &in.savePath, "FILE",
-       "after a successful run, write the workspace to this JSON file (atomically: the old\n"
-       "file stays whole if the write fails)"},
+       "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
+       "if the write fails)"},
   };
   for (const auto &[name, value, type, help] : paths)
     app.add_option(name, *value, help)->type_name(type)->check(path);
@@ -200,77 +196,67 @@ std::string members(const nlohmann::ordered_json &object) {
   return object.empty() ? "" : text.substr(2, text.size() - 4);
 }
 
-// The answer: the run's report, if there was one, what became of the save,
-// and the error, if there was one; as text (the error on standard error), or
-// as one JSON object. The head can go out before the save takes effect, the
-// tail only after it.
-struct Answer {
-  std::string head;
-  std::string tail;
-  std::string errors;
-};
-
-Answer answer(bool json, const RunReport *report, const std::optional<InputError> &error,
-              const std::string &savePath, bool saved) {
-  Answer out;
-  if (json) {
-    nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
-    if (error)
-      outcome["error"] = error->toJson();
-    if (!savePath.empty())
-      outcome["saved"] = saved;
-    out.head = "{\n" + (report != nullptr ? members(jsonReport(*report)) : "");
-    out.tail = (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
-    return out;
-  }
-  const std::string target = escapeText(savePath);
-  out.head = report != nullptr ? textReport(*report) : "";
-  if (saved)
-    out.tail = "Saved the workspace to " + target + "\n";
-  else if (report != nullptr && !savePath.empty() && !error)
-    out.tail = "Nothing was saved to " + target + ": the run was refused.\n";
-  if (error)
-    out.errors =
-        "Ondrava.exe: " + errorText(*error) + "\n" +
-        (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n" : "");
-  return out;
-}
-
-// Saves the workspace after a successful run, and answers. The new file is
-// written and flushed before the report, and takes the old one's place only
-// once the report is out, so that a report that cannot be written leaves the
-// old file as it was; what is said of the save follows it, so that it says
-// what happened.
-int saveAndAnswer(bool json, const RunReport &report, const Workspace &workspace,
-                  const std::string &savePath) {
-  const bool succeeded = report.initialised && report.executed;
-  const std::string target = escapeText(savePath);
-  std::optional<InputError> error;
+// Saves the workspace after a successful run, and answers: the run's report,
+// if there was one, what became of the save, and the error, if there was one;
+// as text (the error on standard error), or as one JSON object. The new file
+// is written and flushed before the report, and takes the old one's place
+// only once the report is out, so that a report that cannot be written leaves
+// the old file as it was; what is said of the save follows it, so that it
+// says what happened.
+int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<InputError> error,
+           const std::string &savePath) {
+  const bool succeeded = report != nullptr && report->initialised && report->executed;
   std::optional<StagedFile> file;
   try {
     if (!savePath.empty() && succeeded)
-      file.emplace(savePath, savedText(workspace, savePath, kMaxInputFileBytes));
+      file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
   } catch (const InputError &e) {
     error = e;
   }
-  Answer out = answer(json, &report, error, savePath, file.has_value());
-  put(stdout, out.head);
+  const std::string target = escapeText(savePath);
+  // What is said of the save, made before it takes effect: once it has,
+  // nothing is left that could fail for want of memory.
+  const auto saying = [&](bool saved) -> std::string {
+    if (json) {
+      nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
+      if (error)
+        outcome["error"] = error->toJson();
+      if (!savePath.empty())
+        outcome["saved"] = saved;
+      return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
+    }
+    if (saved)
+      return "Saved the workspace to " + target + "\n";
+    if (report != nullptr && !savePath.empty() && !error)
+      return "Nothing was saved to " + target + ": the run was refused.\n";
+    return "";
+  };
+  std::string tail = saying(file.has_value());
+  if (json)
+    put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
+  else if (report != nullptr)
+    put(stdout, textReport(*report));
   try {
     if (file)
       file->commit();
   } catch (const InputError &e) {
     error = e;
-    out = answer(json, &report, error, savePath, false);
+    tail = saying(false);
   }
-  const int reason = writeAll(stdout, out.tail);
-  if (reason != 0 && file && !error) {
+  const bool saved = file && !error;
+  const int reason = writeAll(stdout, tail);
+  if (reason != 0 && saved) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
                  target.c_str(), std::strerror(reason));
     return 2;
   }
   if (reason != 0)
     throw OutputFailure{reason};
-  put(stderr, out.errors);
+  if (error && !json)
+    put(stderr,
+        "Ondrava.exe: " + errorText(*error) + "\n" +
+            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
+                                                    : ""));
   return error ? 2 : succeeded ? 0 : 1;
 }
 
@@ -298,7 +284,7 @@ int main(int argc, char **argv) {
       report.pluginPath =
           invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
       runPlugin(workspace, report);
-      return saveAndAnswer(json, report, workspace, savePath);
+      return answer(json, &report, &workspace, std::nullopt, savePath);
     } catch (const InputError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
@@ -306,9 +292,7 @@ int main(int argc, char **argv) {
     } catch (const std::exception &e) {
       error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
     }
-    const Answer out = answer(json, nullptr, error, savePath, false);
-    put(stdout, out.head + out.tail);
-    put(stderr, out.errors);
+    return answer(json, nullptr, nullptr, error, savePath);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");

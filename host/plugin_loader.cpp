@@ -4,7 +4,6 @@
 #include "process_end.h"
 #include "report.h"
 
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 

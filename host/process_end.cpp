@@ -8,9 +8,12 @@
 #include <initializer_list>
 #include <memory>
 #include <new>
+#include <tuple>
 
-#if !defined(_WIN32)
 #include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -43,11 +46,7 @@ extern "C" void onExit() {
 #if !defined(_WIN32)
 // The signals that end the program; a crash is one its own code (or the
 // plugin's) caused.
-const struct {
-  int number;
-  const char *name;
-  bool crash;
-} kSignals[] = {
+const std::tuple<int, const char *, bool> kSignals[] = {
     {SIGINT, "SIGINT", false},   {SIGTERM, "SIGTERM", false}, {SIGHUP, "SIGHUP", false},
     {SIGQUIT, "SIGQUIT", false}, {SIGALRM, "SIGALRM", false}, {SIGUSR1, "SIGUSR1", false},
     {SIGUSR2, "SIGUSR2", false}, {SIGXCPU, "SIGXCPU", false}, {SIGSEGV, "SIGSEGV", true},
@@ -66,10 +65,10 @@ extern "C" void onSignal(int number) {
   if (saving != 0)
     unlink(temporary);
   const bool blamed = pluginIsLoaded != 0;
-  for (const auto &signal : kSignals)
-    if (signal.number == number && signal.crash)
+  for (const auto &[signal, name, crash] : kSignals)
+    if (signal == number && crash)
       say({"Ondrava.exe: ", blamed ? "the plugin " : "ended by ", blamed ? plugin : "",
-           blamed ? " crashed: " : "", signal.name, blamed ? "; nothing was saved\n" : "\n"});
+           blamed ? " crashed: " : "", name, blamed ? "; nothing was saved\n" : "\n"});
   // The handler was reset as it was called: once it returns, the signal
   // raised again takes its default action.
   raise(number);
@@ -100,11 +99,11 @@ void prepareProcess() {
   action.sa_handler = onSignal;
   action.sa_flags = SA_RESETHAND | SA_ONSTACK;
   sigfillset(&action.sa_mask);
-  for (const auto &signal : kSignals) {
+  for (const auto &[number, name, crash] : kSignals) {
     struct sigaction before {};
     // A signal the program was started to ignore stays ignored.
-    if (sigaction(signal.number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-      sigaction(signal.number, &action, nullptr);
+    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaction(number, &action, nullptr);
   }
 #endif
 }
@@ -123,15 +122,15 @@ void pluginLoaded(const char *shownName) {
   pluginIsLoaded = shownName != nullptr;
 }
 
-int createRemovedOnSignal([[maybe_unused]] const std::string &path, const std::function<int()> &create) {
+int createRemovedOnSignal(const std::string &path) {
 #if defined(_WIN32)
-  return create();
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0600);
 #else
   sigset_t all;
   sigset_t before;
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &before);
-  const int fd = create();
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   const int error = errno;
   // A path that does not fit would name another file; it cannot be opened.
   if (fd >= 0 && path.size() < sizeof temporary) {

@@ -5,7 +5,6 @@
 // called ends it with exit status 2.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace ondrava {
@@ -25,10 +24,11 @@ bool reserveMemory();
 // process is put down; null once none is.
 void pluginLoaded(const char *shownName);
 
-// Calls create, which makes the file at path and gives its descriptor or -1,
-// with every signal held; once made, a signal removes the file until
-// forgetOnSignal(). Signals find the file either not yet made or known.
-int createRemovedOnSignal(const std::string &path, const std::function<int()> &create);
+// Creates the file at path for writing, the owner's alone, and gives its
+// descriptor or -1, with every signal held; once made, a signal removes the
+// file until forgetOnSignal(). Signals find the file either not yet made or
+// known.
+int createRemovedOnSignal(const std::string &path);
 void forgetOnSignal();
 
 } // namespace ondrava
