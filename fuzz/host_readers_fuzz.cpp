@@ -10,9 +10,11 @@
 #include "inputs.h"
 #include "report.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -87,7 +89,12 @@ void options(const std::string &text) {
   ondrava::ParameterStore options;
   if (!reads([&] { ondrava::parseOptions(text, {"options.json", {}}, options); }))
     return;
-  const auto typeOf = [](const std::string &name) { return ondrava::findKey(name)->type; };
+  const auto typeOf = [](const std::string &name) {
+    const auto key = std::find_if(std::begin(kelvane::kOptionKeys), std::end(kelvane::kOptionKeys),
+                                  [&](const kelvane::OptionKey &known) { return name == known.name; });
+    require(key != std::end(kelvane::kOptionKeys));
+    return key->type;
+  };
   for (const auto &entry : options.ints)
     require(typeOf(entry.first) == kelvane::OptionType::Int);
   for (const auto &entry : options.floats)
