@@ -2,6 +2,12 @@
 // writer for every output, a stream or a file, for which a failed write is
 // an error. A file is written beside its target and renamed over it, so that
 // a failed write never leaves it damaged.
+//
+// And what happens when something other than the program ends its process:
+// a signal, or a plugin that ends the process itself. The file being saved
+// is removed and a line on standard error says what happened, by
+// async-signal-safe calls alone; a signal then ends the program as it asks,
+// and an exit the plugin called ends it with exit status 2.
 #pragma once
 
 #include "checked_json.h"
@@ -13,6 +19,21 @@
 #include <string>
 
 namespace ondrava {
+
+// First thing in main: installs the handlers. Every failed write is then an
+// error the program reports, never a signal (a file size limit, a closed
+// pipe), and a standard stream the program was started without stays closed
+// to writes, so that no file the program opens can take its place.
+void prepareProcess();
+
+// Sets memory aside for when the rest runs out, or false when it cannot:
+// what follows a failed allocation needs some (a JSON document allocates as
+// it is destroyed), and has it once the failure has given it back.
+bool reserveMemory();
+
+// The plugin module loaded (as shown to the user), to which an end of the
+// process is put down; null once none is.
+void pluginLoaded(const char *shownName);
 
 // No input file may be larger: far above any workspace, far below what the
 // machine holds once parsed.
@@ -33,7 +54,8 @@ int writeAll(std::FILE *stream, const std::string &text);
 // A new file in the target's folder, written and flushed to the disk, that
 // commit() renames over the target; until then the target is as it was, and
 // the new file is removed if commit() is never reached or a signal ends the
-// program. Through a link, the file the link names is written and the link
+// program (signals are held while it is made, so that a handler finds it
+// either not yet made or known). Through a link, the file the link names is written and the link
 // stays. The new file is the owner's alone until it is complete; then it
 // takes the old one's permissions (a new one's: 0666 less the umask).
 class StagedFile {

@@ -109,16 +109,10 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
       {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
       {"hostBytes", [&](const json &v, const std::string &at) {
          const std::string hex = toText(v, source, at);
-         if (hex.size() != 2 * kRecordSize)
-           source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits, got " +
-                               std::to_string(hex.size()));
-         for (std::size_t i = 0; i < kRecordSize; ++i) {
-           const char *pair = hex.data() + 2 * i;
-           const auto [end, code] = std::from_chars(pair, pair + 2, out.record[i], 16);
-           if (code != std::errc() || end != pair + 2)
-             source.fail(at,
-                         "hostBytes holds " + describe(json(std::string(pair, 2))) + ", not two hex digits");
-         }
+         if (hex.size() != 2 * kRecordSize || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
+           source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits");
+         for (std::size_t i = 0; i < kRecordSize; ++i)
+           std::from_chars(hex.data() + 2 * i, hex.data() + 2 * i + 2, out.record[i], 16);
        }}};
   for (const MapField &field : kMapFields)
     readers.push_back({field.key, [&](const json &v, const std::string &at) {
@@ -218,13 +212,6 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
       root, source, "", "workspace field",
       {{"currentDocument",
         [&](const json &v, const std::string &at) { workspace.currentDocument = toInt32(v, source, at); }},
-       {"version",
-        [&](const json &v, const std::string &at) {
-          if (!v.is_array() || v.size() != 3)
-            source.fail(at, "expected [major, minor, third], got " + describe(v));
-          for (std::size_t i = 0; i < 3; ++i)
-            workspace.version[i] = toInt32(v[i], source, at + "/" + std::to_string(i));
-        }},
        {"documents", [&](const json &v, const std::string &at) {
           workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
         }}});
@@ -265,7 +252,6 @@ nlohmann::ordered_json mapToJson(const Map &map) {
 
 nlohmann::ordered_json toJson(const Workspace &workspace) {
   nlohmann::ordered_json out = {{"currentDocument", workspace.currentDocument},
-                                {"version", workspace.version},
                                 {"documents", nlohmann::ordered_json::array()}};
   for (const Document &document : workspace.documents) {
     nlohmann::ordered_json doc = {{"id", document.id}, {"type", document.type}};
@@ -295,25 +281,6 @@ const char *demoWorkspaceJson() {
 #include "demo_workspace.inc"
       ;
 }
-
-const char *const kOptionMeanings[kelvane::kOptionKeyCount] = {
-    "set the lower threshold (to Min, or from MinP with DoSetMinP)",
-    "the lower threshold",
-    "with DoSetMin: take the lower threshold of t maps from MinP",
-    "two-tailed p value, between 0 and 1",
-    "set the upper threshold",
-    "the upper threshold",
-    "set the cluster-size threshold",
-    "the cluster-size threshold, in voxels",
-    "change whether the cluster-size threshold is applied",
-    "apply it (1) or not (0)",
-    "change which sign is shown",
-    "0 positive, 1 negative, 2 both",
-    "set the transparency",
-    "the transparency factor, 0 to 1",
-    "choose the overlaid maps",
-    "map list such as 1,3-5 or 4- or All",
-};
 
 const char *typeName(const kelvane::OptionKey &key) {
   if (key.type == kelvane::OptionType::Int)

@@ -6,7 +6,6 @@
 // The workspace file:
 //
 //   { "currentDocument": 1,                       (optional: the first document)
-//     "version": [3, 0, 0],                       (optional host version)
 //     "documents": [ { "id": 1, "type": 3, "name": "subject01.vmr",
 //                      "maps": [ { "name": "faces > houses", "type": 1, "df": 120, ... } ] } ] }
 // Map fields (all optional, 0 when absent): those of kMapFields; name (text);
@@ -54,7 +53,6 @@ struct Document {
 };
 
 struct Workspace {
-  std::int32_t version[3] = {3, 0, 0};
   std::int32_t currentDocument = -1;
   std::vector<Document> documents;
 
@@ -84,8 +82,6 @@ const char *demoWorkspaceJson();
 
 // "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
 const char *typeName(const kelvane::OptionKey &key);
-// What --help says of each key, in the order of the plugin's table.
-extern const char *const kOptionMeanings[kelvane::kOptionKeyCount];
 
 // The longest text the host's string parameter holds, its terminator aside.
 constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;

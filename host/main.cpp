@@ -13,7 +13,6 @@
 #include "inputs.h"
 #include "kelvane_plugin.h"
 #include "plugin_loader.h"
-#include "process_end.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
@@ -36,15 +35,19 @@ std::string helpFooter() {
       "With --workspace the parameter store starts empty: without --options or --set the plugin says\n"
       "\"No options selected\".\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
+  // The keys come in pairs: a switch, then the value it makes take effect.
+  // What each does is in docs/host-program.md.
   for (std::size_t i = 0; i < kelvane::kOptionKeyCount; ++i) {
+    const std::string when =
+        i % 2 == 0 ? "" : std::string("when ") + kelvane::kOptionKeys[i - 1].name + " is on";
     char line[160];
     std::snprintf(line, sizeof line, "  %-18s%-13s%s\n", kelvane::kOptionKeys[i].name,
-                  typeName(kelvane::kOptionKeys[i]), kOptionMeanings[i]);
+                  typeName(kelvane::kOptionKeys[i]), when.c_str());
     text += line;
   }
   return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
          " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
-         "Each value takes effect only with its Do... switch on; DoSetMinP needs DoSetMin too.\n"
+         "DoSetMinP needs DoSetMin too.\n"
          "\nExit status:\n"
          "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out\n"
          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
@@ -139,7 +142,6 @@ void runPlugin(Workspace &workspace, RunReport &report) {
   if (!module.load(report.pluginPath))
     failIn(report.pluginPath, shorten(module.error()));
   HostState &host = state();
-  std::copy(std::begin(workspace.version), std::end(workspace.version), host.version);
   Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
   host.documentType = document != nullptr ? document->type : 0;

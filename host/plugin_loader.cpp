@@ -1,7 +1,6 @@
 #include "plugin_loader.h"
 
 #include "file_io.h"
-#include "process_end.h"
 #include "report.h"
 
 #include <cstring>

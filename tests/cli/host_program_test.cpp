@@ -7,7 +7,6 @@
 #include "inputs.h"
 #include "map_record.h"
 #include "plugin_loader.h"
-#include "process_end.h"
 #include "report.h"
 
 #include <gtest/gtest.h>
