@@ -228,6 +228,24 @@ TEST(Workspace, AFloatThatIsNotFiniteTravelsInHostBytesAndReadsBack) {
   EXPECT_EQ(again.documents.at(0).maps.at(0).record, map.record);
 }
 
+// hostBytes is the whole 112-byte record as 224 hex digits of either case,
+// and nothing else; a named field is written over it.
+TEST(Workspace, HostBytesAreTheWholeRecordInHexDigits) {
+  const std::string digits = "0aF1" + std::string(220, '0');
+  const auto workspace = [](const std::string &hex, const std::string &more = "") {
+    return R"({"documents": [{"maps": [{"hostBytes": ")" + hex + "\"" + more + "}]}]}";
+  };
+  const ondrava::Map map =
+      ondrava::parseWorkspace(workspace(digits, R"(, "type": 1)"), {"w.json", {}}).documents.at(0).maps.at(0);
+  EXPECT_EQ(map.record[0], 0x0a);
+  EXPECT_EQ(map.record[1], 0xf1);
+  EXPECT_EQ(map.record[8], 1); // the map type, at offset 8
+  const std::string error = "w.json at /documents/0/maps/0/hostBytes: hostBytes must be 224 hex digits";
+  for (const std::string &bad : {digits.substr(1), digits + "0", "g" + digits.substr(1),
+                                 "+" + digits.substr(1), " " + digits.substr(1), "-" + digits.substr(1)})
+    EXPECT_EQ(errorOf([&] { ondrava::parseWorkspace(workspace(bad), {"w.json", {}}); }).text(), error) << bad;
+}
+
 // What --save writes must read back: indented while that fits an input
 // file's limit, else on one line, else nothing.
 TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
