@@ -55,19 +55,9 @@ if(DEFINED FILE_SIZE_LIMIT OR DEFINED REDIRECT OR EMPTY_LAST)
   endif()
   set(COMMAND /bin/sh -c "${shell}" sh ${COMMAND})
 endif()
-# The program says something on one stream or the other whenever it ends.
-# Under Wine (EMULATED) a run that ends with no word at all and the wrong
-# status is one Wine never started: once in CI, status 1 within a hundredth
-# of a second, with Wine's own messages turned off. Such a run is tried again,
-# at most twice, and the log says so; a third silent run fails the test.
-foreach(try RANGE 1 3)
-  execute_process(COMMAND ${COMMAND} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
-                  WORKING_DIRECTORY ${WORKDIR})
-  if(NOT EMULATED OR NOT out STREQUAL "" OR NOT err STREQUAL "" OR status STREQUAL CODE)
-    break()
-  endif()
-  message(STATUS "try ${try}: Wine ended the program with status ${status} and no output")
-endforeach()
+# A run that Wine never started is tried again (see cmake/WineTries.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/WineTries.cmake)
+kelvane_run_tried(${CODE} "${EMULATED}" ${WORKDIR} ${COMMAND})
 # Under Wine the program writes its lines with CR LF.
 string(REPLACE "\r\n" "\n" out "${out}")
 string(REPLACE "\r\n" "\n" err "${err}")
