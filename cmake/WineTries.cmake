@@ -5,12 +5,22 @@
 # other than the one expected is tried again, at most twice; the test's log
 # names each try, and a third silent run fails the test.
 
-# A test that runs a program (a target's file) with its arguments under the
-# emulator, tried as above, passing on its output; it passes on status 0.
+# Sets `var` to a command that runs a program (a target's file) with its
+# arguments: under the emulator, tried as above, when there is one. It
+# passes on the program's output and succeeds on status 0.
+function(kelvane_emulated_command var program)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    string(JOIN "@@" command ${CMAKE_CROSSCOMPILING_EMULATOR} ${program} ${ARGN})
+    set(${var} ${CMAKE_COMMAND} "-DCOMMAND=${command}" -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/run_emulated.cmake
+        PARENT_SCOPE)
+  else()
+    set(${var} ${program} ${ARGN} PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(kelvane_add_emulated_test name program)
-  string(JOIN "@@" command ${CMAKE_CROSSCOMPILING_EMULATOR} ${program} ${ARGN})
-  add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} "-DCOMMAND=${command}" -P
-                                ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/run_emulated.cmake)
+  kelvane_emulated_command(command ${program} ${ARGN})
+  add_test(NAME ${name} COMMAND ${command})
 endfunction()
 
 # In a script: runs the command (a list) in the folder and sets status, out
