@@ -1,9 +1,9 @@
 # Wine's own messages are off (cmake/wine), so a program Wine fails to start
 # ends with a status and no word on either stream: seen once in CI, status 1
-# within a hundredth of a second. The programs tested under Wine always say
-# something when they end, so a run there that ends silently with a status
-# other than the one expected is tried again, at most twice; the test's log
-# names each try, and a third silent run fails the test.
+# within a hundredth of a second. Every program run under Wine here says
+# something whenever it fails, so a run that ends silently with a status
+# other than the one expected is one Wine never started. It is tried again,
+# at most twice; the log names each try, and a third silent run fails.
 
 # Sets `var` to a command that runs a program (a target's file) with its
 # arguments: under the emulator, tried as above, when there is one. It
