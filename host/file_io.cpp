@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -39,9 +40,56 @@ std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " Mi
 // What the handlers read, each filled in before the flag that arms it. (No
 // signal removes a file on Windows.)
 char plugin[4096];
-char temporary[4096];
 volatile std::sig_atomic_t pluginIsLoaded = 0;
+char temporary[64]; // the new file's name in its folder
+int temporaryFolder = -1;
+struct stat temporaryFile {};
 volatile std::sig_atomic_t saving = 0;
+
+// One file, not two that stand under the same name at different times. (On
+// Windows, whose stat gives no inode, any two files are.)
+bool sameFile(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+#if defined(_WIN32)
+// Windows has no descriptor for a folder: the one folder of a save is kept
+// by its path, and a name in it is joined to that.
+std::string windowsFolder;
+#define AT_SYMLINK_NOFOLLOW 0
+int openFolder(const std::string &path) { return windowsFolder = path + "/", 0; }
+void closeFolder(int) {}
+int syncFolder(int) { return 0; }
+int openat(int, const char *name, int flags, int mode) {
+  return open((windowsFolder + name).c_str(), flags, mode);
+}
+int fstatat(int, const char *name, struct stat *out, int) {
+  return stat((windowsFolder + name).c_str(), out);
+}
+int unlinkat(int, const char *name, int) { return unlink((windowsFolder + name).c_str()); }
+int renameat(int, const char *from, int, const char *to) {
+  std::error_code code;
+  fs::rename(windowsFolder + from, windowsFolder + to, code);
+  errno = code.value();
+  return code ? -1 : 0;
+}
+#else
+int openFolder(const std::string &path) { return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
+void closeFolder(int folder) { close(folder); }
+// A file system that cannot flush a folder says so with EINVAL; there is
+// nothing more to do on it.
+int syncFolder(int folder) { return fsync(folder) == 0 || errno == EINVAL ? 0 : -1; }
+#endif
+
+// Removes the new file, if its name in its folder still names it: never a
+// file someone else put there. Async-signal-safe.
+void removeTemporary() {
+  struct stat now {};
+  if (saving != 0 && fstatat(temporaryFolder, temporary, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+      sameFile(now, temporaryFile))
+    unlinkat(temporaryFolder, temporary, 0);
+  saving = 0;
+}
 
 std::unique_ptr<char[]> reserve;
 
@@ -78,8 +126,7 @@ void say(std::initializer_list<const char *> parts) {
 }
 
 extern "C" void onSignal(int number) {
-  if (saving != 0)
-    unlink(temporary);
+  removeTemporary();
   const bool blamed = pluginIsLoaded != 0;
   for (const auto &[signal, name, crash] : kSignals)
     if (signal == number && crash)
@@ -91,20 +138,21 @@ extern "C" void onSignal(int number) {
 }
 #endif
 
-// Creates the file for writing, the owner's alone, with every signal held:
-// once made, a signal removes it until `saving` is cleared.
-int createRemovedOnSignal(const std::string &path) {
+// Creates the file for writing in the folder, the owner's alone, with every
+// signal held: once made, a signal removes it until `saving` is cleared.
+int createRemovedOnSignal(int folder, const std::string &name, struct stat *made) {
 #if !defined(_WIN32)
   sigset_t all;
   sigset_t before;
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &before);
 #endif
-  const int fd = open(path.c_str(), kCreating, 0600);
+  const int fd = openat(folder, name.c_str(), kCreating, 0600);
   const int error = errno;
-  // A path that does not fit would name another file; it cannot be opened.
-  if (fd >= 0 && path.size() < sizeof temporary) {
-    std::memcpy(temporary, path.c_str(), path.size() + 1);
+  if (fd >= 0 && fstat(fd, made) == 0 && name.size() < sizeof temporary) {
+    std::memcpy(temporary, name.c_str(), name.size() + 1);
+    temporaryFolder = folder;
+    temporaryFile = *made;
     saving = 1;
   }
 #if !defined(_WIN32)
@@ -112,6 +160,24 @@ int createRemovedOnSignal(const std::string &path) {
 #endif
   errno = error;
   return fd;
+}
+
+// The new file takes the old one's place in full, through its descriptor:
+// the old owner, group and mode where the saver may give them; where the
+// group cannot be given, the mode shuts out the group the file has instead.
+// A new file's mode is 0666 less the umask. 0, or why it failed (errno).
+int takeOver([[maybe_unused]] int fd, [[maybe_unused]] const struct stat *old) {
+#if defined(_WIN32)
+  return 0; // Windows has neither owners nor modes to give
+#else
+  const mode_t mask = umask(0);
+  umask(mask);
+  mode_t mode = old != nullptr ? old->st_mode & 0777 : 0666 & ~mask;
+  if (old != nullptr && fchown(fd, old->st_uid, old->st_gid) != 0 &&
+      fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0)
+    mode &= ~mode_t(070);
+  return fchmod(fd, mode) == 0 ? 0 : errno;
+#endif
 }
 
 } // namespace
@@ -215,28 +281,52 @@ int writeAll(std::FILE *stream, const std::string &text) {
   return errno != 0 ? errno : EIO;
 }
 
-StagedFile::StagedFile(const std::string &path, const std::string &text) : path_(path), target_(path) {
+StagedFile::StagedFile(const std::string &path, const std::string &text) : path_(path) {
+  fs::path target(path);
   std::error_code code;
   // A link is followed even when the file it names does not exist yet.
-  for (int links = 0; fs::is_symlink(target_, code); ++links) {
-    const fs::path next = fs::read_symlink(target_, code);
+  for (int links = 0; fs::is_symlink(target, code); ++links) {
+    const fs::path next = fs::read_symlink(target, code);
     if (code || links == 40)
       failIn(path, "cannot write the file: the link it names cannot be followed");
     // An absolute target replaces the folder.
-    target_ = target_.parent_path() / next;
+    target = target.parent_path() / next;
   }
-  const fs::file_status status = fs::status(target_, code);
-  if (fs::is_directory(status))
+  // The folder is opened once: every name below is in that very folder, and
+  // no longer than the name itself.
+  folder_.fd = openFolder(target.parent_path().empty() ? "." : target.parent_path().string());
+  if (folder_.fd < 0)
+    failIn(path, "cannot write the file: cannot open its folder (" + std::string(std::strerror(errno)) + ")");
+  name_ = target.filename().string();
+  struct stat given {};
+  struct stat old {};
+  const bool givenExists = stat(path.c_str(), &given) == 0;
+  const bool exists = fstatat(folder_.fd, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (givenExists && S_ISDIR(given.st_mode))
     failIn(path, "cannot write the file: it is a folder");
+#if !defined(_WIN32)
+  // The program's own output, however it is named (/dev/stdout, say), is
+  // never replaced.
+  for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat output {};
+    if (givenExists && fstat(stream, &output) == 0 && sameFile(given, output))
+      failIn(path, std::string("cannot write the file: it is the program's own standard ") +
+                       (stream == STDOUT_FILENO ? "output" : "error"));
+  }
+#endif
   // A device or pipe would be replaced by a file, not written.
-  if (fs::exists(status) && !fs::is_regular_file(status))
+  if (givenExists && !S_ISREG(given.st_mode))
     failIn(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
+  // What the path names must be what the links led to: a link the kernel
+  // made (to a deleted file, say) leads to a name that is no file's.
+  if (givenExists != exists || (exists && !sameFile(given, old)))
+    failIn(path, "cannot write the file: the link it names cannot be followed");
   // A short name of its own in the same folder, so that the rename stays on
-  // one file system and any name the folder takes can be saved.
+  // one file system.
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt) {
-    temporary_ = target_.parent_path() / (".Ondrava-saving-" + std::to_string(std::random_device{}()));
-    fd = createRemovedOnSignal(temporary_.string());
+    temporary_ = ".Ondrava-saving-" + std::to_string(std::random_device{}());
+    fd = createRemovedOnSignal(folder_.fd, temporary_, &written_);
   }
   if (fd < 0)
     failIn(path, "cannot write the file: cannot create a file in its folder (" +
@@ -245,37 +335,45 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   if (file == nullptr)
     fail(std::strerror(errno));
   int failure = writeAll(file, text);
+  if (failure == 0)
+    failure = takeOver(fileno(file), exists ? &old : nullptr);
   if (failure == 0 && fsync(fileno(file)) != 0)
     failure = errno;
   if (std::fclose(file) != 0 && failure == 0)
     failure = errno;
   if (failure != 0)
     fail(std::strerror(failure));
-  const auto mask = umask(0);
-  umask(mask);
-  fs::permissions(temporary_, fs::exists(status) ? status.permissions() : fs::perms(0666 & ~mask), code);
 }
 
 StagedFile::~StagedFile() {
-  std::error_code code;
-  fs::remove(temporary_, code); // nothing, once committed
-  saving = 0;
+  removeTemporary(); // nothing, once committed
+}
+
+StagedFile::Folder::~Folder() {
+  if (fd >= 0)
+    closeFolder(fd);
 }
 
 void StagedFile::fail(const std::string &why) {
-  std::error_code code;
-  fs::remove(temporary_, code);
-  saving = 0;
+  removeTemporary();
   failIn(path_, "cannot write the file (" + why + "); it was left as it was");
 }
 
 void StagedFile::commit() {
-  std::error_code code;
-  fs::rename(temporary_, target_, code);
-  if (code)
-    fail(code.message());
+  struct stat now {};
+  // Another may have put a file of its own under the new file's name.
+  if (fstatat(folder_.fd, temporary_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, written_))
+    fail("the new file was taken away while it was written");
+  if (renameat(folder_.fd, temporary_.c_str(), folder_.fd, name_.c_str()) != 0)
+    fail(std::strerror(errno));
   saving = 0;
-  temporary_.clear();
+  if (fstatat(folder_.fd, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, written_))
+    failIn(path_, "cannot write the file: another file took its place as it was saved (its folder was "
+                  "changed meanwhile); the workspace was not saved");
+  // The rename itself lasts only once the folder is on the disk.
+  if (syncFolder(folder_.fd) != 0)
+    failIn(path_, "the file was saved, but its folder cannot be flushed to the disk (" +
+                      std::string(std::strerror(errno)) + ")");
 }
 
 } // namespace ondrava

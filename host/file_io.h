@@ -14,9 +14,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
+
+#include <sys/stat.h>
 
 namespace ondrava {
 
@@ -55,23 +56,38 @@ int writeAll(std::FILE *stream, const std::string &text);
 // commit() renames over the target; until then the target is as it was, and
 // the new file is removed if commit() is never reached or a signal ends the
 // program (signals are held while it is made, so that a handler finds it
-// either not yet made or known). Through a link, the file the link names is written and the link
-// stays. The new file is the owner's alone until it is complete; then it
-// takes the old one's permissions (a new one's: 0666 less the umask).
+// either not yet made or known). Through a link, the file the link names is
+// written and the link stays. The folder is opened once and every name is
+// taken in it, so that no one who renames the folder or a file in it makes
+// the program touch any file but the one it made. The new file is the
+// owner's alone until it is complete; then it takes the old one's owner,
+// group and mode (see takeOver), and after the rename its folder is flushed
+// too. Refused: a target that is not a regular file, or that is the
+// program's own standard output or error.
 class StagedFile {
 public:
   StagedFile(const std::string &path, const std::string &text);
   StagedFile(const StagedFile &) = delete;
   StagedFile &operator=(const StagedFile &) = delete;
   ~StagedFile();
+  // An error, unless the file written is the one that stands at the target's
+  // name afterwards.
   void commit();
 
 private:
   [[noreturn]] void fail(const std::string &why);
 
+  // Closed however the save ends, even a constructor's error.
+  struct Folder {
+    int fd = -1;
+    ~Folder();
+  };
+
   std::string path_;
-  std::filesystem::path target_;
-  std::filesystem::path temporary_; // empty once it has taken the target's place
+  Folder folder_;
+  std::string name_;      // the target's, in the folder
+  std::string temporary_; // the new file's, in the folder
+  struct stat written_ {};
 };
 
 } // namespace ondrava

@@ -80,6 +80,25 @@ struct Invocation {
   std::vector<std::string> settings;
 };
 
+// Every option that names a file: its member of Invocation, its value's type and its help.
+const std::tuple<const char *, std::string Invocation::*, const char *, const char *> kPathOptions[] = {
+    {"--plugin", &Invocation::pluginPath, "PATH",
+     "the plugin module (default: the one built next to this program); a name without a\n"
+     "slash is a file in the current folder"},
+    {"--workspace", &Invocation::workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
+    {"--options", &Invocation::optionsPath, "FILE", "JSON file with the plugin's option keys"},
+    {"--save", &Invocation::savePath, "FILE",
+     "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
+     "if the write fails)"},
+};
+
+// An option whose value is the argument after it.
+bool takesValue(const char *arg) {
+  return std::strcmp(arg, "--set") == 0 ||
+         std::any_of(std::begin(kPathOptions), std::end(kPathOptions),
+                     [arg](const auto &option) { return std::strcmp(arg, std::get<0>(option)) == 0; });
+}
+
 // Nothing when --help was asked for and answered.
 std::optional<Invocation> parseCommandLine(int argc, char **argv) {
   Invocation in;
@@ -88,19 +107,15 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
       "execute) and prints the log pane, any message box and every map before and after the run."};
   // Every option that names a file goes through this one check.
   const CLI::Validator path(
-      [](const std::string &value) { return value.empty() ? "an empty path names no file" : ""; }, "");
-  const std::tuple<const char *, std::string *, const char *, const char *> paths[] = {
-      {"--plugin", &in.pluginPath, "PATH",
-       "the plugin module (default: the one built next to this program); a name without a\n"
-       "slash is a file in the current folder"},
-      {"--workspace", &in.workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
-      {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
-      {"--save", &in.savePath, "FILE",
-       "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
-       "if the write fails)"},
-  };
-  for (const auto &[name, value, type, help] : paths)
-    app.add_option(name, *value, help)->type_name(type)->check(path);
+      [](const std::string &value) {
+        return value.empty() ? std::string("an empty path names no file")
+               : value.front() == '-'
+                   ? shorten(value) + " would be read as an option; name such a file ./" + shorten(value)
+                   : std::string();
+      },
+      "");
+  for (const auto &[name, value, type, help] : kPathOptions)
+    app.add_option(name, in.*value, help)->type_name(type)->check(path);
   app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
       ->type_name("KEY=VALUE");
   app.add_flag("--json", "machine-readable output, errors included");
@@ -266,9 +281,11 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
 
 int main(int argc, char **argv) {
   prepareProcess();
-  // Known before anything else is read, so that even a bad command line is answered in JSON.
-  const bool json =
-      std::any_of(argv + 1, argv + argc, [](const char *arg) { return std::strcmp(arg, "--json") == 0; });
+  // Known before anything else is read, so that even a bad command line is
+  // answered in JSON; only the switch counts, never an option's value.
+  bool json = false;
+  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i += takesValue(argv[i]) ? 2 : 1)
+    json = json || std::strcmp(argv[i], "--json") == 0;
   std::string savePath;
   try {
     std::optional<InputError> error;

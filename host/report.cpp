@@ -34,45 +34,6 @@ std::size_t utf8Length(const std::string &text, std::size_t i, std::uint32_t *co
   return *code < smallest[length] || (*code >= 0xD800 && *code <= 0xDFFF) || *code > 0x10FFFF ? 0 : length;
 }
 
-// The columns of a terminal that characters take where not one: none for
-// combining marks and zero-width characters, two for East Asian wide and
-// full-width characters and emoji (first, last, columns).
-constexpr std::uint32_t kColumns[][3] = {
-    {0x0300, 0x036F, 0},   {0x0483, 0x0489, 0},   {0x0591, 0x05BD, 0},   {0x0610, 0x061A, 0},
-    {0x064B, 0x065F, 0},   {0x1100, 0x115F, 2},   {0x1160, 0x11FF, 0},   {0x1AB0, 0x1AFF, 0},
-    {0x1DC0, 0x1DFF, 0},   {0x200B, 0x200F, 0},   {0x202A, 0x202E, 0},   {0x2060, 0x2069, 0},
-    {0x20D0, 0x20FF, 0},   {0x2E80, 0x303E, 2},   {0x3041, 0xA4CF, 2},   {0xAC00, 0xD7A3, 2},
-    {0xF900, 0xFAFF, 2},   {0xFE00, 0xFE0F, 0},   {0xFE20, 0xFE2F, 0},   {0xFE30, 0xFE4F, 2},
-    {0xFEFF, 0xFEFF, 0},   {0xFF00, 0xFF60, 2},   {0xFFE0, 0xFFE6, 2},   {0x1F300, 0x1F64F, 2},
-    {0x1F900, 0x1F9FF, 2}, {0x20000, 0x3FFFD, 2}, {0xE0000, 0xE0FFF, 0},
-};
-
-std::size_t columns(std::uint32_t code) {
-  for (const auto &range : kColumns)
-    if (code >= range[0] && code <= range[1])
-      return range[2];
-  return 1;
-}
-
-constexpr std::size_t kNameWidth = 18;
-
-// The escaped name cut or padded to kNameWidth columns of a terminal.
-std::string nameCell(const std::string &name) {
-  const std::string shown = escapeText(name);
-  std::size_t width = 0;
-  std::size_t end = 0;
-  while (end < shown.size()) {
-    std::uint32_t code = 0;
-    const std::size_t length = utf8Length(shown, end, &code);
-    if (width + columns(code) > kNameWidth)
-      break;
-    width += columns(code);
-    // What escapeText gives is UTF-8 throughout; a byte that were not would count as one.
-    end += std::max<std::size_t>(length, 1);
-  }
-  return shown.substr(0, end) + std::string(kNameWidth - width, ' ');
-}
-
 // A cell is plain ASCII: a number, nan or inf, and a * for a change.
 std::string cell(const Map &map, const MapField &field) {
   const unsigned char *record = map.record.data();
@@ -104,15 +65,15 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
   }
   std::string out = "Maps before and after the run (* marks a changed value):\n";
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    if (r == 0)
-      out += "  map  " + nameCell("name");
-    else if (r % 2 == 1)
-      out += "  " + right(std::to_string(r / 2 + 1), 3) + "  " + nameCell(before[r / 2].name);
-    else
-      out += "       " + std::string(kNameWidth, ' ');
+    // The name comes last, so that no column has to follow its width on a
+    // terminal, which no table of characters gets right everywhere.
+    const std::string name = r == 0 ? "name" : r % 2 == 1 ? escapeText(before[r / 2].name) : "";
+    out += r == 0       ? "  map        "
+           : r % 2 == 1 ? "  " + right(std::to_string(r / 2 + 1), 3) + "  before"
+                        : "       after ";
     for (std::size_t c = 0; c < widths.size(); ++c)
       out += " " + right(rows[r][c], widths[c]);
-    out += r == 0 ? "\n" : r % 2 == 1 ? "  before\n" : "  after\n";
+    out += (name.empty() ? "" : "  " + name) + "\n";
   }
   return out;
 }
@@ -124,15 +85,18 @@ std::string escapeText(const std::string &text) {
   for (std::size_t i = 0; i < text.size();) {
     std::uint32_t code = 0;
     const std::size_t length = utf8Length(text, i, &code);
-    if (length > 0 && code >= 0x20 && !(code >= 0x7F && code < 0xA0)) {
+    // Bidirectional controls would turn the rest of the line around.
+    const bool bidi = (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
+                      code == 0x200E || code == 0x200F;
+    if (length > 0 && code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !bidi) {
       out.append(text, i, length);
       i += length;
     } else if (length == 1 && (code == '\n' || code == '\t' || code == '\r')) {
       out += code == '\n' ? "\\n" : code == '\t' ? "\\t" : "\\r";
       ++i;
     } else {
-      // A control character (C0, DEL, or C1 as its two bytes) or a byte
-      // that is not UTF-8.
+      // A control character (C0, DEL, C1 or bidirectional, as its bytes) or
+      // a byte that is not UTF-8.
       for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
         char escaped[5];
         std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));

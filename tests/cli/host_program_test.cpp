@@ -13,8 +13,10 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -49,6 +51,16 @@ TEST(EscapeText, ControlCharactersAndBrokenUtf8AreEscapedTheRestKept) {
       {"\xca!", "\\xca!"},                 // a lead byte whose bits would read as a line feed
       {"\xc0\xaf", "\\xc0\\xaf"},          // overlong
       {"\xed\xa0\x80", "\\xed\\xa0\\x80"}, // a surrogate
+      // Bidirectional controls, which would turn the rest of a line around,
+      // and the characters next to them, which are kept.
+      {"a\xe2\x80\xae"
+       "b",
+       "a\\xe2\\x80\\xaeb"},                                       // U+202E
+      {"\xe2\x80\xaa\xe2\x80\xa9", "\\xe2\\x80\\xaa\xe2\x80\xa9"}, // U+202A, U+2029
+      {"\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\x8d",
+       "\\xe2\\x80\\x8e\\xe2\\x80\\x8f\xe2\x80\x8d"}, // U+200E, U+200F, U+200D
+      {"\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa",
+       "\\xe2\\x81\\xa6\\xe2\\x81\\xa9\xe2\x81\xaa"}, // U+2066, U+2069, U+206A
   };
   for (const auto &c : cases)
     EXPECT_EQ(ondrava::escapeText(c.text), c.shown) << c.shown;
@@ -80,30 +92,36 @@ TEST(FormatTableFloat, FixedWhileShortAndExactEnoughElseExponent) {
     EXPECT_EQ(ondrava::formatTableFloat(c.value, c.decimals), c.shown) << c.value;
 }
 
-// The map table's columns stay aligned on a terminal: a name takes the
-// columns its characters take there (a wide one two, a combining one none),
-// cut before a character that would not fit.
-TEST(TextReport, ANameTakesTheColumnsItsCharactersTakeOnATerminal) {
-  const std::string wide = "\xe8\xa6\x96"; // U+8996, one of the CJK characters
-  std::string forty;
-  for (int i = 0; i < 40; ++i)
-    forty += wide;
+// A name is the last thing on its row, whole and escaped, so that nothing
+// after it depends on how wide a terminal shows it.
+TEST(TextReport, TheNameIsLastOnItsRowWhole) {
+  const std::string forty = [] {
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+      text += "\xe8\xa6\x96"; // U+8996, wide on a terminal
+    return text;
+  }();
   const struct {
     std::string name;
-    std::string cell; // 18 columns
+    std::string shown;
   } cases[] = {
-      {"faces > houses", "faces > houses    "},
-      {"\xe8\xa6\x96\xe8\xa6\x9a\xe9\x87\x8e", "\xe8\xa6\x96\xe8\xa6\x9a\xe9\x87\x8e" + std::string(12, ' ')},
-      {"e\xcc\x81", "e\xcc\x81" + std::string(17, ' ')}, // e and a combining acute accent
-      {forty, forty.substr(0, 9 * wide.size())},
-      {"a" + forty, "a" + forty.substr(0, 8 * wide.size()) + " "},
+      {"faces > houses", "faces > houses"},
+      {forty, forty},
+      {"e\xcc\x81 \xf0\x9f\x9a\x80", "e\xcc\x81 \xf0\x9f\x9a\x80"}, // a combining accent, a rocket
+      {"a\tb", "a\\tb"},
   };
   for (const auto &c : cases) {
     ondrava::RunReport report;
     report.before.resize(1);
     report.before[0].name = c.name;
     report.after = report.before;
-    EXPECT_NE(ondrava::textReport(report).find("\n    1  " + c.cell + "    0"), std::string::npos) << c.name;
+    const std::string text = ondrava::textReport(report);
+    const std::size_t header = text.find("  map ");
+    const std::size_t width = text.find("  name\n", header) - header;
+    const std::size_t row = text.find("\n    1  before ") + 1;
+    const std::size_t after = text.find("\n       after ") + 1;
+    EXPECT_EQ(text.substr(row + width, c.shown.size() + 3), "  " + c.shown + "\n") << c.name;
+    EXPECT_EQ(text.find('\n', after) - after, width) << c.name;
   }
 }
 
@@ -464,6 +482,142 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
     EXPECT_EQ(contents(target), "old");
     EXPECT_EQ(filesInFolder(), 1u);
   }
+}
+
+// The new file goes to the old one's owner and group where the saver may
+// give them, with the old mode; where the saver may not give the group, the
+// mode shuts out the group the file has instead.
+TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "a save by another user needs root to become one";
+  fs::permissions(folder_, fs::perms::all);
+  const struct {
+    uid_t saver;
+    std::vector<gid_t> groups; // the saver's own first
+    uid_t owner;               // the old file's
+    gid_t group;
+    mode_t mode;
+    uid_t savedOwner;
+    gid_t savedGroup;
+    mode_t savedMode;
+  } cases[] = {
+      {65534, {65534, 4242}, 65534, 4242, 0640, 65534, 4242, 0640}, // its owner, in its group
+      {0, {0}, 65534, 65534, 0600, 65534, 65534, 0600},             // root, a user's private file
+      {65534, {65534, 4242}, 0, 4242, 0664, 65534, 4242, 0664},     // another's, in its group
+      {65534, {65534}, 0, 4242, 0660, 65534, 65534, 0600},          // another's, not in its group
+      {65534, {65534}, 0, 4242, 0644, 65534, 65534, 0604},
+  };
+  for (const auto &c : cases) {
+    const fs::path target = folder_ / "w.json";
+    std::ofstream(target) << "old";
+    ASSERT_EQ(chown(target.c_str(), c.owner, c.group), 0);
+    ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (setgroups(c.groups.size(), c.groups.data()) != 0 || setgid(c.groups[0]) != 0 ||
+          setuid(c.saver) != 0)
+        _exit(3);
+      try {
+        save(target, "new");
+      } catch (const InputError &) {
+        _exit(1);
+      }
+      _exit(0);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    struct stat saved {};
+    ASSERT_EQ(stat(target.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_uid, c.savedOwner) << std::oct << c.mode;
+    EXPECT_EQ(saved.st_gid, c.savedGroup) << std::oct << c.mode;
+    EXPECT_EQ(saved.st_mode & 07777, c.savedMode) << std::oct << c.mode;
+    EXPECT_EQ(contents(target), "new");
+  }
+}
+
+// Whoever puts a file of their own under the new file's name while it is
+// written changes nothing through it, and nothing is saved.
+TEST_F(AtomicSave, ANewFileTakenAwayWhileWrittenIsNeitherFollowedNorSaved) {
+  const fs::path target = folder_ / "w.json";
+  const fs::path other = folder_ / "private";
+  std::ofstream(target) << "old";
+  std::ofstream(other) << "private";
+  fs::permissions(target, fs::perms(0664));
+  fs::permissions(other, fs::perms(0600));
+  ondrava::StagedFile staged(target.string(), "new");
+  fs::path made;
+  for (const fs::directory_entry &entry : fs::directory_iterator(folder_))
+    if (entry.path().filename().string().rfind(".Ondrava-saving-", 0) == 0)
+      made = entry.path();
+  ASSERT_FALSE(made.empty());
+  fs::rename(made, folder_ / "taken");
+  fs::create_symlink(other, made);
+  EXPECT_EQ(
+      errorOf([&] { staged.commit(); }).message,
+      "cannot write the file (the new file was taken away while it was written); it was left as it was");
+  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(contents(other), "private");
+  EXPECT_EQ(fs::status(other).permissions(), fs::perms(0600));
+  EXPECT_TRUE(fs::is_symlink(made)); // not the program's to remove
+}
+
+// Any path a workspace can be read by, it can be saved by: the new file's
+// name is taken in the folder and adds nothing to the path.
+TEST_F(AtomicSave, APathAsLongAsTheSystemTakesCanBeSaved) {
+  const fs::path started = fs::current_path();
+  fs::current_path(folder_);
+  std::string path;
+  for (int i = 0; i < 16; ++i)
+    path += std::string(250, 'd') + "/";
+  path += std::string(53, 'd') + "/";
+  fs::create_directories(path);
+  path += "w.json.old"; // 4,080 bytes, with a name shorter than the new file's
+  std::ofstream(path) << "old";
+  save(path, "new");
+  EXPECT_EQ(ondrava::readFile(path), "new");
+  fs::remove_all(std::string(250, 'd'));
+  fs::current_path(started);
+}
+
+// The program's own output is never replaced, whatever name leads to it;
+// nor is a file made under a name the kernel gives a deleted one.
+TEST_F(AtomicSave, TheProgramsOwnOutputIsNeverReplaced) {
+  const fs::path log = folder_ / "run.log";
+  std::ofstream(log) << "old\n";
+  fs::create_symlink("/proc/self/fd/1", folder_ / "link");
+  const int deleted = open((folder_ / "gone.txt").c_str(), O_WRONLY | O_CREAT, 0600);
+  fs::remove(folder_ / "gone.txt");
+  const std::string stdoutOwn = "cannot write the file: it is the program's own standard output";
+  const struct {
+    int stream; // made the log's, or the deleted file's
+    bool toDeleted;
+    std::string path;
+    std::string error;
+  } cases[] = {
+      {1, false, "/dev/stdout", stdoutOwn},
+      {1, false, "/proc/self/fd/1", stdoutOwn},
+      {1, false, (folder_ / "link").string(), stdoutOwn},
+      {2, false, "/dev/stderr", "cannot write the file: it is the program's own standard error"},
+      {1, true, "/dev/stdout", stdoutOwn},
+      {1, false, "/proc/self/fd/" + std::to_string(deleted),
+       "cannot write the file: the link it names cannot be followed"},
+  };
+  std::vector<std::string> errors;
+  for (const auto &c : cases) {
+    const int kept = dup(c.stream);
+    const int out = c.toDeleted ? dup(deleted) : open(log.c_str(), O_WRONLY | O_APPEND);
+    dup2(out, c.stream);
+    errors.push_back(errorOf([&] { save(c.path, "new"); }).message);
+    dup2(kept, c.stream);
+    close(kept);
+    close(out);
+  }
+  close(deleted);
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(errors[i], cases[i].error) << cases[i].path;
+  EXPECT_EQ(contents(log), "old\n");
+  EXPECT_EQ(filesInFolder(), 2u); // the log and the link, and nothing made
 }
 
 // A file whose opening would wait (another process holds a lease on it) is
