@@ -41,9 +41,12 @@ std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " Mi
 // signal removes a file on Windows.)
 char plugin[4096];
 volatile std::sig_atomic_t pluginIsLoaded = 0;
-char temporary[64]; // the new file's name in its folder
-int temporaryFolder = -1;
-struct stat temporaryFile {};
+// The one save under way: the target's folder, open while it lasts, and the
+// new file in it, by name and as made, so that no other file is ever
+// removed under that name.
+int folder = -1;
+char temporary[32];
+struct stat made {};
 volatile std::sig_atomic_t saving = 0;
 
 // One file, not two that stand under the same name at different times. (On
@@ -53,41 +56,40 @@ bool sameFile(const struct stat &a, const struct stat &b) {
 }
 
 #if defined(_WIN32)
-// Windows has no descriptor for a folder: the one folder of a save is kept
-// by its path, and a name in it is joined to that.
-std::string windowsFolder;
+// Windows has no descriptor for a folder: a name in the save's folder is
+// joined to its path.
+std::string in;
 #define AT_SYMLINK_NOFOLLOW 0
-int openFolder(const std::string &path) { return windowsFolder = path + "/", 0; }
-void closeFolder(int) {}
-int syncFolder(int) { return 0; }
-int openat(int, const char *name, int flags, int mode) {
-  return open((windowsFolder + name).c_str(), flags, mode);
-}
-int fstatat(int, const char *name, struct stat *out, int) {
-  return stat((windowsFolder + name).c_str(), out);
-}
-int unlinkat(int, const char *name, int) { return unlink((windowsFolder + name).c_str()); }
+int openFolder(const std::string &path) { return in = path + "/", 0; }
+void closeFolder() { folder = -1; }
+int syncFolder() { return 0; }
+int openat(int, const char *name, int flags, int mode) { return open((in + name).c_str(), flags, mode); }
+int fstatat(int, const char *name, struct stat *out, int) { return stat((in + name).c_str(), out); }
+int unlinkat(int, const char *name, int) { return unlink((in + name).c_str()); }
 int renameat(int, const char *from, int, const char *to) {
   std::error_code code;
-  fs::rename(windowsFolder + from, windowsFolder + to, code);
+  fs::rename(in + from, in + to, code);
   errno = code.value();
   return code ? -1 : 0;
 }
 #else
 int openFolder(const std::string &path) { return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
-void closeFolder(int folder) { close(folder); }
+void closeFolder() {
+  if (folder >= 0)
+    close(folder);
+  folder = -1;
+}
 // A file system that cannot flush a folder says so with EINVAL; there is
 // nothing more to do on it.
-int syncFolder(int folder) { return fsync(folder) == 0 || errno == EINVAL ? 0 : -1; }
+int syncFolder() { return fsync(folder) == 0 || errno == EINVAL ? 0 : -1; }
 #endif
 
-// Removes the new file, if its name in its folder still names it: never a
-// file someone else put there. Async-signal-safe.
+// Removes the new file, if its name still names it: never a file someone
+// else put there. Async-signal-safe.
 void removeTemporary() {
   struct stat now {};
-  if (saving != 0 && fstatat(temporaryFolder, temporary, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-      sameFile(now, temporaryFile))
-    unlinkat(temporaryFolder, temporary, 0);
+  if (saving != 0 && fstatat(folder, temporary, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, made))
+    unlinkat(folder, temporary, 0);
   saving = 0;
 }
 
@@ -138,23 +140,19 @@ extern "C" void onSignal(int number) {
 }
 #endif
 
-// Creates the file for writing in the folder, the owner's alone, with every
-// signal held: once made, a signal removes it until `saving` is cleared.
-int createRemovedOnSignal(int folder, const std::string &name, struct stat *made) {
+// Creates the new file in the folder, the owner's alone, with every signal
+// held: once made, a signal removes it until `saving` is cleared.
+int createRemovedOnSignal() {
 #if !defined(_WIN32)
   sigset_t all;
   sigset_t before;
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &before);
 #endif
-  const int fd = openat(folder, name.c_str(), kCreating, 0600);
+  std::snprintf(temporary, sizeof temporary, ".Ondrava-saving-%u", std::random_device{}());
+  const int fd = openat(folder, temporary, kCreating, 0600);
   const int error = errno;
-  if (fd >= 0 && fstat(fd, made) == 0 && name.size() < sizeof temporary) {
-    std::memcpy(temporary, name.c_str(), name.size() + 1);
-    temporaryFolder = folder;
-    temporaryFile = *made;
-    saving = 1;
-  }
+  saving = fd >= 0 && fstat(fd, &made) == 0;
 #if !defined(_WIN32)
   sigprocmask(SIG_SETMASK, &before, nullptr);
 #endif
@@ -294,86 +292,78 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   }
   // The folder is opened once: every name below is in that very folder, and
   // no longer than the name itself.
-  folder_.fd = openFolder(target.parent_path().empty() ? "." : target.parent_path().string());
-  if (folder_.fd < 0)
-    failIn(path, "cannot write the file: cannot open its folder (" + std::string(std::strerror(errno)) + ")");
+  closeFolder();
+  if ((folder = openFolder(target.parent_path().empty() ? "." : target.parent_path().string())) < 0)
+    fail("cannot write the file: cannot open its folder (" + std::string(std::strerror(errno)) + ")");
   name_ = target.filename().string();
   struct stat given {};
   struct stat old {};
   const bool givenExists = stat(path.c_str(), &given) == 0;
-  const bool exists = fstatat(folder_.fd, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (givenExists && S_ISDIR(given.st_mode))
-    failIn(path, "cannot write the file: it is a folder");
+  const bool exists = fstatat(folder, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
 #if !defined(_WIN32)
   // The program's own output, however it is named (/dev/stdout, say), is
   // never replaced.
   for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
     struct stat output {};
     if (givenExists && fstat(stream, &output) == 0 && sameFile(given, output))
-      failIn(path, std::string("cannot write the file: it is the program's own standard ") +
-                       (stream == STDOUT_FILENO ? "output" : "error"));
+      fail(std::string("cannot write the file: it is the program's own standard ") +
+           (stream == STDOUT_FILENO ? "output" : "error"));
   }
 #endif
-  // A device or pipe would be replaced by a file, not written.
+  // A folder, device or pipe would be replaced by a file, not written.
   if (givenExists && !S_ISREG(given.st_mode))
-    failIn(path, "cannot write the file: it is not a regular file (a device, pipe or socket)");
+    fail("cannot write the file: it is not a regular file (a folder, device, pipe or socket)");
   // What the path names must be what the links led to: a link the kernel
   // made (to a deleted file, say) leads to a name that is no file's.
   if (givenExists != exists || (exists && !sameFile(given, old)))
-    failIn(path, "cannot write the file: the link it names cannot be followed");
+    fail("cannot write the file: the link it names cannot be followed");
   // A short name of its own in the same folder, so that the rename stays on
   // one file system.
   int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt) {
-    temporary_ = ".Ondrava-saving-" + std::to_string(std::random_device{}());
-    fd = createRemovedOnSignal(folder_.fd, temporary_, &written_);
-  }
+  for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt)
+    fd = createRemovedOnSignal();
   if (fd < 0)
-    failIn(path, "cannot write the file: cannot create a file in its folder (" +
-                     std::string(std::strerror(errno)) + ")");
+    fail("cannot write the file: cannot create a file in its folder (" + std::string(std::strerror(errno)) +
+         ")");
   std::FILE *file = fdopen(fd, "wb");
-  if (file == nullptr)
-    fail(std::strerror(errno));
-  int failure = writeAll(file, text);
+  int failure = file != nullptr ? writeAll(file, text) : errno;
   if (failure == 0)
     failure = takeOver(fileno(file), exists ? &old : nullptr);
   if (failure == 0 && fsync(fileno(file)) != 0)
     failure = errno;
-  if (std::fclose(file) != 0 && failure == 0)
+  if (file != nullptr && std::fclose(file) != 0 && failure == 0)
     failure = errno;
   if (failure != 0)
-    fail(std::strerror(failure));
+    fail("cannot write the file (" + std::string(std::strerror(failure)) + "); it was left as it was");
 }
 
 StagedFile::~StagedFile() {
   removeTemporary(); // nothing, once committed
+  closeFolder();
 }
 
-StagedFile::Folder::~Folder() {
-  if (fd >= 0)
-    closeFolder(fd);
-}
-
-void StagedFile::fail(const std::string &why) {
+void StagedFile::fail(const std::string &message) {
   removeTemporary();
-  failIn(path_, "cannot write the file (" + why + "); it was left as it was");
+  closeFolder();
+  failIn(path_, message);
 }
 
 void StagedFile::commit() {
+  const std::string kept = "; it was left as it was";
   struct stat now {};
   // Another may have put a file of its own under the new file's name.
-  if (fstatat(folder_.fd, temporary_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, written_))
-    fail("the new file was taken away while it was written");
-  if (renameat(folder_.fd, temporary_.c_str(), folder_.fd, name_.c_str()) != 0)
-    fail(std::strerror(errno));
+  if (fstatat(folder, temporary, &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, made))
+    fail("cannot write the file: the new file was taken away while it was written" + kept);
+  if (renameat(folder, temporary, folder, name_.c_str()) != 0)
+    fail("cannot write the file (" + std::string(std::strerror(errno)) + ")" + kept);
   saving = 0;
-  if (fstatat(folder_.fd, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, written_))
-    failIn(path_, "cannot write the file: another file took its place as it was saved (its folder was "
-                  "changed meanwhile); the workspace was not saved");
+  if (fstatat(folder, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, made))
+    fail("cannot write the file: another file took its place as it was saved (its folder was changed "
+         "meanwhile); the workspace was not saved");
   // The rename itself lasts only once the folder is on the disk.
-  if (syncFolder(folder_.fd) != 0)
-    failIn(path_, "the file was saved, but its folder cannot be flushed to the disk (" +
-                      std::string(std::strerror(errno)) + ")");
+  if (syncFolder() != 0)
+    fail("the file was saved, but its folder cannot be flushed to the disk (" +
+         std::string(std::strerror(errno)) + ")");
 }
 
 } // namespace ondrava

@@ -17,8 +17,6 @@
 #include <functional>
 #include <string>
 
-#include <sys/stat.h>
-
 namespace ondrava {
 
 // First thing in main: installs the handlers. Every failed write is then an
@@ -75,19 +73,11 @@ public:
   void commit();
 
 private:
-  [[noreturn]] void fail(const std::string &why);
-
-  // Closed however the save ends, even a constructor's error.
-  struct Folder {
-    int fd = -1;
-    ~Folder();
-  };
+  // Ends the save, removing what it made, with an error naming the file.
+  [[noreturn]] void fail(const std::string &message);
 
   std::string path_;
-  Folder folder_;
-  std::string name_;      // the target's, in the folder
-  std::string temporary_; // the new file's, in the folder
-  struct stat written_ {};
+  std::string name_; // the target's, in its folder
 };
 
 } // namespace ondrava

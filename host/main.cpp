@@ -17,7 +17,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -80,27 +79,10 @@ struct Invocation {
   std::vector<std::string> settings;
 };
 
-// Every option that names a file: its member of Invocation, its value's type and its help.
-const std::tuple<const char *, std::string Invocation::*, const char *, const char *> kPathOptions[] = {
-    {"--plugin", &Invocation::pluginPath, "PATH",
-     "the plugin module (default: the one built next to this program); a name without a\n"
-     "slash is a file in the current folder"},
-    {"--workspace", &Invocation::workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
-    {"--options", &Invocation::optionsPath, "FILE", "JSON file with the plugin's option keys"},
-    {"--save", &Invocation::savePath, "FILE",
-     "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
-     "if the write fails)"},
-};
-
-// An option whose value is the argument after it.
-bool takesValue(const char *arg) {
-  return std::strcmp(arg, "--set") == 0 ||
-         std::any_of(std::begin(kPathOptions), std::end(kPathOptions),
-                     [arg](const auto &option) { return std::strcmp(arg, std::get<0>(option)) == 0; });
-}
-
-// Nothing when --help was asked for and answered.
-std::optional<Invocation> parseCommandLine(int argc, char **argv) {
+// Nothing when --help was asked for and answered. Whether the answer is JSON
+// is known even when the command line is bad: as the parser read it, so that
+// --json counts only where it is the switch, never an option's value.
+std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   Invocation in;
   CLI::App app{
       "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace (initPlugin, then\n"
@@ -114,11 +96,21 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
                    : std::string();
       },
       "");
-  for (const auto &[name, value, type, help] : kPathOptions)
-    app.add_option(name, in.*value, help)->type_name(type)->check(path);
+  const std::tuple<const char *, std::string *, const char *, const char *> paths[] = {
+      {"--plugin", &in.pluginPath, "PATH",
+       "the plugin module (default: the one built next to this program); a name without a\n"
+       "slash is a file in the current folder"},
+      {"--workspace", &in.workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
+      {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
+      {"--save", &in.savePath, "FILE",
+       "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
+       "if the write fails)"},
+  };
+  for (const auto &[name, value, type, help] : paths)
+    app.add_option(name, *value, help)->type_name(type)->check(path);
   app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
       ->type_name("KEY=VALUE");
-  app.add_flag("--json", "machine-readable output, errors included");
+  const CLI::Option *jsonFlag = app.add_flag("--json", "machine-readable output, errors included");
   app.footer(helpFooter());
   try {
     app.parse(argc, argv);
@@ -126,8 +118,10 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv) {
     put(stdout, app.help());
     return std::nullopt;
   } catch (const CLI::ParseError &e) {
+    json = jsonFlag->count() > 0;
     throw InputError{{}, "command line", 0, 0, {}, shorten(e.what())};
   }
+  json = jsonFlag->count() > 0;
   return in;
 }
 
@@ -281,11 +275,7 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
 
 int main(int argc, char **argv) {
   prepareProcess();
-  // Known before anything else is read, so that even a bad command line is
-  // answered in JSON; only the switch counts, never an option's value.
   bool json = false;
-  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; i += takesValue(argv[i]) ? 2 : 1)
-    json = json || std::strcmp(argv[i], "--json") == 0;
   std::string savePath;
   try {
     std::optional<InputError> error;
@@ -293,7 +283,7 @@ int main(int argc, char **argv) {
     try {
       if (!reserveMemory())
         throw std::bad_alloc();
-      const std::optional<Invocation> invocation = parseCommandLine(argc, argv);
+      const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
       if (!invocation)
         return 0;
       savePath = invocation->savePath;

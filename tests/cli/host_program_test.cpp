@@ -383,7 +383,7 @@ TEST_F(AtomicSave, APipeIsNotReplacedByAFile) {
   const fs::path pipe = folder_ / "pipe";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   EXPECT_EQ(errorOf([&] { save(pipe, "x"); }).message,
-            "cannot write the file: it is not a regular file (a device, pipe or socket)");
+            "cannot write the file: it is not a regular file (a folder, device, pipe or socket)");
   EXPECT_TRUE(fs::is_fifo(pipe));
   EXPECT_EQ(filesInFolder(), 1u);
 }
@@ -555,7 +555,7 @@ TEST_F(AtomicSave, ANewFileTakenAwayWhileWrittenIsNeitherFollowedNorSaved) {
   fs::create_symlink(other, made);
   EXPECT_EQ(
       errorOf([&] { staged.commit(); }).message,
-      "cannot write the file (the new file was taken away while it was written); it was left as it was");
+      "cannot write the file: the new file was taken away while it was written; it was left as it was");
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(contents(other), "private");
   EXPECT_EQ(fs::status(other).permissions(), fs::perms(0600));
