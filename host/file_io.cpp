@@ -11,6 +11,7 @@
 #include <random>
 #include <system_error>
 #include <tuple>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,11 +75,8 @@ int renameat(int, const char *from, int, const char *to) {
 }
 #else
 int openFolder(const std::string &path) { return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
-void closeFolder() {
-  if (folder >= 0)
-    close(folder);
-  folder = -1;
-}
+// Closed, or already none.
+void closeFolder() { close(std::exchange(folder, -1)); }
 // A file system that cannot flush a folder says so with EINVAL; there is
 // nothing more to do on it.
 int syncFolder() { return fsync(folder) == 0 || errno == EINVAL ? 0 : -1; }

@@ -265,7 +265,7 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
     throw OutputFailure{reason};
   if (error && !json)
     put(stderr,
-        "Ondrava.exe: " + errorText(*error) + "\n" +
+        "Ondrava.exe: " + escapeText(error->text()) + "\n" +
             (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
                                                     : ""));
   return error ? 2 : succeeded ? 0 : 1;

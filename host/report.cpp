@@ -165,8 +165,6 @@ nlohmann::ordered_json jsonReport(const RunReport &report) {
   return result;
 }
 
-std::string errorText(const InputError &error) { return escapeText(error.text()); }
-
 std::string dumpJson(const nlohmann::ordered_json &value) {
   return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

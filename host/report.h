@@ -44,9 +44,6 @@ std::string formatTableFloat(float value, int decimals);
 std::string textReport(const RunReport &report);
 nlohmann::ordered_json jsonReport(const RunReport &report);
 
-// The error as one line for standard error.
-std::string errorText(const InputError &error);
-
 // JSON text that any string survives (bytes that are not UTF-8 are replaced).
 std::string dumpJson(const nlohmann::ordered_json &value);
 
