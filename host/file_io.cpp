@@ -51,9 +51,10 @@ struct stat made {};
 volatile std::sig_atomic_t saving = 0;
 
 // One file, not two that stand under the same name at different times. (On
-// Windows, whose stat gives no inode, any two files are.)
+// Windows, whose stat gives no inode and no device a descriptor's fstat
+// agrees with, any two files are.)
 bool sameFile(const struct stat &a, const struct stat &b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return a.st_ino == b.st_ino && (a.st_ino == 0 || a.st_dev == b.st_dev);
 }
 
 #if defined(_WIN32)
