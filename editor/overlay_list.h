@@ -10,8 +10,8 @@ namespace kelvane {
 // characters of text, stopping at its terminator; logs "No Map numbers
 // detected" and bad ranges. An n below 1 writes no flag.
 //
-// Beyond the plain items, a range with no upper number ("4-", "1-3,5-") runs
-// to the last loaded map, like a print dialog's page range.
+// The rules, odd corners included, are in docs/design.md, "The overlay list":
+// users' saved lists rely on them as they are.
 void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags);
 
 } // namespace kelvane

@@ -10,9 +10,11 @@ bool isVersionAtLeast(std::int32_t a1, std::int32_t a2, std::int32_t a3, std::in
                       std::int32_t b3);
 
 // The body of Kelvane::initPlugin(): binds the host afresh, refuses hosts
-// older than 3.0.0, announces the run and refuses unless the current document
-// is a VMR with maps on it. Every refusal the user can act on is shown in the
-// host's message box.
+// older than 3.0.0 or lacking a function the plugin calls, announces the run
+// and refuses unless the current document is a VMR with maps on it. Without
+// the host module or its version function it refuses without a word, having
+// nothing to speak through; every other refusal goes to the host's message box
+// (docs/design.md, "Refusals").
 bool startPlugin();
 
 } // namespace kelvane
