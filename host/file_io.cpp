@@ -66,7 +66,16 @@ int openFolder(const std::string &path) { return in = path + "/", 0; }
 void closeFolder() { folder = -1; }
 int syncFolder() { return 0; }
 int openat(int, const char *name, int flags, int mode) { return open((in + name).c_str(), flags, mode); }
-int fstatat(int, const char *name, struct stat *out, int) { return stat((in + name).c_str(), out); }
+#define AT_FDCWD (-100)
+// Windows' stat takes no path longer than MAX_PATH, and gives no inode; the
+// file system library takes any.
+int fstatat(int at, const char *name, struct stat *out, int) {
+  std::error_code code;
+  const fs::file_status status = fs::status(at == AT_FDCWD ? fs::path(name) : fs::path(in + name), code);
+  *out = {};
+  out->st_mode = fs::is_regular_file(status) ? S_IFREG : fs::is_directory(status) ? S_IFDIR : S_IFCHR;
+  return fs::exists(status) ? 0 : -1;
+}
 int unlinkat(int, const char *name, int) { return unlink((in + name).c_str()); }
 int renameat(int, const char *from, int, const char *to) {
   std::error_code code;
@@ -297,7 +306,7 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   name_ = target.filename().string();
   struct stat given {};
   struct stat old {};
-  const bool givenExists = stat(path.c_str(), &given) == 0;
+  const bool givenExists = fstatat(AT_FDCWD, path.c_str(), &given, 0) == 0;
   const bool exists = fstatat(folder, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
 #if !defined(_WIN32)
   // The program's own output, however it is named (/dev/stdout, say), is
