@@ -111,12 +111,15 @@ TEST_F(PluginTest, MinPEchoShowsTinyPs) {
     float p;
     const char *shown;
   } rows[] = {
-      {0.05f, "0.0500"},          {0x1.a36e3p-15f, "0.0001"}, // the float just above 0.00005
-      {0.00015f, "0.0002"},       {1.0f, "1.0000"},           {-0.0001f, "-0.0001"},
-      {0.00005f, "5e-05"}, // 4.99999987e-05
-      {0x1.a36e2cp-15f, "5e-05"}, {0.0000499f, "4.99e-05"},   {1e-5f, "1e-05"},
-      {0x1p-149f, "1.4013e-45"},  {-1e-6f, "-1e-06"},         {-0.00005f, "-5e-05"},
-      {0.0f, "0.0000"},           {-0.0f, "-0.0000"},
+      {0x1.a36e3p-15f, "0.0001"}, // the float just above 0.00005: as before
+      {-0.0001f, "-0.0001"},      // as before
+      {0.0f, "0.0000"},           // zero stays as it was
+      {-0.0f, "-0.0000"},         // and so does minus zero
+      {0.00005f, "5e-05"},        // 4.99999987e-05, the float just below
+      {0.0000499f, "4.99e-05"},   // was 0.0000
+      {1e-5f, "1e-05"},           // was 0.0000
+      {0x1p-149f, "1.4013e-45"},  // the smallest float
+      {-1e-6f, "-1e-06"},         // was -0.0000
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.shown);
