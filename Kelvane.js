@@ -62,6 +62,23 @@ var Kelvane = (function () {
     return Math.max(SMALLEST_P, Math.min(LARGEST_P, number));
   }
 
+  // The longest start of text that fits in limit bytes of UTF-8, cut between
+  // characters: a surrogate pair is one character of four bytes, a lone
+  // surrogate one of three (as its replacement character).
+  function cutToUtf8Bytes(text, limit) {
+    var bytes = 0;
+    for (var i = 0; i < text.length; i++) {
+      var unit = text.charCodeAt(i);
+      var next = i + 1 < text.length ? text.charCodeAt(i + 1) : 0;
+      var pair = unit >= 0xd800 && unit <= 0xdbff && next >= 0xdc00 && next <= 0xdfff;
+      var size = unit < 0x80 ? 1 : unit < 0x800 ? 2 : pair ? 4 : 3;
+      if (bytes + size > limit) return text.substring(0, i);
+      bytes += size;
+      if (pair) i++;
+    }
+    return text;
+  }
+
   function storeSwitch(dialog, store, key) {
     store.setInt(key, dialog.value(key) ? 1 : 0);
   }
@@ -86,8 +103,8 @@ var Kelvane = (function () {
     storeSwitch(dialog, store, "DoTransparancy");
     store.setFloat("Trans", toFloat(dialog.value("Trans")));
     storeSwitch(dialog, store, "DoOverlayMaps");
-    // The plugin reads at most 511 characters.
-    store.setString("Overlay", String(dialog.value("Overlay")).substring(0, 511));
+    // The host's buffer holds 511 bytes of text.
+    store.setString("Overlay", cutToUtf8Bytes(String(dialog.value("Overlay")), 511));
   }
 
   return { buildDialog: buildDialog, storeChoices: storeChoices };

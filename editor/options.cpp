@@ -4,6 +4,7 @@
 #include "log_line.h"
 #include "option_keys.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace kelvane {
@@ -60,8 +61,13 @@ bool anyOptionSelected(const OptionSet &options) {
 
 void echoOptions(const OptionSet &options) {
   if (options.doSetMin) {
-    if (options.doSetMinP)
-      logLine("Kelvane>  Set Min P to %1.4f", static_cast<double>(options.minP));
+    const double p = static_cast<double>(options.minP);
+    // %1.4f shows every p below 0.00005 as zero (no float is 0.00005 itself):
+    // such a p is shown with the digits it needs to be read.
+    if (options.doSetMinP && p != 0.0 && std::fabs(p) < 0.00005)
+      logLine("Kelvane>  Set Min P to %g", p);
+    else if (options.doSetMinP)
+      logLine("Kelvane>  Set Min P to %1.4f", p);
     else
       logLine("Kelvane>  Set Min to %3.2f", static_cast<double>(options.min));
   }

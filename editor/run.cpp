@@ -15,8 +15,6 @@
 namespace kelvane {
 namespace {
 
-constexpr double kPTolerance = 1e-7;
-
 // Changes the fields the options select in one map's record.
 void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, std::int32_t index,
                   unsigned char *rec) {
@@ -30,8 +28,7 @@ void applyOptions(const OptionSet &options, const unsigned char *overlayFlags, s
       logLine("Kelvane>  Map %i has %i degrees of freedom, setting of P threshold not supported", index + 1,
               df);
     } else {
-      const double t = stats::t_from_p(df, static_cast<double>(options.minP), kPTolerance);
-      record::write(rec, record::kLowerThreshold, static_cast<float>(t));
+      record::write(rec, record::kLowerThreshold, stats::map_t_threshold(df, options.minP));
     }
   }
   if (options.doSetMax)

@@ -5,6 +5,7 @@
 // always reaches its end.
 #include "host_state.h"
 #include "map_record.h"
+#include "option_keys.h"
 #include "run.h"
 #include "startup.h"
 
@@ -51,15 +52,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   FuzzedDataProvider in(data, size);
   ondrava::resetState();
   auto &host = ondrava::state();
-  for (const char *key : {"DoSetMin", "DoSetMinP", "DoSetMax", "DoClusterSize", "DoUseClusterSize",
-                          "UseCluster", "DoShowPosNegBoth", "DoTransparancy", "DoOverlayMaps"})
-    host.ints[key] = aSwitchOrAnything(in);
-  host.ints["ClusterSize"] = in.ConsumeIntegral<std::int32_t>();
-  host.ints["PNB"] = in.ConsumeIntegral<std::int32_t>();
-  for (const char *key : {"Min", "Max", "Trans"})
-    host.floats[key] = anyFloat(in);
-  host.floats["MinP"] = in.ConsumeBool() ? in.ConsumeFloatingPointInRange<float>(0.0f, 1.0f) : anyFloat(in);
-  host.strings["Overlay"] = in.ConsumeRandomLengthString(600);
+  // Every key of the table, as the host stores it. The switches that need no
+  // other are the options; the run refuses exactly when none of them is on.
+  bool anyOption = false;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
+    if (key.role == kelvane::OptionRole::Switch) {
+      host.ints[key.name] = aSwitchOrAnything(in);
+      anyOption = anyOption || (key.needs == kelvane::kNoSwitch && host.ints[key.name] != 0);
+    } else if (key.type == kelvane::OptionType::Int) {
+      host.ints[key.name] = in.ConsumeIntegral<std::int32_t>();
+    } else if (key.type == kelvane::OptionType::Float) {
+      // Often a p value or a transparency factor.
+      host.floats[key.name] =
+          in.ConsumeBool() ? in.ConsumeFloatingPointInRange<float>(0.0f, 1.0f) : anyFloat(in);
+    } else {
+      host.strings[key.name] = in.ConsumeRandomLengthString(600);
+    }
+  }
 
   const auto maps = in.ConsumeIntegralInRange<std::size_t>(1, 48);
   for (std::size_t i = 0; i < maps; ++i) {
@@ -95,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       if (!pluginField(b))
         require(host.maps[i][b] == before[i][b]);
 
+  require(result == anyOption);
   if (!result) {
     // Nothing selected: no map touched.
     require(host.log.back() == "Kelvane>  No options selected");

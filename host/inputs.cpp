@@ -282,12 +282,6 @@ const char *demoWorkspaceJson() {
       ;
 }
 
-const char *typeName(const kelvane::OptionKey &key) {
-  if (key.type == kelvane::OptionType::Int)
-    return key.role == kelvane::OptionRole::Switch ? "switch 0/1" : "integer";
-  return key.type == kelvane::OptionType::Float ? "float" : "text";
-}
-
 void parseOptions(const std::string &text, const Source &source, ParameterStore &out) {
   readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
 }

@@ -80,9 +80,6 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
 // map of another type.
 const char *demoWorkspaceJson();
 
-// "switch 0/1", "integer", "float" or "text" (32-bit numbers all)
-const char *typeName(const kelvane::OptionKey &key);
-
 // The longest text the host's string parameter holds, its terminator aside.
 constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 

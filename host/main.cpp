@@ -34,19 +34,18 @@ std::string helpFooter() {
       "With --workspace the parameter store starts empty: without --options or --set the plugin says\n"
       "\"No options selected\".\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
-  // The keys come in pairs: a switch, then the value it makes take effect.
-  // What each does is in docs/host-program.md.
-  for (std::size_t i = 0; i < kelvane::kOptionKeyCount; ++i) {
-    const std::string when =
-        i % 2 == 0 ? "" : std::string("when ") + kelvane::kOptionKeys[i - 1].name + " is on";
-    char line[160];
-    std::snprintf(line, sizeof line, "  %-18s%-13s%s\n", kelvane::kOptionKeys[i].name,
-                  typeName(kelvane::kOptionKeys[i]), when.c_str());
+  // Each key with what it means and the switches it needs, root first.
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
+    std::string needs;
+    for (auto id = key.needs; id != kelvane::kNoSwitch; id = kelvane::optionKey(id).needs)
+      needs = std::string(kelvane::optionKey(id).name) + (needs.empty() ? "" : " and " + needs);
+    char line[200];
+    std::snprintf(line, sizeof line, "  %-18s%-12s%s%s\n", key.name, kelvane::typeName(key), key.meaning,
+                  needs.empty() ? "" : ("; needs " + needs).c_str());
     text += line;
   }
   return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
          " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
-         "DoSetMinP needs DoSetMin too.\n"
          "\nExit status:\n"
          "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out\n"
          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"

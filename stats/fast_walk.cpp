@@ -110,6 +110,7 @@ public:
   }
 
   int exactEvaluations = 0;
+  int rateEvaluations = 0;
 
 private:
   struct Anchor {
@@ -127,7 +128,8 @@ private:
   static constexpr double kSlack = 0x1p-50;
   static constexpr double kHuge = 1e300;
 
-  double rateAt(double x) const {
+  double rateAt(double x) {
+    ++rateEvaluations;
     return std::exp(evaluation_.terms + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
   }
 
@@ -204,11 +206,12 @@ bool fastWalkApplies(double df, double p, double tolerance) {
   return df >= 2.0 && df <= 1e8 && p > 0.0 && p < 0.5 && tolerance >= 0.0 && tolerance < 0.01;
 }
 
-double fastWalk(TailProbability &tail, double df, double p, double tolerance, int *exactEvaluations) {
+double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
   FastDecider decider(df, p, tolerance);
   decider.anchorNearQuantile();
   const double t = walk(decider, tail, p, tolerance);
-  *exactEvaluations = decider.exactEvaluations;
+  counts.exactEvaluations = decider.exactEvaluations;
+  counts.rateEvaluations = decider.rateEvaluations;
   return t;
 }
 

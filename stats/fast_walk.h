@@ -8,6 +8,8 @@
 
 namespace kelvane::stats {
 
+struct TFromPCounts;
+
 // How far pc may rise or fall between the two pieces of the walk's
 // evaluation at betai's switch point (docs/thresholds.md, "The rounding-error
 // bound and the branch jump").
@@ -24,9 +26,9 @@ double walk_error_bound(double df);
 // applies").
 bool fastWalkApplies(double df, double p, double tolerance);
 
-// The walk's threshold for p, as the plain walk gives it; *exactEvaluations
-// is the count of points evaluated exactly.
-double fastWalk(TailProbability &tail, double df, double p, double tolerance, int *exactEvaluations);
+// The walk's threshold for p, as the plain walk gives it; fills the counts of
+// exact evaluations and of rates.
+double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts);
 
 } // namespace detail
 } // namespace kelvane::stats

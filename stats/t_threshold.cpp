@@ -13,6 +13,9 @@ namespace {
 // arguments always had. A run keeps the map's threshold for a df of 0 or less.
 constexpr double kNoQuantile = 3.0;
 
+// How close the tail probability at a run's threshold comes to the user's p.
+constexpr double kMapPTolerance = 1e-7;
+
 enum class WalkKind { plain, fast };
 
 double threshold(double df, double p, double tolerance, WalkKind kind, TFromPCounts &counts) {
@@ -25,7 +28,7 @@ double threshold(double df, double p, double tolerance, WalkKind kind, TFromPCou
     // The walk would stop at once without a t to show for it.
     result = detail::nearOneHalf(tail, p);
   } else if (kind == WalkKind::fast && detail::fastWalkApplies(df, p, tolerance)) {
-    result = detail::fastWalk(tail, df, p, tolerance, &counts.exactEvaluations);
+    result = detail::fastWalk(tail, df, p, tolerance, counts);
   } else {
     detail::PlainDecider decider(df, p, tolerance);
     result = detail::walk(decider, tail, p, tolerance);
@@ -51,6 +54,10 @@ double t_from_p_reference(double df, double p, double tolerance, int *evaluation
 double t_from_p(double df, double p, double tolerance, TFromPCounts *counts) {
   TFromPCounts local;
   return threshold(df, p, tolerance, WalkKind::fast, counts != nullptr ? *counts : local);
+}
+
+float map_t_threshold(double df, float p) {
+  return static_cast<float>(t_from_p(df, static_cast<double>(p), kMapPTolerance));
 }
 
 } // namespace kelvane::stats

@@ -32,6 +32,10 @@ struct TFromPCounts {
   // Points the fast walk evaluated exactly; -1 where it does not apply and
   // every point is evaluated.
   int exactEvaluations = -1;
+  // Rates of rise the fast walk's bounds took (an exp and two logs each), the
+  // anchors' included; -1 where it does not apply. A point that the order of
+  // the anchors alone settles takes none.
+  int rateEvaluations = -1;
 };
 
 // t such that P(|T| > t) = p for Student's T with df degrees of freedom.
@@ -52,6 +56,12 @@ struct TFromPCounts {
 // evaluated; the result is bit for bit that of the walk evaluating every
 // point (detail::t_from_p_reference). counts, when given, is filled.
 double t_from_p(double df, double p, double tolerance, TFromPCounts *counts = nullptr);
+
+// The lower threshold a run sets on a t map with df degrees of freedom for the
+// p the host stores: t_from_p with the run's tolerance, p widened from float
+// and t narrowed to the float the map record holds. The help page's table
+// comes from here too, so that it shows what a run sets.
+float map_t_threshold(double df, float p);
 
 namespace detail {
 // The x at which the walk evaluates betai(df/2, 1/2, x) for the point t.

@@ -1,6 +1,5 @@
 // Writes the help page with its threshold table, computed by the plugin's own
-// statistics exactly as a run computes them (p as a float, the result
-// narrowed to float).
+// statistics exactly as a run computes them.
 //   help_page <template> <output>
 // Plain C stdio, so that it also builds where there is no compiled C++
 // library (the shipping MSVC-ABI build, which generates the page it packages).
@@ -53,8 +52,7 @@ void writeTable(std::FILE *out) {
   for (const int df : dfs) {
     std::fprintf(out, "<tr><th>%d</th>", df);
     for (const float p : ps) {
-      const float t = static_cast<float>(kelvane::stats::t_from_p(df, static_cast<double>(p), 1e-7));
-      std::fprintf(out, "<td>%.3f</td>", static_cast<double>(t));
+      std::fprintf(out, "<td>%.3f</td>", static_cast<double>(kelvane::stats::map_t_threshold(df, p)));
     }
     std::fputs("</tr>\n", out);
   }

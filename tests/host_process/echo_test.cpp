@@ -104,6 +104,34 @@ TEST_F(PluginTest, EchoRows) {
   }
 }
 
+// Four decimals show every p from 0.00005 up as it always was; a p they would
+// show as 0.0000 gets the digits it needs, and zero stays 0.0000.
+TEST_F(PluginTest, MinPEchoShowsTinyPs) {
+  const struct {
+    float p;
+    const char *shown;
+  } rows[] = {
+      {0x1.a36e3p-15f, "0.0001"}, // the float just above 0.00005: as before
+      {-0.0001f, "-0.0001"},      // as before
+      {0.0f, "0.0000"},           // zero stays as it was
+      {-0.0f, "-0.0000"},         // and so does minus zero
+      {0.00005f, "5e-05"},        // 4.99999987e-05, the float just below
+      {0.0000499f, "4.99e-05"},   // was 0.0000
+      {1e-5f, "1e-05"},           // was 0.0000
+      {0x1p-149f, "1.4013e-45"},  // the smallest float
+      {-1e-6f, "-1e-06"},         // was -0.0000
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.shown);
+    ondrava::resetState();
+    loadMaps(1);
+    host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
+    host().floats = {{"MinP", row.p}};
+    EXPECT_TRUE(execute());
+    EXPECT_EQ(echoOf(host().log), Strings{std::string("Kelvane>  Set Min P to ") + row.shown});
+  }
+}
+
 TEST_F(PluginTest, NothingSelectedEndsTheRun) {
   loadMaps(3);
   host().ints = {{"DoSetMinP", 1}, {"UseCluster", 1}, {"PNB", 2}};

@@ -124,6 +124,27 @@ test("values a 32-bit store cannot hold are brought into range", () => {
   assert.equal(stored.get("Overlay").value.length, 511);
 });
 
+test("the overlay text is cut at 511 bytes of UTF-8, between characters", () => {
+  const emoji = "\u{1F600}"; // four bytes, a surrogate pair
+  for (const [typed, kept] of [
+    ["1,3-5 \u00e9\u5730" + emoji, "1,3-5 \u00e9\u5730" + emoji],
+    ["1" + "\u00e9".repeat(255), "1" + "\u00e9".repeat(255)], // 511 bytes: whole
+    ["12" + "\u00e9".repeat(255), "12" + "\u00e9".repeat(254)],
+    ["\u00e9".repeat(300), "\u00e9".repeat(255)],
+    ["a" + "\u5730".repeat(170), "a" + "\u5730".repeat(170)],
+    ["ab" + "\u5730".repeat(170), "ab" + "\u5730".repeat(169)],
+    ["abc" + emoji.repeat(127), "abc" + emoji.repeat(127)],
+    ["abcd" + emoji.repeat(127), "abcd" + emoji.repeat(126)],
+    [emoji.repeat(200), emoji.repeat(127)], // 254 UTF-16 units
+    ["\ud800".repeat(200), "\ud800".repeat(170)], // a lone surrogate: three bytes
+  ]) {
+    const { stored } = run((d) => d.set("Overlay", typed));
+    const text = stored.get("Overlay").value;
+    assert.equal(text, kept, `${typed.length} units typed, ${text.length} kept`);
+    assert.ok(Buffer.byteLength(text, "utf8") <= 511);
+  }
+});
+
 test("each choice control offers the three signs", () => {
   const { dialog } = run();
   const pnb = dialog.controls.get("PNB");

@@ -65,6 +65,15 @@ TEST(Betai, LastBitsArePinned) {
       {5, 2, 0.5, 0x1.c00000000008ep-4},                         // 1.8e-14; exactly 7/64
       {50, 15, 0.8, 0x1.6b82d478e2084p-1},                       // 5.8e-12; above the switch point
       {5, 0.5, 10 / (10 + 2.228 * 2.228), 0x1.99b2498bd2eedp-5}, // 4.3e-14; the t tail at 2.228, df 10
+      // The last double below the switch point (a + 1) / (a + b + 2) takes the
+      // fraction for I_x(a, b), the switch point itself 1 - the one for
+      // I_1-x(b, a); the two differ in the last bits.
+      {5, 0.5, 0x1.9999999999999p-1, 0x1.28cfcdebfc176p-3}, // 4.3e-14; df 10, switch point 0.8
+      {5, 0.5, 0x1.999999999999ap-1, 0x1.28cfcdebfc778p-3}, // 2.5e-13
+      {1, 0.5, 0x1.2492492492491p-1, 0x1.61a277d86948p-2},  // 4.8e-14; df 2, switch point 4/7
+      {1, 0.5, 0x1.2492492492492p-1, 0x1.61a277d8697dcp-2}, // 9e-14
+      {50, 15, 0x1.85bb39503d225p-1, 0x1.ace40057ca48ep-2}, // 1.4e-11; switch point 51/67
+      {50, 15, 0x1.85bb39503d226p-1, 0x1.ace400578bbbap-2}, // 2e-11
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << row.a << ", " << row.b << ", " << row.x);

@@ -138,42 +138,50 @@ TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
 // For small df the start decides how many points are evaluated exactly: the
 // start and its Halley steps leave one or two anchors from which bounds
 // settle every other point. Counts of this build (the same in the MinGW
-// build under Wine). -1 where the fast walk does not apply and every point is
-// evaluated.
-TEST(FastWalk, ExactEvaluationsArePinned) {
+// build under Wine). A point that the anchors' order settles takes no rate:
+// for df 2 and p 0.01 it settles all 52 points but the anchor. For large df
+// one anchor bounds a point from one side only, so every point takes a rate.
+// -1 where the fast walk does not apply and every point is evaluated.
+TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
   const struct {
     double df;
     double p;
     double tolerance;
     int exactEvaluations;
+    int rateEvaluations;
   } rows[] = {
       // small df
-      {2, 0.05f, 1e-7, 2},
-      {2, 0.01f, 1e-7, 1},
-      {5, 0.05f, 1e-7, 2},
-      {6, 0.1f, 1e-7, 1},
-      {8, 0.05f, 1e-7, 1},
-      {7, 0.01f, 1e-7, 2},
-      {10, 0.05f, 1e-7, 1},
-      {10, 0.01f, 1e-7, 2},
+      {2, 0.05f, 1e-7, 2, 16},
+      {2, 0.01f, 1e-7, 1, 1},
+      {2, 0.001f, 1e-7, 1, 1},
+      {5, 0.05f, 1e-7, 2, 13},
+      {6, 0.1f, 1e-7, 1, 16},
+      {8, 0.05f, 1e-7, 1, 15},
+      {7, 0.01f, 1e-7, 2, 13},
+      {10, 0.05f, 1e-7, 1, 13},
+      {10, 0.01f, 1e-7, 2, 14},
+      // large df
+      {1000, 0.05f, 1e-7, 1, 21},
       // does not apply
-      {1, 0.05, 1e-7, -1},
-      {1.5, 0.05, 1e-7, -1},
-      {2e8, 0.05, 1e-7, -1},
-      {10, 0.5, 1e-7, -1},
-      {10, 0.6, 1e-7, -1},
-      {10, 0.0, 1e-7, -1},
-      {10, 0.05, 0.01, -1},
-      {10, 0.05, -1e-7, -1},
-      {0, 0.05, 1e-7, -1},
-      {10, std::nan(""), 1e-7, -1},
+      {1, 0.05, 1e-7, -1, -1},
+      {1.5, 0.05, 1e-7, -1, -1},
+      {2e8, 0.05, 1e-7, -1, -1},
+      {10, 0.5, 1e-7, -1, -1},
+      {10, 0.6, 1e-7, -1, -1},
+      {10, 0.0, 1e-7, -1, -1},
+      {10, 0.05, 0.01, -1, -1},
+      {10, 0.05, -1e-7, -1, -1},
+      {0, 0.05, 1e-7, -1, -1},
+      {10, std::nan(""), 1e-7, -1, -1},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p << " tolerance=" << row.tolerance);
     ks::TFromPCounts counts;
     counts.exactEvaluations = 5;
+    counts.rateEvaluations = 5;
     ks::t_from_p(row.df, row.p, row.tolerance, &counts);
     EXPECT_EQ(counts.exactEvaluations, row.exactEvaluations);
+    EXPECT_EQ(counts.rateEvaluations, row.rateEvaluations);
   }
 }
 
