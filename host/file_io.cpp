@@ -26,17 +26,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#if defined(_WIN32)
-constexpr int kReading = O_RDONLY | O_BINARY;
-constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
-int fsync(int fd) { return _commit(fd); }
-#else
-// No open and no read waits; a terminal opened never becomes the program's.
-constexpr int kReading = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-#endif
-
 std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
+std::string reason(int error) { return std::strerror(error); }
+// What a failed save that leaves the old file says last.
+const char *const kept = "; it was left as it was";
 
 // What the handlers read, each filled in before the flag that arms it. (No
 // signal removes a file on Windows.)
@@ -58,6 +51,11 @@ bool sameFile(const struct stat &a, const struct stat &b) {
 }
 
 #if defined(_WIN32)
+constexpr int kReading = O_RDONLY | O_BINARY;
+constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+int fsync(int fd) { return _commit(fd); }
+// Windows has neither owners nor modes to give.
+int takeOver(int, const struct stat *) { return 0; }
 // Windows has no descriptor for a folder: a name in the save's folder is
 // joined to its path.
 std::string in;
@@ -84,6 +82,22 @@ int renameat(int, const char *from, int, const char *to) {
   return code ? -1 : 0;
 }
 #else
+// No open and no read waits; a terminal opened never becomes the program's.
+constexpr int kReading = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr int kCreating = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+// The new file takes the old one's place in full, through its descriptor:
+// the old owner, group and mode where the saver may give them; where the
+// group cannot be given, the mode shuts out the group the file has instead.
+// A new file's mode is 0666 less the umask. 0, or why it failed (errno).
+int takeOver(int fd, const struct stat *old) {
+  const mode_t mask = umask(0);
+  umask(mask);
+  mode_t mode = old != nullptr ? old->st_mode & 0777 : 0666 & ~mask;
+  if (old != nullptr && fchown(fd, old->st_uid, old->st_gid) != 0 &&
+      fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0)
+    mode &= ~mode_t(070);
+  return fchmod(fd, mode) == 0 ? 0 : errno;
+}
 int openFolder(const std::string &path) { return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
 // Closed, or already none.
 void closeFolder() { close(std::exchange(folder, -1)); }
@@ -168,24 +182,6 @@ int createRemovedOnSignal() {
   return fd;
 }
 
-// The new file takes the old one's place in full, through its descriptor:
-// the old owner, group and mode where the saver may give them; where the
-// group cannot be given, the mode shuts out the group the file has instead.
-// A new file's mode is 0666 less the umask. 0, or why it failed (errno).
-int takeOver([[maybe_unused]] int fd, [[maybe_unused]] const struct stat *old) {
-#if defined(_WIN32)
-  return 0; // Windows has neither owners nor modes to give
-#else
-  const mode_t mask = umask(0);
-  umask(mask);
-  mode_t mode = old != nullptr ? old->st_mode & 0777 : 0666 & ~mask;
-  if (old != nullptr && fchown(fd, old->st_uid, old->st_gid) != 0 &&
-      fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0)
-    mode &= ~mode_t(070);
-  return fchmod(fd, mode) == 0 ? 0 : errno;
-#endif
-}
-
 } // namespace
 
 void prepareProcess() {
@@ -252,8 +248,7 @@ std::string readFile(const std::string &path, const OpenedFile &opened) {
   if (type == S_IFDIR || (!isOpen && fs::is_directory(path, code)))
     failIn(path, "is a folder, not a file");
   if (!isOpen)
-    failIn(path,
-           "cannot open the file (" + std::string(std::strerror(file.fd < 0 ? openError : errno)) + ")");
+    failIn(path, "cannot open the file (" + reason(file.fd < 0 ? openError : errno) + ")");
   if (type != S_IFREG)
     failIn(path, "is not a regular file (a device, pipe or socket); give a file");
   if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
@@ -264,7 +259,7 @@ std::string readFile(const std::string &path, const OpenedFile &opened) {
   for (auto got = read(file.fd, buffer, sizeof buffer); got != 0;
        got = read(file.fd, buffer, sizeof buffer)) {
     if (got < 0)
-      failIn(path, "cannot read the file (" + std::string(std::strerror(errno)) + ")");
+      failIn(path, "cannot read the file (" + reason(errno) + ")");
     content.append(buffer, static_cast<std::size_t>(got));
     if (content.size() > kMaxInputFileBytes)
       failIn(path, "is too large; the limit is " + limitText());
@@ -302,7 +297,7 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   // no longer than the name itself.
   closeFolder();
   if ((folder = openFolder(target.parent_path().empty() ? "." : target.parent_path().string())) < 0)
-    fail("cannot write the file: cannot open its folder (" + std::string(std::strerror(errno)) + ")");
+    fail(": cannot open its folder (" + reason(errno) + ")");
   name_ = target.filename().string();
   struct stat given {};
   struct stat old {};
@@ -311,28 +306,26 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
 #if !defined(_WIN32)
   // The program's own output, however it is named (/dev/stdout, say), is
   // never replaced.
-  for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
-    struct stat output {};
+  struct stat output {};
+  for (const int stream : {STDOUT_FILENO, STDERR_FILENO})
     if (givenExists && fstat(stream, &output) == 0 && sameFile(given, output))
-      fail(std::string("cannot write the file: it is the program's own standard ") +
+      fail(std::string(": it is the program's own standard ") +
            (stream == STDOUT_FILENO ? "output" : "error"));
-  }
 #endif
   // A folder, device or pipe would be replaced by a file, not written.
   if (givenExists && !S_ISREG(given.st_mode))
-    fail("cannot write the file: it is not a regular file (a folder, device, pipe or socket)");
+    fail(": it is not a regular file (a folder, device, pipe or socket)");
   // What the path names must be what the links led to: a link the kernel
   // made (to a deleted file, say) leads to a name that is no file's.
   if (givenExists != exists || (exists && !sameFile(given, old)))
-    fail("cannot write the file: the link it names cannot be followed");
+    fail(": the link it names cannot be followed");
   // A short name of its own in the same folder, so that the rename stays on
   // one file system.
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt)
     fd = createRemovedOnSignal();
   if (fd < 0)
-    fail("cannot write the file: cannot create a file in its folder (" + std::string(std::strerror(errno)) +
-         ")");
+    fail(": cannot create a file in its folder (" + reason(errno) + ")");
   std::FILE *file = fdopen(fd, "wb");
   int failure = file != nullptr ? writeAll(file, text) : errno;
   if (failure == 0)
@@ -342,7 +335,7 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   if (file != nullptr && std::fclose(file) != 0 && failure == 0)
     failure = errno;
   if (failure != 0)
-    fail("cannot write the file (" + std::string(std::strerror(failure)) + "); it was left as it was");
+    fail(" (" + reason(failure) + ")" + kept);
 }
 
 StagedFile::~StagedFile() {
@@ -350,28 +343,26 @@ StagedFile::~StagedFile() {
   closeFolder();
 }
 
-void StagedFile::fail(const std::string &message) {
+void StagedFile::fail(const std::string &why) {
   removeTemporary();
   closeFolder();
-  failIn(path_, message);
+  failIn(path_, "cannot write the file" + why);
 }
 
 void StagedFile::commit() {
-  const std::string kept = "; it was left as it was";
   struct stat now {};
   // Another may have put a file of its own under the new file's name.
   if (fstatat(folder, temporary, &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, made))
-    fail("cannot write the file: the new file was taken away while it was written" + kept);
+    fail(std::string(": the new file was taken away while it was written") + kept);
   if (renameat(folder, temporary, folder, name_.c_str()) != 0)
-    fail("cannot write the file (" + std::string(std::strerror(errno)) + ")" + kept);
+    fail(" (" + reason(errno) + ")" + kept);
   saving = 0;
   if (fstatat(folder, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(now, made))
-    fail("cannot write the file: another file took its place as it was saved (its folder was changed "
-         "meanwhile); the workspace was not saved");
+    fail(": another file took its place as it was saved (its folder was changed meanwhile); the workspace "
+         "was not saved");
   // The rename itself lasts only once the folder is on the disk.
   if (syncFolder() != 0)
-    fail("the file was saved, but its folder cannot be flushed to the disk (" +
-         std::string(std::strerror(errno)) + ")");
+    fail(": its folder cannot be flushed to the disk (" + reason(errno) + "), so the save may not last");
 }
 
 } // namespace ondrava

@@ -73,8 +73,9 @@ public:
   void commit();
 
 private:
-  // Ends the save, removing what it made, with an error naming the file.
-  [[noreturn]] void fail(const std::string &message);
+  // Ends the save, removing what it made, with an error naming the file:
+  // "cannot write the file" and why.
+  [[noreturn]] void fail(const std::string &why);
 
   std::string path_;
   std::string name_; // the target's, in its folder

@@ -96,14 +96,10 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
       },
       "");
   const std::tuple<const char *, std::string *, const char *, const char *> paths[] = {
-      {"--plugin", &in.pluginPath, "PATH",
-       "the plugin module (default: the one built next to this program); a name without a\n"
-       "slash is a file in the current folder"},
+      {"--plugin", &in.pluginPath, "PATH", "the plugin module (default: the one built next to this program)"},
       {"--workspace", &in.workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
       {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
-      {"--save", &in.savePath, "FILE",
-       "after a successful run, write the workspace to this JSON file (the old file stays whole\n"
-       "if the write fails)"},
+      {"--save", &in.savePath, "FILE", "after a successful run, write the workspace to this JSON file"},
   };
   for (const auto &[name, value, type, help] : paths)
     app.add_option(name, *value, help)->type_name(type)->check(path);
