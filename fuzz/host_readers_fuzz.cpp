@@ -114,7 +114,7 @@ void settings(const std::string &text) {
     } catch (const ondrava::InputError &error) {
       requireShort(error);
       require(error.argument.size() <= std::strlen("--set ") + ondrava::kQuoteLimit + std::strlen("..."));
-      requirePlain(ondrava::errorText(error));
+      requirePlain(ondrava::escapeText(error.text()));
     }
     start = end + 1;
   }
