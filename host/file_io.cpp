@@ -295,7 +295,6 @@ StagedFile::StagedFile(const std::string &path, const std::string &text) : path_
   }
   // The folder is opened once: every name below is in that very folder, and
   // no longer than the name itself.
-  closeFolder();
   if ((folder = openFolder(target.parent_path().empty() ? "." : target.parent_path().string())) < 0)
     fail(": cannot open its folder (" + reason(errno) + ")");
   name_ = target.filename().string();

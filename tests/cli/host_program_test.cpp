@@ -553,9 +553,8 @@ TEST_F(AtomicSave, ANewFileTakenAwayWhileWrittenIsNeitherFollowedNorSaved) {
   ASSERT_FALSE(made.empty());
   fs::rename(made, folder_ / "taken");
   fs::create_symlink(other, made);
-  EXPECT_EQ(
-      errorOf([&] { staged.commit(); }).message,
-      "cannot write the file: the new file was taken away while it was written; it was left as it was");
+  EXPECT_EQ(errorOf([&] { staged.commit(); }).message,
+            "cannot write the file: the new file was taken away while it was written; it was left as it was");
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(contents(other), "private");
   EXPECT_EQ(fs::status(other).permissions(), fs::perms(0600));
@@ -565,7 +564,16 @@ TEST_F(AtomicSave, ANewFileTakenAwayWhileWrittenIsNeitherFollowedNorSaved) {
 // Any path a workspace can be read by, it can be saved by: the new file's
 // name is taken in the folder and adds nothing to the path.
 TEST_F(AtomicSave, APathAsLongAsTheSystemTakesCanBeSaved) {
-  const fs::path started = fs::current_path();
+  // However the test ends, the deep tree goes (by a relative path: no
+  // absolute one reaches into it) and the current folder is as it was.
+  struct Leave {
+    fs::path started;
+    ~Leave() {
+      std::error_code code;
+      fs::remove_all(std::string(250, 'd'), code);
+      fs::current_path(started, code);
+    }
+  } leave{fs::current_path()};
   fs::current_path(folder_);
   std::string path;
   for (int i = 0; i < 16; ++i)
@@ -576,8 +584,6 @@ TEST_F(AtomicSave, APathAsLongAsTheSystemTakesCanBeSaved) {
   std::ofstream(path) << "old";
   save(path, "new");
   EXPECT_EQ(ondrava::readFile(path), "new");
-  fs::remove_all(std::string(250, 'd'));
-  fs::current_path(started);
 }
 
 // The program's own output is never replaced, whatever name leads to it;
