@@ -10,8 +10,9 @@ namespace kelvane {
 // characters of text, stopping at its terminator; logs "No Map numbers
 // detected" and bad ranges. An n below 1 writes no flag.
 //
-// The rules, odd corners included, are in docs/design.md, "The overlay list":
-// users' saved lists rely on them as they are.
+// The rules, odd corners included, are in docs/design.md, "The overlay list",
+// and users' saved lists rely on them as they are; the rows of
+// tests/host_process/overlay_test.cpp pin them.
 void buildOverlayFlags(const char *text, std::int32_t n, unsigned char *flags);
 
 } // namespace kelvane
