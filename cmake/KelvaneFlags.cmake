@@ -9,6 +9,14 @@ if(MSVC)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     # clang-cl's /fp:precise allows contraction; MSVC's does not.
     add_compile_options(/clang:-ffp-contract=off)
+    # Every build of a commit gives the same DLL, byte for byte: /Brepro leaves
+    # the clock out of the objects and has lld-link derive the PE time stamp
+    # from the content; the source and build folders' paths are cut from
+    # anything the compiler writes (__FILE__, debug information); __DATE__ and
+    # __TIME__ are errors.
+    add_compile_options(/Brepro /clang:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=
+                        /clang:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= /clang:-Werror=date-time)
+    add_link_options(/Brepro)
   endif()
   if(KELVANE_WERROR)
     add_compile_options(/WX)
