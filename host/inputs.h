@@ -86,16 +86,26 @@ constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 // One object of keys; nothing in an options file lies deeper.
 constexpr JsonLimits kOptionsLimits{1, 1000};
 
-// Each reads options into the parameter store the host hands the plugin.
-// Errors name the file with a line and column of malformed JSON, or the JSON
-// pointer of the offending key.
+// Each reads options into the parameter store the host hands the plugin,
+// changing only the keys they name. Errors name the file with a line and
+// column of malformed JSON, or the JSON pointer of the offending key.
 void parseOptions(const std::string &text, const Source &source, ParameterStore &out);
 // One "KEY=VALUE" of the command line, checked against the key's type.
 void parseSetting(const std::string &setting, ParameterStore &out);
 
-// The options the built-in demo runs with, as an options file holds them:
-// p 0.05 as the lower threshold, cluster size 25 applied, maps 1, 3 and 4
-// overlaid.
-const char *demoOptionsJson();
+// The options the built-in demo runs with, as --set takes them: what the
+// dialog stores when these boxes are ticked and the overlay list typed.
+inline constexpr const char *kDemoOptions[] = {"DoSetMin=1",         "DoSetMinP=1",     "DoClusterSize=1",
+                                               "DoUseClusterSize=1", "DoOverlayMaps=1", "Overlay=1,3-4"};
+
+// The store as the host's dialog leaves it, each key at its default, with
+// the keys `named` holds over it.
+ParameterStore withDefaults(ParameterStore named);
+// What the dialog stores of a key, in its words; empty where it stores any
+// value the host holds.
+std::string dialogRange(const kelvane::OptionKey &key);
+// A line for each key `named` holds that the plugin will not use (a switch
+// it needs is off), or whose value the dialog never stores.
+std::vector<std::string> storeWarnings(const ParameterStore &store, const ParameterStore &named);
 
 } // namespace ondrava

@@ -1,14 +1,9 @@
 // Ondrava.exe, the stand-in host as a program: loads the Kelvane module, runs
 // it once on a workspace (the built-in demo, or a JSON file) with the options
 // the dialog would have stored, and prints the log pane, any message box and
-// every map before and after the run.
-//
-// Exit status: 0 when initPlugin and execute both succeeded, the file --save
-// names (if any) was saved and the report is out; 1 when either call refused;
-// 2 for everything else (bad input, a file or output that cannot be read or
-// written, out of memory, a plugin that threw or ended the program), with an
-// error saying what happened. --save writes only after a
-// successful run, and what the program says of it is what happened.
+// every map before and after the run. Its exit statuses are stated once, in
+// the help (helpFooter). --save writes only after a successful run, and what
+// the program says of it is what happened.
 #include "file_io.h"
 #include "inputs.h"
 #include "kelvane_plugin.h"
@@ -28,19 +23,26 @@ namespace {
 using namespace ondrava;
 
 std::string helpFooter() {
+  std::string demo;
+  for (const char *setting : kDemoOptions)
+    demo += std::string(" ") + setting;
   std::string text =
-      "\nWithout --workspace the built-in demo workspace is used, with the demo's options (p 0.05,\n"
-      "cluster size 25, maps 1,3-4 overlaid) unless --options or --set is given.\n"
-      "With --workspace the parameter store starts empty: without --options or --set the plugin says\n"
-      "\"No options selected\".\n"
+      "\nThe parameter store starts as the host's dialog leaves it unchanged: each key at its default\n"
+      "(KEY=default below). Without --workspace the demo workspace is used, with the demo's options:\n " +
+      demo +
+      "\n--options, then each --set, change only the keys they name. A key the plugin will not use, or\n"
+      "a value the dialog never stores, gets a warning; the run goes on.\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
-  // Each key with what it means and the switches it needs, root first.
+  // Each key with what it means, what the dialog stores and the switches it needs, root first.
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     std::string needs;
     for (auto id = key.needs; id != kelvane::kNoSwitch; id = kelvane::optionKey(id).needs)
       needs = std::string(kelvane::optionKey(id).name) + (needs.empty() ? "" : " and " + needs);
+    const std::string range = dialogRange(key);
     char line[200];
-    std::snprintf(line, sizeof line, "  %-18s%-12s%s%s\n", key.name, kelvane::typeName(key), key.meaning,
+    std::snprintf(line, sizeof line, "  %-20s%-12s%s%s%s\n",
+                  (std::string(key.name) + "=" + key.initial).c_str(), kelvane::typeName(key), key.meaning,
+                  range.empty() ? "" : (" (" + range + ")").c_str(),
                   needs.empty() ? "" : ("; needs " + needs).c_str());
     text += line;
   }
@@ -120,36 +122,38 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   return in;
 }
 
-// The workspace, with the options read into the host's parameter store. The
-// demo's options apply only to the demo workspace with neither --options nor
-// --set; a user's workspace starts with an empty parameter store.
-Workspace readInputs(const Invocation &invocation) {
+// The workspace, and the host's parameter store as the dialog leaves it:
+// each key at its default, then the demo's options (without --workspace),
+// --options and each --set over it. Warnings of what they name go into the
+// report, which also learns the names of the plugin and the workspace.
+Workspace readInputs(const Invocation &invocation, RunReport &report) {
   const std::string &path = invocation.workspacePath;
   Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
                                      : parseWorkspace(readFile(path), Source{path, {}});
-  ParameterStore &store = state();
-  if (path.empty() && invocation.optionsPath.empty() && invocation.settings.empty())
-    parseOptions(demoOptionsJson(), Source{"demo options", {}}, store);
+  ParameterStore named;
+  for (const char *setting : kDemoOptions)
+    if (path.empty())
+      parseSetting(setting, named);
   if (!invocation.optionsPath.empty())
-    parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, store);
+    parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, named);
   for (const std::string &setting : invocation.settings)
-    parseSetting(setting, store);
+    parseSetting(setting, named);
+  ParameterStore &store = state();
+  store = withDefaults(named);
+  report.warnings = storeWarnings(store, named);
+  report.workspace = path.empty() ? "built-in demo" : path;
+  report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
   return workspace;
 }
 
-// One run in the stand-in host: the workspace and the options become the
-// host's state, the host calls initPlugin and execute, and the maps the
-// plugin changed go back into the workspace. The module is gone before
-// anything is saved, and whatever it throws is an error naming it.
-void runPlugin(Workspace &workspace, RunReport &report) {
-  PluginModule module;
-  if (!module.load(report.pluginPath))
-    failIn(report.pluginPath, shorten(module.error()));
+// Hands the host the current document, and its maps when it is a VMR: only
+// a VMR's maps are the plugin's to see. The document whose maps it was
+// given, or null.
+Document *showCurrentDocument(Workspace &workspace, RunReport &report) {
   HostState &host = state();
   Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
   host.documentType = document != nullptr ? document->type : 0;
-  // Only a VMR's maps are the plugin's to see.
   const std::string id = std::to_string(workspace.currentDocument);
   if (document == nullptr)
     report.noMaps = "There is no current document: no document has the id " + id + ".";
@@ -161,8 +165,14 @@ void runPlugin(Workspace &workspace, RunReport &report) {
     report.before = document->maps;
   for (const Map &map : report.before)
     host.maps.push_back(map.record);
-  // The run's log is what the user sees when the run ends; ending the
-  // plugin object afterwards adds one blank line.
+  return report.noMaps.empty() ? document : nullptr;
+}
+
+// The host's calls: the plugin's name and version, createPlugin, initPlugin
+// and execute. Whatever the plugin throws is an error naming it. The run's
+// log is what the user sees when the run ends; ending the plugin object
+// afterwards adds one blank line.
+void callPlugin(const PluginModule &module, RunReport &report) {
   std::size_t logLines = 0;
   const char *name = nullptr;
   const char *version = nullptr;
@@ -174,7 +184,7 @@ void runPlugin(Workspace &workspace, RunReport &report) {
     created = plugin != nullptr;
     report.initialised = created && plugin->initPlugin();
     report.executed = report.initialised && plugin->execute();
-    logLines = host.log.size();
+    logLines = state().log.size();
   } catch (const std::exception &e) {
     failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
   } catch (...) {
@@ -183,16 +193,30 @@ void runPlugin(Workspace &workspace, RunReport &report) {
   if (!created)
     failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
   // The plugin may have taken the memory set aside.
-  if (host.outOfMemory || !reserveMemory())
+  if (state().outOfMemory || !reserveMemory())
     throw std::bad_alloc();
   report.pluginName = name != nullptr ? name : "(no getPluginName)";
   report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
-  report.log.assign(host.log.begin(), host.log.begin() + static_cast<std::ptrdiff_t>(logLines));
-  report.messages = host.messages;
+  report.log.assign(state().log.begin(), state().log.begin() + static_cast<std::ptrdiff_t>(logLines));
+  report.messages = state().messages;
+}
+
+// One run in the stand-in host: the module loaded, the warnings said (in
+// text; JSON has them in the report), the workspace made the host's state,
+// the plugin called, and the maps it changed back into the workspace. The
+// module is gone before anything is saved.
+void runPlugin(Workspace &workspace, RunReport &report, bool json) {
+  PluginModule module;
+  if (!module.load(report.pluginPath))
+    failIn(report.pluginPath, shorten(module.error()));
+  for (const std::string &warning : json ? std::vector<std::string>() : report.warnings)
+    put(stderr, "Ondrava.exe: warning: " + warning + "\n");
+  Document *document = showCurrentDocument(workspace, report);
+  callPlugin(module, report);
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
-    report.after[i].record = host.maps[i];
-  if (report.noMaps.empty())
+    report.after[i].record = state().maps[i];
+  if (document != nullptr)
     document->maps = report.after;
 }
 
@@ -202,27 +226,49 @@ std::string members(const nlohmann::ordered_json &object) {
   return object.empty() ? "" : text.substr(2, text.size() - 4);
 }
 
-// Saves the workspace after a successful run, and answers: the run's report,
-// if there was one, what became of the save, and the error, if there was one;
-// as text (the error on standard error), or as one JSON object. The new file
-// is written and flushed before the report, and takes the old one's place
-// only once the report is out, so that a report that cannot be written leaves
-// the old file as it was; what is said of the save follows it, so that it
-// says what happened.
-int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<InputError> error,
-           const std::string &savePath) {
-  const bool succeeded = report != nullptr && report->initialised && report->executed;
-  std::optional<StagedFile> file;
-  try {
-    if (!savePath.empty() && succeeded)
-      file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
-  } catch (const InputError &e) {
-    error = e;
+// The program's answer: the run's report, if there was one, what became of
+// the save, and the error, if there was one; as text (the error on standard
+// error), or as one JSON object.
+struct Answer {
+  bool json;
+  const RunReport *report;
+  std::optional<InputError> error;
+  std::string savePath;
+
+  // Saves the workspace after a successful run, and answers. The new file is
+  // written and flushed before the report, and takes the old one's place only
+  // once the report is out, so that a report that cannot be written leaves
+  // the old file as it was; what is said of the save follows it, so that it
+  // says what happened.
+  int give(const Workspace *workspace) {
+    std::optional<StagedFile> file;
+    try {
+      if (!savePath.empty() && succeeded())
+        file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
+    } catch (const InputError &e) {
+      error = e;
+    }
+    std::string tail = saying(file.has_value());
+    if (json)
+      put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
+    else if (report != nullptr)
+      put(stdout, textReport(*report));
+    try {
+      if (file)
+        file->commit();
+    } catch (const InputError &e) {
+      error = e;
+      tail = saying(false);
+    }
+    return end(file && !error, tail);
   }
-  const std::string target = escapeText(savePath);
+
+  bool succeeded() const { return report != nullptr && report->initialised && report->executed; }
+
   // What is said of the save, made before it takes effect: once it has,
-  // nothing is left that could fail for want of memory.
-  const auto saying = [&](bool saved) -> std::string {
+  // nothing is left that could fail for want of memory. In JSON, the rest of
+  // the object.
+  std::string saying(bool saved) const {
     if (json) {
       nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
       if (error)
@@ -232,38 +278,46 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
       return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
     }
     if (saved)
-      return "Saved the workspace to " + target + "\n";
+      return "Saved the workspace to " + escapeText(savePath) + "\n";
     if (report != nullptr && !savePath.empty() && !error)
-      return "Nothing was saved to " + target + ": the run was refused.\n";
+      return "Nothing was saved to " + escapeText(savePath) + ": the run was refused.\n";
     return "";
-  };
-  std::string tail = saying(file.has_value());
-  if (json)
-    put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
-  else if (report != nullptr)
-    put(stdout, textReport(*report));
-  try {
-    if (file)
-      file->commit();
-  } catch (const InputError &e) {
-    error = e;
-    tail = saying(false);
   }
-  const bool saved = file && !error;
-  const int reason = writeAll(stdout, tail);
-  if (reason != 0 && saved) {
-    std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 target.c_str(), std::strerror(reason));
-    return 2;
+
+  // The last of the answer and the exit status.
+  int end(bool saved, const std::string &tail) const {
+    const std::string target = escapeText(savePath);
+    const int reason = writeAll(stdout, tail);
+    if (reason != 0 && saved) {
+      std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
+                   target.c_str(), std::strerror(reason));
+      return 2;
+    }
+    if (reason != 0)
+      throw OutputFailure{reason};
+    if (error && !json)
+      put(stderr,
+          "Ondrava.exe: " + escapeText(error->text()) + "\n" +
+              (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
+                                                      : ""));
+    return error ? 2 : succeeded() ? 0 : 1;
   }
-  if (reason != 0)
-    throw OutputFailure{reason};
-  if (error && !json)
-    put(stderr,
-        "Ondrava.exe: " + escapeText(error->text()) + "\n" +
-            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
-                                                    : ""));
-  return error ? 2 : succeeded ? 0 : 1;
+};
+
+// Everything read and checked before anything is loaded or printed, the run,
+// and the answer; an error escapes to the caller, with --json and --save as
+// far as they were read.
+int run(int argc, char **argv, bool &json, std::string &savePath) {
+  if (!reserveMemory())
+    throw std::bad_alloc();
+  const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
+  if (!invocation)
+    return 0;
+  savePath = invocation->savePath;
+  RunReport report;
+  Workspace workspace = readInputs(*invocation, report);
+  runPlugin(workspace, report, json);
+  return Answer{json, &report, std::nullopt, savePath}.give(&workspace);
 }
 
 } // namespace
@@ -274,21 +328,8 @@ int main(int argc, char **argv) {
   std::string savePath;
   try {
     std::optional<InputError> error;
-    // Everything is read and checked before anything is loaded or printed.
     try {
-      if (!reserveMemory())
-        throw std::bad_alloc();
-      const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
-      if (!invocation)
-        return 0;
-      savePath = invocation->savePath;
-      RunReport report;
-      report.workspace = invocation->workspacePath.empty() ? "built-in demo" : invocation->workspacePath;
-      Workspace workspace = readInputs(*invocation);
-      report.pluginPath =
-          invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
-      runPlugin(workspace, report);
-      return answer(json, &report, &workspace, std::nullopt, savePath);
+      return run(argc, argv, json, savePath);
     } catch (const InputError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
@@ -296,7 +337,7 @@ int main(int argc, char **argv) {
     } catch (const std::exception &e) {
       error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
     }
-    return answer(json, nullptr, nullptr, error, savePath);
+    return Answer{json, nullptr, error, savePath}.give(nullptr);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");
