@@ -59,6 +59,14 @@ struct DialogLimits {
   bool open;
   const char *below;
   const char *above;
+
+  // What the plugin makes of a value the dialog never stores; null for a
+  // value it stores.
+  constexpr const char *outside(double value) const {
+    return value < low || (open && value == low)     ? below
+           : value > high || (open && value == high) ? above
+                                                     : nullptr;
+  }
 };
 
 constexpr double kUnbounded = std::numeric_limits<double>::infinity();
@@ -83,7 +91,8 @@ struct OptionKey {
   // The switch that must be on for the key to take effect, itself perhaps
   // needing another; kNoSwitch for the switches that are options of their own.
   OptionKeyId needs;
-  // What the key means, in one short line.
+  // What the key means and the values the dialog stores, in the dialog's
+  // words (tests/js/dialog.test.js holds them to `limits`), in one short line.
   const char *meaning;
   // What the dialog shows before the user changes anything, as --set takes
   // it: what the host's store holds after OK on an unchanged dialog.
@@ -99,15 +108,15 @@ inline constexpr OptionKey kOptionKeys[kOptionKeyCount] = {
     // Qualifies DoSetMin rather than being an option of its own.
     {"DoSetMinP", OptionType::Int, OptionRole::Switch, OptionKeyId::DoSetMin,
      "give the lower threshold as a p (t maps)", "0", kAnyValue},
-    {"MinP", OptionType::Float, OptionRole::Value, OptionKeyId::DoSetMinP, "two-tailed p for t maps", "0.05",
-     kPValue},
+    {"MinP", OptionType::Float, OptionRole::Value, OptionKeyId::DoSetMinP,
+     "two-tailed p for t maps, strictly between 0 and 1", "0.05", kPValue},
     {"DoSetMax", OptionType::Int, OptionRole::Switch, kNoSwitch, "set the upper threshold", "0", kAnyValue},
     {"Max", OptionType::Float, OptionRole::Value, OptionKeyId::DoSetMax, "the upper threshold", "8",
      kAnyValue},
     {"DoClusterSize", OptionType::Int, OptionRole::Switch, kNoSwitch, "set the cluster-size threshold", "0",
      kAnyValue},
     {"ClusterSize", OptionType::Int, OptionRole::Value, OptionKeyId::DoClusterSize,
-     "the smallest cluster shown, in voxels", "25", kVoxelCount},
+     "the smallest cluster shown, in voxels, 0 or more", "25", kVoxelCount},
     {"DoUseClusterSize", OptionType::Int, OptionRole::Switch, kNoSwitch,
      "set whether the cluster-size threshold is applied", "0", kAnyValue},
     // Held as a switch: what is written for it is 1 or 0, not the integer read.
@@ -116,11 +125,11 @@ inline constexpr OptionKey kOptionKeys[kOptionKeyCount] = {
     {"DoShowPosNegBoth", OptionType::Int, OptionRole::Switch, kNoSwitch,
      "set which sign of the values is shown", "0", kAnyValue},
     {"PNB", OptionType::Int, OptionRole::Value, OptionKeyId::DoShowPosNegBoth,
-     "the sign shown: 0 positive, 1 negative, 2 both", "2", kSignChoice},
+     "the sign shown, 0 to 2: 0 positive, 1 negative, 2 both", "2", kSignChoice},
     {"DoTransparancy", OptionType::Int, OptionRole::Switch, kNoSwitch, "set the transparency", "0",
      kAnyValue},
-    {"Trans", OptionType::Float, OptionRole::Value, OptionKeyId::DoTransparancy, "transparency factor", "1",
-     kFactor},
+    {"Trans", OptionType::Float, OptionRole::Value, OptionKeyId::DoTransparancy,
+     "transparency factor, 0 to 1", "1", kFactor},
     {"DoOverlayMaps", OptionType::Int, OptionRole::Switch, kNoSwitch,
      "set which maps are overlaid; the others are taken out", "0", kAnyValue},
     {"Overlay", OptionType::Text, OptionRole::Value, OptionKeyId::DoOverlayMaps,

@@ -33,14 +33,6 @@ std::string describe(const json &value) {
          shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
-// A number in the fewest digits that show it: whole, or to 7 digits.
-std::string number(double value) {
-  char text[32];
-  const bool whole = value == std::trunc(value) && std::fabs(value) < 1e10;
-  std::snprintf(text, sizeof text, whole ? "%.0f" : "%.7g", value);
-  return text;
-}
-
 // The value when it has the type asked for; otherwise an error at the pointer.
 std::int32_t toInt32(const json &value, const Source &source, const std::string &pointer,
                      bool allowBool = false) {
@@ -133,33 +125,6 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
   return out;
 }
 
-// One document of a workspace: `maps` counts down the maps the workspace
-// may still hold, and `ids` holds the ids read before.
-Document readDocument(const json &value, const Source &source, const std::string &where, std::size_t &maps,
-                      std::set<std::int32_t> &ids) {
-  Document out;
-  // A document has an id the host could give it: its own, never negative
-  // (which means "no document" to the plugin).
-  const auto readId = [&](const json &v, const std::string &at) {
-    out.id = toInt32(v, source, at);
-    if (out.id < 0)
-      source.fail(at, "a document id is 0 or more; a negative id means no document");
-  };
-  readObject(value, source, where, "document field",
-             {{"id", readId},
-              {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
-              {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
-              {"maps", [&](const json &v, const std::string &at) {
-                 out.maps =
-                     readArray(v, source, at, "maps", maps, [&](const json &map, const std::string &m) {
-                       return readMap(map, source, m);
-                     });
-               }}});
-  if (!ids.insert(out.id).second)
-    source.fail(where, "another document has the id " + std::to_string(out.id));
-  return out;
-}
-
 // A reader for each of the sixteen keys, checking the value against the key's type.
 std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, ParameterStore &out) {
   std::vector<std::pair<std::string, Reader>> readers;
@@ -220,15 +185,34 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   std::size_t documents = kMaxDocuments;
   std::size_t maps = kMaxMaps;
   std::set<std::int32_t> ids;
-  const auto readOne = [&](const json &value, const std::string &where) {
-    return readDocument(value, source, where, maps, ids);
+  const auto readDocument = [&](const json &value, const std::string &where) {
+    Document out;
+    // An id the host could give: its own, never negative ("no document").
+    const auto readId = [&](const json &v, const std::string &at) {
+      out.id = toInt32(v, source, at);
+      if (out.id < 0)
+        source.fail(at, "a document id is 0 or more; a negative id means no document");
+    };
+    readObject(value, source, where, "document field",
+               {{"id", readId},
+                {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
+                {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
+                {"maps", [&](const json &v, const std::string &at) {
+                   out.maps =
+                       readArray(v, source, at, "maps", maps, [&](const json &map, const std::string &m) {
+                         return readMap(map, source, m);
+                       });
+                 }}});
+    if (!ids.insert(out.id).second)
+      source.fail(where, "another document has the id " + std::to_string(out.id));
+    return out;
   };
   readObject(
       root, source, "", "workspace field",
       {{"currentDocument",
         [&](const json &v, const std::string &at) { workspace.currentDocument = toInt32(v, source, at); }},
        {"documents", [&](const json &v, const std::string &at) {
-          workspace.documents = readArray(v, source, at, "documents", documents, readOne);
+          workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
         }}});
   if (!root.contains("currentDocument") && !workspace.documents.empty())
     workspace.currentDocument = workspace.documents.front().id;
@@ -326,51 +310,27 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
 }
 
-ParameterStore withDefaults(ParameterStore named) {
-  ParameterStore defaults;
-  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
-    parseSetting(std::string(key.name) + "=" + key.initial, defaults);
-  named.ints.insert(defaults.ints.begin(), defaults.ints.end());
-  named.floats.insert(defaults.floats.begin(), defaults.floats.end());
-  named.strings.insert(defaults.strings.begin(), defaults.strings.end());
-  return named;
-}
-
-std::string dialogRange(const kelvane::OptionKey &key) {
-  const kelvane::DialogLimits &limits = key.limits;
-  if (key.type == kelvane::OptionType::Text || std::isinf(limits.low))
-    return {};
-  if (limits.open)
-    return "strictly between " + number(limits.low) + " and " + number(limits.high);
-  return number(limits.low) + (std::isinf(limits.high) ? " or more" : " to " + number(limits.high));
+bool holds(const ParameterStore &store, const std::string &key) {
+  return store.ints.count(key) + store.floats.count(key) + store.strings.count(key) > 0;
 }
 
 std::vector<std::string> storeWarnings(const ParameterStore &store, const ParameterStore &named) {
   std::vector<std::string> out;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     const std::string name = key.name;
-    if (named.ints.count(name) + named.floats.count(name) + named.strings.count(name) == 0)
+    if (!holds(named, name))
       continue;
-    std::string off; // the switches it needs that are off, root first
-    int offCount = 0;
-    for (auto id = key.needs; id != kelvane::kNoSwitch; id = kelvane::optionKey(id).needs)
-      if (store.ints.at(kelvane::optionKey(id).name) == 0) {
-        off = kelvane::optionKey(id).name + (off.empty() ? "" : " and " + off);
-        ++offCount;
-      }
+    auto off = key.needs; // the nearest switch it needs that is off
+    while (off != kelvane::kNoSwitch && store.ints.at(kelvane::optionKey(off).name) != 0)
+      off = kelvane::optionKey(off).needs;
     const double value = key.type == kelvane::OptionType::Float ? store.floats.at(name)
                          : key.type == kelvane::OptionType::Int ? store.ints.at(name)
                                                                 : 0;
-    const kelvane::DialogLimits &limits = key.limits;
-    const char *made = value < limits.low || (limits.open && value == limits.low)     ? limits.below
-                       : value > limits.high || (limits.open && value == limits.high) ? limits.above
-                                                                                      : nullptr;
-    if (!off.empty())
-      out.push_back(name + " is set, but " + off + (offCount > 1 ? " are" : " is") +
-                    " off, so the plugin does not use it");
-    else if (made != nullptr)
-      out.push_back(name + " is " + number(value) + ", which the dialog never stores (it stores " +
-                    dialogRange(key) + "); " + made);
+    if (off != kelvane::kNoSwitch)
+      out.push_back(name + " is set, but " + kelvane::optionKey(off).name +
+                    " is off, so the plugin does not use it");
+    else if (const char *made = key.limits.outside(value))
+      out.push_back(name + " has a value the dialog never stores; " + made);
   }
   return out;
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -23,39 +24,32 @@ namespace {
 using namespace ondrava;
 
 std::string helpFooter() {
-  std::string demo;
-  for (const char *setting : kDemoOptions)
-    demo += std::string(" ") + setting;
   std::string text =
-      "\nThe parameter store starts as the host's dialog leaves it unchanged: each key at its default\n"
-      "(KEY=default below). Without --workspace the demo workspace is used, with the demo's options:\n " +
-      demo +
-      "\n--options, then each --set, change only the keys they name. A key the plugin will not use, or\n"
-      "a value the dialog never stores, gets a warning; the run goes on.\n"
+      "\nThe parameter store starts as the host's dialog leaves it, each key at its default (KEY=default\n"
+      "below). Without --workspace the demo workspace is used, and the demo's options set:\n  " +
+      std::string(kDemoOptions) +
+      "\n--options, then each --set, change only the keys they name. A key the plugin will not use, or a\n"
+      "value the dialog never stores, gets a warning; the run goes on.\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
-  // Each key with what it means, what the dialog stores and the switches it needs, root first.
+  // Each key with what it means and the switches it needs, root first.
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     std::string needs;
     for (auto id = key.needs; id != kelvane::kNoSwitch; id = kelvane::optionKey(id).needs)
       needs = std::string(kelvane::optionKey(id).name) + (needs.empty() ? "" : " and " + needs);
-    const std::string range = dialogRange(key);
     char line[200];
-    std::snprintf(line, sizeof line, "  %-20s%-12s%s%s%s\n",
+    std::snprintf(line, sizeof line, "  %-20s%-12s%s%s\n",
                   (std::string(key.name) + "=" + key.initial).c_str(), kelvane::typeName(key), key.meaning,
-                  range.empty() ? "" : (" (" + range + ")").c_str(),
                   needs.empty() ? "" : ("; needs " + needs).c_str());
     text += line;
   }
   return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
-         " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
+         " bytes, an input file " + std::to_string(kMaxInputFileBytes >> 20) +
+         " MiB. A switch is off at 0 and on at any other value (true/false also do).\n"
          "\nExit status:\n"
          "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out\n"
          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
-         "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin\n"
-         "     that threw or ended the program: the error says what happened and whether the file was\n"
-         "     saved. Input files are limited to " +
-         std::to_string(kMaxInputFileBytes >> 20) +
-         " MiB.\n"
+         "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin that\n"
+         "     threw or ended the program: the error says what happened and whether the file was saved\n"
          "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
 }
 
@@ -131,41 +125,22 @@ Workspace readInputs(const Invocation &invocation, RunReport &report) {
   Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
                                      : parseWorkspace(readFile(path), Source{path, {}});
   ParameterStore named;
-  for (const char *setting : kDemoOptions)
-    if (path.empty())
-      parseSetting(setting, named);
+  std::istringstream demo(path.empty() ? kDemoOptions : "");
+  for (std::string setting; demo >> setting;)
+    parseSetting(setting, named);
   if (!invocation.optionsPath.empty())
     parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, named);
   for (const std::string &setting : invocation.settings)
     parseSetting(setting, named);
-  ParameterStore &store = state();
-  store = withDefaults(named);
-  report.warnings = storeWarnings(store, named);
+  // What they do not name is as the dialog leaves it.
+  static_cast<ParameterStore &>(state()) = named;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    if (!holds(named, key.name))
+      parseSetting(std::string(key.name) + "=" + key.initial, state());
+  report.warnings = storeWarnings(state(), named);
   report.workspace = path.empty() ? "built-in demo" : path;
   report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
   return workspace;
-}
-
-// Hands the host the current document, and its maps when it is a VMR: only
-// a VMR's maps are the plugin's to see. The document whose maps it was
-// given, or null.
-Document *showCurrentDocument(Workspace &workspace, RunReport &report) {
-  HostState &host = state();
-  Document *document = workspace.current();
-  host.currentDocument = document != nullptr ? document->id : -1;
-  host.documentType = document != nullptr ? document->type : 0;
-  const std::string id = std::to_string(workspace.currentDocument);
-  if (document == nullptr)
-    report.noMaps = "There is no current document: no document has the id " + id + ".";
-  else if (document->type != kelvane::kVmrDocumentType)
-    report.noMaps = "The current document (id " + id + ") is of type " + std::to_string(document->type) +
-                    ", not a VMR (type " + std::to_string(kelvane::kVmrDocumentType) +
-                    "): the plugin is not given its maps.";
-  else
-    report.before = document->maps;
-  for (const Map &map : report.before)
-    host.maps.push_back(map.record);
-  return report.noMaps.empty() ? document : nullptr;
 }
 
 // The host's calls: the plugin's name and version, createPlugin, initPlugin
@@ -211,12 +186,27 @@ void runPlugin(Workspace &workspace, RunReport &report, bool json) {
     failIn(report.pluginPath, shorten(module.error()));
   for (const std::string &warning : json ? std::vector<std::string>() : report.warnings)
     put(stderr, "Ondrava.exe: warning: " + warning + "\n");
-  Document *document = showCurrentDocument(workspace, report);
+  HostState &host = state();
+  Document *document = workspace.current();
+  host.currentDocument = document != nullptr ? document->id : -1;
+  host.documentType = document != nullptr ? document->type : 0;
+  // Only a VMR's maps are the plugin's to see.
+  const std::string id = std::to_string(workspace.currentDocument);
+  if (document == nullptr)
+    report.noMaps = "There is no current document: no document has the id " + id + ".";
+  else if (document->type != kelvane::kVmrDocumentType)
+    report.noMaps = "The current document (id " + id + ") is of type " + std::to_string(document->type) +
+                    ", not a VMR (type " + std::to_string(kelvane::kVmrDocumentType) +
+                    "): the plugin is not given its maps.";
+  else
+    report.before = document->maps;
+  for (const Map &map : report.before)
+    host.maps.push_back(map.record);
   callPlugin(module, report);
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
-    report.after[i].record = state().maps[i];
-  if (document != nullptr)
+    report.after[i].record = host.maps[i];
+  if (report.noMaps.empty())
     document->maps = report.after;
 }
 
@@ -226,98 +216,70 @@ std::string members(const nlohmann::ordered_json &object) {
   return object.empty() ? "" : text.substr(2, text.size() - 4);
 }
 
-// The program's answer: the run's report, if there was one, what became of
-// the save, and the error, if there was one; as text (the error on standard
-// error), or as one JSON object.
-struct Answer {
-  bool json;
-  const RunReport *report;
-  std::optional<InputError> error;
-  std::string savePath;
-
-  // Saves the workspace after a successful run, and answers. The new file is
-  // written and flushed before the report, and takes the old one's place only
-  // once the report is out, so that a report that cannot be written leaves
-  // the old file as it was; what is said of the save follows it, so that it
-  // says what happened.
-  int give(const Workspace *workspace) {
-    std::optional<StagedFile> file;
-    try {
-      if (!savePath.empty() && succeeded())
-        file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
-    } catch (const InputError &e) {
-      error = e;
-    }
-    std::string tail = saying(file.has_value());
-    if (json)
-      put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
-    else if (report != nullptr)
-      put(stdout, textReport(*report));
-    try {
-      if (file)
-        file->commit();
-    } catch (const InputError &e) {
-      error = e;
-      tail = saying(false);
-    }
-    return end(file && !error, tail);
+// What is said of the save, made before it takes effect: once it has,
+// nothing is left that could fail for want of memory. In JSON, the rest of
+// the object.
+std::string saying(bool json, const RunReport *report, const std::optional<InputError> &error,
+                   const std::string &savePath, bool saved) {
+  if (json) {
+    nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
+    if (error)
+      outcome["error"] = error->toJson();
+    if (!savePath.empty())
+      outcome["saved"] = saved;
+    return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
   }
+  if (saved)
+    return "Saved the workspace to " + escapeText(savePath) + "\n";
+  if (report != nullptr && !savePath.empty() && !error)
+    return "Nothing was saved to " + escapeText(savePath) + ": the run was refused.\n";
+  return "";
+}
 
-  bool succeeded() const { return report != nullptr && report->initialised && report->executed; }
-
-  // What is said of the save, made before it takes effect: once it has,
-  // nothing is left that could fail for want of memory. In JSON, the rest of
-  // the object.
-  std::string saying(bool saved) const {
-    if (json) {
-      nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
-      if (error)
-        outcome["error"] = error->toJson();
-      if (!savePath.empty())
-        outcome["saved"] = saved;
-      return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
-    }
-    if (saved)
-      return "Saved the workspace to " + escapeText(savePath) + "\n";
-    if (report != nullptr && !savePath.empty() && !error)
-      return "Nothing was saved to " + escapeText(savePath) + ": the run was refused.\n";
-    return "";
+// Saves the workspace after a successful run, and answers: the run's report,
+// if there was one, what became of the save, and the error, if there was one;
+// as text (the error on standard error), or as one JSON object. The new file
+// is written and flushed before the report, and takes the old one's place
+// only once the report is out, so that a report that cannot be written leaves
+// the old file as it was; what is said of the save follows it, so that it
+// says what happened.
+int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<InputError> error,
+           const std::string &savePath) {
+  const bool succeeded = report != nullptr && report->initialised && report->executed;
+  std::optional<StagedFile> file;
+  try {
+    if (!savePath.empty() && succeeded)
+      file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
+  } catch (const InputError &e) {
+    error = e;
   }
-
-  // The last of the answer and the exit status.
-  int end(bool saved, const std::string &tail) const {
-    const std::string target = escapeText(savePath);
-    const int reason = writeAll(stdout, tail);
-    if (reason != 0 && saved) {
-      std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                   target.c_str(), std::strerror(reason));
-      return 2;
-    }
-    if (reason != 0)
-      throw OutputFailure{reason};
-    if (error && !json)
-      put(stderr,
-          "Ondrava.exe: " + escapeText(error->text()) + "\n" +
-              (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
-                                                      : ""));
-    return error ? 2 : succeeded() ? 0 : 1;
+  std::string tail = saying(json, report, error, savePath, file.has_value());
+  if (json)
+    put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
+  else if (report != nullptr)
+    put(stdout, textReport(*report));
+  try {
+    if (file)
+      file->commit();
+  } catch (const InputError &e) {
+    error = e;
+    tail = saying(json, report, error, savePath, false);
   }
-};
-
-// Everything read and checked before anything is loaded or printed, the run,
-// and the answer; an error escapes to the caller, with --json and --save as
-// far as they were read.
-int run(int argc, char **argv, bool &json, std::string &savePath) {
-  if (!reserveMemory())
-    throw std::bad_alloc();
-  const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
-  if (!invocation)
-    return 0;
-  savePath = invocation->savePath;
-  RunReport report;
-  Workspace workspace = readInputs(*invocation, report);
-  runPlugin(workspace, report, json);
-  return Answer{json, &report, std::nullopt, savePath}.give(&workspace);
+  const std::string target = escapeText(savePath);
+  const int reason = writeAll(stdout, tail);
+  if (reason != 0 && file && !error) {
+    std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
+                 target.c_str(), std::strerror(reason));
+    return 2;
+  }
+  if (reason != 0)
+    throw OutputFailure{reason};
+  if (error && !json)
+    put(stderr,
+        "Ondrava.exe: " + escapeText(error->text()) + "\n" +
+            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
+                                                    : ""));
+  return error ? 2 : succeeded ? 0 : 1;
 }
 
 } // namespace
@@ -329,7 +291,17 @@ int main(int argc, char **argv) {
   try {
     std::optional<InputError> error;
     try {
-      return run(argc, argv, json, savePath);
+      if (!reserveMemory())
+        throw std::bad_alloc();
+      const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
+      if (!invocation)
+        return 0;
+      savePath = invocation->savePath;
+      // Everything is read and checked before anything is loaded or printed.
+      RunReport report;
+      Workspace workspace = readInputs(*invocation, report);
+      runPlugin(workspace, report, json);
+      return answer(json, &report, &workspace, std::nullopt, savePath);
     } catch (const InputError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
@@ -337,7 +309,7 @@ int main(int argc, char **argv) {
     } catch (const std::exception &e) {
       error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
     }
-    return Answer{json, nullptr, error, savePath}.give(nullptr);
+    return answer(json, nullptr, nullptr, error, savePath);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");

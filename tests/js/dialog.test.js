@@ -222,6 +222,12 @@ test("the script's keys, types, defaults and limits are the key table's", () => 
         [key.low, key.high, key.open], key.name);
       assert.equal(Boolean(limits.integer) || control.kind === "choice", key.type === "integer", key.name);
     }
+    // The meaning --help shows states the limits in the dialog's words.
+    if (key.low !== null && key.type !== "text") {
+      const words = key.open ? `strictly between ${key.low} and ${key.high}`
+        : key.high === null ? `${key.low} or more` : `${key.low} to ${key.high}`;
+      assert.ok(key.meaning.includes(words), `${key.name}: "${key.meaning}" lacks "${words}"`);
+    }
   }
   const overlay = table.find((key) => key.type === "text");
   const { stored: long } = run((d) => d.set(overlay.name, "x".repeat(2 * overlay.high)));

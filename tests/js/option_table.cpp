@@ -1,7 +1,7 @@
 // Prints the key table (binding/option_keys.h) as JSON, so that the dialog
 // script's test can check Kelvane.js against the build's own table: each
-// key's name, type, default and the values the dialog stores (null where
-// there is no limit).
+// key's name, type, meaning, default and the values the dialog stores (null
+// where there is no limit).
 #include "option_keys.h"
 
 #include <nlohmann/json.hpp>
@@ -13,6 +13,7 @@ int main() {
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
     keys.push_back({{"name", key.name},
                     {"type", kelvane::typeName(key)},
+                    {"meaning", key.meaning},
                     {"initial", key.initial},
                     {"low", key.limits.low},
                     {"high", key.limits.high},
