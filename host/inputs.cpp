@@ -317,20 +317,19 @@ bool holds(const ParameterStore &store, const std::string &key) {
 std::vector<std::string> storeWarnings(const ParameterStore &store, const ParameterStore &named) {
   std::vector<std::string> out;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
-    const std::string name = key.name;
-    if (!holds(named, name))
+    if (!holds(named, key.name))
       continue;
     auto off = key.needs; // the nearest switch it needs that is off
     while (off != kelvane::kNoSwitch && store.ints.at(kelvane::optionKey(off).name) != 0)
       off = kelvane::optionKey(off).needs;
-    const double value = key.type == kelvane::OptionType::Float ? store.floats.at(name)
-                         : key.type == kelvane::OptionType::Int ? store.ints.at(name)
+    const double value = key.type == kelvane::OptionType::Float ? store.floats.at(key.name)
+                         : key.type == kelvane::OptionType::Int ? store.ints.at(key.name)
                                                                 : 0;
     if (off != kelvane::kNoSwitch)
-      out.push_back(name + " is set, but " + kelvane::optionKey(off).name +
+      out.push_back(std::string(key.name) + " is set, but " + kelvane::optionKey(off).name +
                     " is off, so the plugin does not use it");
     else if (const char *made = key.limits.outside(value))
-      out.push_back(name + " has a value the dialog never stores; " + made);
+      out.push_back(std::string(key.name) + " has a value the dialog never stores; " + made);
   }
   return out;
 }

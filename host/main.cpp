@@ -265,20 +265,19 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
     error = e;
     tail = saying(json, report, error, savePath, false);
   }
-  const std::string target = escapeText(savePath);
   const int reason = writeAll(stdout, tail);
   if (reason != 0 && file && !error) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 target.c_str(), std::strerror(reason));
+                 escapeText(savePath).c_str(), std::strerror(reason));
     return 2;
   }
   if (reason != 0)
     throw OutputFailure{reason};
   if (error && !json)
-    put(stderr,
-        "Ondrava.exe: " + escapeText(error->text()) + "\n" +
-            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
-                                                    : ""));
+    put(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
+                    (report == nullptr && !savePath.empty()
+                         ? "Ondrava.exe: nothing was saved to " + escapeText(savePath) + "\n"
+                         : ""));
   return error ? 2 : succeeded ? 0 : 1;
 }
 
