@@ -146,6 +146,20 @@ constexpr const char *typeName(const OptionKey &key) {
 
 constexpr const OptionKey &optionKey(OptionKeyId id) { return kOptionKeys[static_cast<std::size_t>(id)]; }
 
+// The key of that name, or null.
+constexpr const OptionKey *findOptionKey(const char *name) {
+  for (const OptionKey &key : kOptionKeys) {
+    std::size_t i = 0;
+    while (key.name[i] != '\0' && key.name[i] == name[i])
+      ++i;
+    if (key.name[i] == name[i])
+      return &key;
+  }
+  return nullptr;
+}
+static_assert(findOptionKey("MinP") == &optionKey(OptionKeyId::MinP) &&
+              findOptionKey("Min") != findOptionKey("MinP") && findOptionKey("Mi") == nullptr);
+
 static_assert(static_cast<std::size_t>(OptionKeyId::Overlay) + 1 == kOptionKeyCount);
 
 // Every value needs a switch; a switch needs nothing or a switch read before

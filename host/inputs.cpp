@@ -33,6 +33,11 @@ std::string describe(const json &value) {
          shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
+// Whether the store holds the key, whatever its type.
+bool holds(const ParameterStore &store, const std::string &key) {
+  return store.ints.count(key) + store.floats.count(key) + store.strings.count(key) > 0;
+}
+
 // The value when it has the type asked for; otherwise an error at the pointer.
 std::int32_t toInt32(const json &value, const Source &source, const std::string &pointer,
                      bool allowBool = false) {
@@ -293,10 +298,8 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   json value = text;
-  const auto isTextKey = [&key](const kelvane::OptionKey &option) {
-    return key == option.name && option.type == kelvane::OptionType::Text;
-  };
-  if (std::none_of(std::begin(kelvane::kOptionKeys), std::end(kelvane::kOptionKeys), isTextKey)) {
+  if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
+      known == nullptr || known->type != kelvane::OptionType::Text) {
     // A number as JSON writes it, or true/false for a switch; anything else
     // stays text and fails the type check. A number too large for any type
     // is an error of its own.
@@ -310,11 +313,11 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
 }
 
-bool holds(const ParameterStore &store, const std::string &key) {
-  return store.ints.count(key) + store.floats.count(key) + store.strings.count(key) > 0;
-}
-
-std::vector<std::string> storeWarnings(const ParameterStore &store, const ParameterStore &named) {
+std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store) {
+  store = named;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    if (!holds(named, key.name))
+      parseSetting(std::string(key.name) + "=" + key.initial, store);
   std::vector<std::string> out;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     if (!holds(named, key.name))

@@ -93,16 +93,15 @@ void parseOptions(const std::string &text, const Source &source, ParameterStore 
 // One "KEY=VALUE" of the command line, checked against the key's type.
 void parseSetting(const std::string &setting, ParameterStore &out);
 
-// The options the built-in demo runs with, as --set takes them, separated by
-// spaces: what the dialog stores when these boxes are ticked and the overlay
-// list typed.
+// The options the built-in demo runs with, as an options file holds them:
+// what the dialog stores when these boxes are ticked and the list typed.
 constexpr const char *kDemoOptions =
-    "DoSetMin=1 DoSetMinP=1 DoClusterSize=1 DoUseClusterSize=1 DoOverlayMaps=1 Overlay=1,3-4";
+    R"({"DoSetMin":1,"DoSetMinP":1,"DoClusterSize":1,"DoUseClusterSize":1,"DoOverlayMaps":1,"Overlay":"1,3-4"})";
 
-// Whether the store holds the key, whatever its type.
-bool holds(const ParameterStore &store, const std::string &key);
-// A line for each key `named` holds that the plugin will not use (a switch
-// it needs is off), or whose value the dialog never stores.
-std::vector<std::string> storeWarnings(const ParameterStore &store, const ParameterStore &named);
+// Starts the store a run reads as the host's dialog leaves it: what `named`
+// holds, and every other key at the dialog's default. Returns a line for
+// each key `named` holds that the plugin will not use (a switch it needs is
+// off), or whose value the dialog never stores.
+std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store);
 
 } // namespace ondrava

@@ -16,7 +16,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <tuple>
 
 namespace {
@@ -26,7 +25,7 @@ using namespace ondrava;
 std::string helpFooter() {
   std::string text =
       "\nThe parameter store starts as the host's dialog leaves it, each key at its default (KEY=default\n"
-      "below). Without --workspace the demo workspace is used, and the demo's options set:\n  " +
+      "below). Without --workspace the demo workspace is used, with the demo's options file:\n  " +
       std::string(kDemoOptions) +
       "\n--options, then each --set, change only the keys they name. A key the plugin will not use, or a\n"
       "value the dialog never stores, gets a warning; the run goes on.\n"
@@ -125,19 +124,13 @@ Workspace readInputs(const Invocation &invocation, RunReport &report) {
   Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
                                      : parseWorkspace(readFile(path), Source{path, {}});
   ParameterStore named;
-  std::istringstream demo(path.empty() ? kDemoOptions : "");
-  for (std::string setting; demo >> setting;)
-    parseSetting(setting, named);
+  if (path.empty())
+    parseOptions(kDemoOptions, Source{"demo options", {}}, named);
   if (!invocation.optionsPath.empty())
     parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, named);
   for (const std::string &setting : invocation.settings)
     parseSetting(setting, named);
-  // What they do not name is as the dialog leaves it.
-  static_cast<ParameterStore &>(state()) = named;
-  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
-    if (!holds(named, key.name))
-      parseSetting(std::string(key.name) + "=" + key.initial, state());
-  report.warnings = storeWarnings(state(), named);
+  report.warnings = startStore(named, state());
   report.workspace = path.empty() ? "built-in demo" : path;
   report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
   return workspace;
