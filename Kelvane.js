@@ -2,7 +2,8 @@
 // choose, and on OK stores the sixteen values in its parameter store, where
 // the plugin reads them. Written against the small dialog interface described
 // in docs/dialog-interface.md; plain ECMAScript 5 so that any host engine
-// runs it.
+// runs it. Its keys, defaults and limits are those of the key table,
+// binding/option_keys.h: tests/js/dialog.test.js holds the two together.
 var Kelvane = (function () {
   "use strict";
 

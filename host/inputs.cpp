@@ -33,6 +33,11 @@ std::string describe(const json &value) {
          shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
+// Whether the store holds the key, whatever its type.
+bool holds(const ParameterStore &store, const std::string &key) {
+  return store.ints.count(key) + store.floats.count(key) + store.strings.count(key) > 0;
+}
+
 // The value when it has the type asked for; otherwise an error at the pointer.
 std::int32_t toInt32(const json &value, const Source &source, const std::string &pointer,
                      bool allowBool = false) {
@@ -187,8 +192,7 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   std::set<std::int32_t> ids;
   const auto readDocument = [&](const json &value, const std::string &where) {
     Document out;
-    // A document has an id the host could give it: its own, never negative
-    // (which means "no document" to the plugin).
+    // An id the host could give: its own, never negative ("no document").
     const auto readId = [&](const json &v, const std::string &at) {
       out.id = toInt32(v, source, at);
       if (out.id < 0)
@@ -294,10 +298,8 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   json value = text;
-  const auto isTextKey = [&key](const kelvane::OptionKey &option) {
-    return key == option.name && option.type == kelvane::OptionType::Text;
-  };
-  if (std::none_of(std::begin(kelvane::kOptionKeys), std::end(kelvane::kOptionKeys), isTextKey)) {
+  if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
+      known == nullptr || known->type != kelvane::OptionType::Text) {
     // A number as JSON writes it, or true/false for a switch; anything else
     // stays text and fails the type check. A number too large for any type
     // is an error of its own.
@@ -311,9 +313,28 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
 }
 
-const char *demoOptionsJson() {
-  return R"({"DoSetMin": 1, "DoSetMinP": 1, "MinP": 0.05, "DoClusterSize": 1, "ClusterSize": 25,
-             "DoUseClusterSize": 1, "UseCluster": 1, "DoOverlayMaps": 1, "Overlay": "1,3-4"})";
+std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store) {
+  store = named;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
+    if (!holds(named, key.name))
+      parseSetting(std::string(key.name) + "=" + key.initial, store);
+  std::vector<std::string> out;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
+    if (!holds(named, key.name))
+      continue;
+    auto off = key.needs; // the nearest switch it needs that is off
+    while (off != kelvane::kNoSwitch && store.ints.at(kelvane::optionKey(off).name) != 0)
+      off = kelvane::optionKey(off).needs;
+    const double value = key.type == kelvane::OptionType::Float ? store.floats.at(key.name)
+                         : key.type == kelvane::OptionType::Int ? store.ints.at(key.name)
+                                                                : 0;
+    if (off != kelvane::kNoSwitch)
+      out.push_back(std::string(key.name) + " is set, but " + kelvane::optionKey(off).name +
+                    " is off, so the plugin does not use it");
+    else if (const char *made = key.limits.outside(value))
+      out.push_back(std::string(key.name) + " has a value the dialog never stores; " + made);
+  }
+  return out;
 }
 
 } // namespace ondrava

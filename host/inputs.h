@@ -86,16 +86,22 @@ constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 // One object of keys; nothing in an options file lies deeper.
 constexpr JsonLimits kOptionsLimits{1, 1000};
 
-// Each reads options into the parameter store the host hands the plugin.
-// Errors name the file with a line and column of malformed JSON, or the JSON
-// pointer of the offending key.
+// Each reads options into the parameter store the host hands the plugin,
+// changing only the keys they name. Errors name the file with a line and
+// column of malformed JSON, or the JSON pointer of the offending key.
 void parseOptions(const std::string &text, const Source &source, ParameterStore &out);
 // One "KEY=VALUE" of the command line, checked against the key's type.
 void parseSetting(const std::string &setting, ParameterStore &out);
 
 // The options the built-in demo runs with, as an options file holds them:
-// p 0.05 as the lower threshold, cluster size 25 applied, maps 1, 3 and 4
-// overlaid.
-const char *demoOptionsJson();
+// what the dialog stores when these boxes are ticked and the list typed.
+constexpr const char *kDemoOptions =
+    R"({"DoSetMin":1,"DoSetMinP":1,"DoClusterSize":1,"DoUseClusterSize":1,"DoOverlayMaps":1,"Overlay":"1,3-4"})";
+
+// Starts the store a run reads as the host's dialog leaves it: what `named`
+// holds, and every other key at the dialog's default. Returns a line for
+// each key `named` holds that the plugin will not use (a switch it needs is
+// off), or whose value the dialog never stores.
+std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store);
 
 } // namespace ondrava

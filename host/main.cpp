@@ -1,14 +1,9 @@
 // Ondrava.exe, the stand-in host as a program: loads the Kelvane module, runs
 // it once on a workspace (the built-in demo, or a JSON file) with the options
 // the dialog would have stored, and prints the log pane, any message box and
-// every map before and after the run.
-//
-// Exit status: 0 when initPlugin and execute both succeeded, the file --save
-// names (if any) was saved and the report is out; 1 when either call refused;
-// 2 for everything else (bad input, a file or output that cannot be read or
-// written, out of memory, a plugin that threw or ended the program), with an
-// error saying what happened. --save writes only after a
-// successful run, and what the program says of it is what happened.
+// every map before and after the run. Its exit statuses are stated once, in
+// the help (helpFooter). --save writes only after a successful run, and what
+// the program says of it is what happened.
 #include "file_io.h"
 #include "inputs.h"
 #include "kelvane_plugin.h"
@@ -29,10 +24,11 @@ using namespace ondrava;
 
 std::string helpFooter() {
   std::string text =
-      "\nWithout --workspace the built-in demo workspace is used, with the demo's options (p 0.05,\n"
-      "cluster size 25, maps 1,3-4 overlaid) unless --options or --set is given.\n"
-      "With --workspace the parameter store starts empty: without --options or --set the plugin says\n"
-      "\"No options selected\".\n"
+      "\nThe parameter store starts as the host's dialog leaves it, each key at its default (KEY=default\n"
+      "below). Without --workspace the demo workspace is used, with the demo's options file:\n  " +
+      std::string(kDemoOptions) +
+      "\n--options, then each --set, change only the keys they name. A key the plugin will not use, or a\n"
+      "value the dialog never stores, gets a warning; the run goes on.\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
   // Each key with what it means and the switches it needs, root first.
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
@@ -40,20 +36,19 @@ std::string helpFooter() {
     for (auto id = key.needs; id != kelvane::kNoSwitch; id = kelvane::optionKey(id).needs)
       needs = std::string(kelvane::optionKey(id).name) + (needs.empty() ? "" : " and " + needs);
     char line[200];
-    std::snprintf(line, sizeof line, "  %-18s%-12s%s%s\n", key.name, kelvane::typeName(key), key.meaning,
+    std::snprintf(line, sizeof line, "  %-20s%-12s%s%s\n",
+                  (std::string(key.name) + "=" + key.initial).c_str(), kelvane::typeName(key), key.meaning,
                   needs.empty() ? "" : ("; needs " + needs).c_str());
     text += line;
   }
   return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
-         " bytes. A switch is off at 0 and on at any other value (true/false also do).\n"
+         " bytes, an input file " + std::to_string(kMaxInputFileBytes >> 20) +
+         " MiB. A switch is off at 0 and on at any other value (true/false also do).\n"
          "\nExit status:\n"
          "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out\n"
          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
-         "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin\n"
-         "     that threw or ended the program: the error says what happened and whether the file was\n"
-         "     saved. Input files are limited to " +
-         std::to_string(kMaxInputFileBytes >> 20) +
-         " MiB.\n"
+         "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin that\n"
+         "     threw or ended the program: the error says what happened and whether the file was saved\n"
          "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
 }
 
@@ -120,31 +115,70 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   return in;
 }
 
-// The workspace, with the options read into the host's parameter store. The
-// demo's options apply only to the demo workspace with neither --options nor
-// --set; a user's workspace starts with an empty parameter store.
-Workspace readInputs(const Invocation &invocation) {
+// The workspace, and the host's parameter store as the dialog leaves it:
+// each key at its default, then the demo's options (without --workspace),
+// --options and each --set over it. Warnings of what they name go into the
+// report, which also learns the names of the plugin and the workspace.
+Workspace readInputs(const Invocation &invocation, RunReport &report) {
   const std::string &path = invocation.workspacePath;
   Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
                                      : parseWorkspace(readFile(path), Source{path, {}});
-  ParameterStore &store = state();
-  if (path.empty() && invocation.optionsPath.empty() && invocation.settings.empty())
-    parseOptions(demoOptionsJson(), Source{"demo options", {}}, store);
+  ParameterStore named;
+  if (path.empty())
+    parseOptions(kDemoOptions, Source{"demo options", {}}, named);
   if (!invocation.optionsPath.empty())
-    parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, store);
+    parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, named);
   for (const std::string &setting : invocation.settings)
-    parseSetting(setting, store);
+    parseSetting(setting, named);
+  report.warnings = startStore(named, state());
+  report.workspace = path.empty() ? "built-in demo" : path;
+  report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
   return workspace;
 }
 
-// One run in the stand-in host: the workspace and the options become the
-// host's state, the host calls initPlugin and execute, and the maps the
-// plugin changed go back into the workspace. The module is gone before
-// anything is saved, and whatever it throws is an error naming it.
-void runPlugin(Workspace &workspace, RunReport &report) {
+// The host's calls: the plugin's name and version, createPlugin, initPlugin
+// and execute. Whatever the plugin throws is an error naming it. The run's
+// log is what the user sees when the run ends; ending the plugin object
+// afterwards adds one blank line.
+void callPlugin(const PluginModule &module, RunReport &report) {
+  std::size_t logLines = 0;
+  const char *name = nullptr;
+  const char *version = nullptr;
+  bool created = false;
+  try {
+    name = module.text("getPluginName");
+    version = module.text("getPluginVersion");
+    const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
+    created = plugin != nullptr;
+    report.initialised = created && plugin->initPlugin();
+    report.executed = report.initialised && plugin->execute();
+    logLines = state().log.size();
+  } catch (const std::exception &e) {
+    failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
+  } catch (...) {
+    failIn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
+  }
+  if (!created)
+    failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
+  // The plugin may have taken the memory set aside.
+  if (state().outOfMemory || !reserveMemory())
+    throw std::bad_alloc();
+  report.pluginName = name != nullptr ? name : "(no getPluginName)";
+  report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
+  report.log.assign(state().log.begin(), state().log.begin() + static_cast<std::ptrdiff_t>(logLines));
+  report.messages = state().messages;
+}
+
+// One run in the stand-in host: the module loaded, the warnings said (in
+// text; JSON has them in the report), the workspace made the host's state,
+// the plugin called, and the maps it changed back into the workspace. The
+// module is gone before anything is saved.
+void runPlugin(Workspace &workspace, RunReport &report, bool json) {
   PluginModule module;
   if (!module.load(report.pluginPath))
     failIn(report.pluginPath, shorten(module.error()));
+  for (const std::string &warning : json ? std::vector<std::string>() : report.warnings)
+    put(stderr, "Ondrava.exe: warning: " + warning + "\n");
   HostState &host = state();
   Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
@@ -161,34 +195,7 @@ void runPlugin(Workspace &workspace, RunReport &report) {
     report.before = document->maps;
   for (const Map &map : report.before)
     host.maps.push_back(map.record);
-  // The run's log is what the user sees when the run ends; ending the
-  // plugin object afterwards adds one blank line.
-  std::size_t logLines = 0;
-  const char *name = nullptr;
-  const char *version = nullptr;
-  bool created = false;
-  try {
-    name = module.text("getPluginName");
-    version = module.text("getPluginVersion");
-    const std::unique_ptr<ODZUPluginInterface> plugin(module.createPlugin()());
-    created = plugin != nullptr;
-    report.initialised = created && plugin->initPlugin();
-    report.executed = report.initialised && plugin->execute();
-    logLines = host.log.size();
-  } catch (const std::exception &e) {
-    failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
-  } catch (...) {
-    failIn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
-  }
-  if (!created)
-    failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
-  // The plugin may have taken the memory set aside.
-  if (host.outOfMemory || !reserveMemory())
-    throw std::bad_alloc();
-  report.pluginName = name != nullptr ? name : "(no getPluginName)";
-  report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
-  report.log.assign(host.log.begin(), host.log.begin() + static_cast<std::ptrdiff_t>(logLines));
-  report.messages = host.messages;
+  callPlugin(module, report);
   report.after = report.before;
   for (std::size_t i = 0; i < report.after.size(); ++i)
     report.after[i].record = host.maps[i];
@@ -200,6 +207,26 @@ void runPlugin(Workspace &workspace, RunReport &report) {
 std::string members(const nlohmann::ordered_json &object) {
   const std::string text = dumpJson(object);
   return object.empty() ? "" : text.substr(2, text.size() - 4);
+}
+
+// What is said of the save, made before it takes effect: once it has,
+// nothing is left that could fail for want of memory. In JSON, the rest of
+// the object.
+std::string saying(bool json, const RunReport *report, const std::optional<InputError> &error,
+                   const std::string &savePath, bool saved) {
+  if (json) {
+    nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
+    if (error)
+      outcome["error"] = error->toJson();
+    if (!savePath.empty())
+      outcome["saved"] = saved;
+    return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
+  }
+  if (saved)
+    return "Saved the workspace to " + escapeText(savePath) + "\n";
+  if (report != nullptr && !savePath.empty() && !error)
+    return "Nothing was saved to " + escapeText(savePath) + ": the run was refused.\n";
+  return "";
 }
 
 // Saves the workspace after a successful run, and answers: the run's report,
@@ -219,25 +246,7 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
   } catch (const InputError &e) {
     error = e;
   }
-  const std::string target = escapeText(savePath);
-  // What is said of the save, made before it takes effect: once it has,
-  // nothing is left that could fail for want of memory.
-  const auto saying = [&](bool saved) -> std::string {
-    if (json) {
-      nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
-      if (error)
-        outcome["error"] = error->toJson();
-      if (!savePath.empty())
-        outcome["saved"] = saved;
-      return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
-    }
-    if (saved)
-      return "Saved the workspace to " + target + "\n";
-    if (report != nullptr && !savePath.empty() && !error)
-      return "Nothing was saved to " + target + ": the run was refused.\n";
-    return "";
-  };
-  std::string tail = saying(file.has_value());
+  std::string tail = saying(json, report, error, savePath, file.has_value());
   if (json)
     put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
   else if (report != nullptr)
@@ -247,22 +256,21 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
       file->commit();
   } catch (const InputError &e) {
     error = e;
-    tail = saying(false);
+    tail = saying(json, report, error, savePath, false);
   }
-  const bool saved = file && !error;
   const int reason = writeAll(stdout, tail);
-  if (reason != 0 && saved) {
+  if (reason != 0 && file && !error) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 target.c_str(), std::strerror(reason));
+                 escapeText(savePath).c_str(), std::strerror(reason));
     return 2;
   }
   if (reason != 0)
     throw OutputFailure{reason};
   if (error && !json)
-    put(stderr,
-        "Ondrava.exe: " + escapeText(error->text()) + "\n" +
-            (report == nullptr && !savePath.empty() ? "Ondrava.exe: nothing was saved to " + target + "\n"
-                                                    : ""));
+    put(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
+                    (report == nullptr && !savePath.empty()
+                         ? "Ondrava.exe: nothing was saved to " + escapeText(savePath) + "\n"
+                         : ""));
   return error ? 2 : succeeded ? 0 : 1;
 }
 
@@ -274,7 +282,6 @@ int main(int argc, char **argv) {
   std::string savePath;
   try {
     std::optional<InputError> error;
-    // Everything is read and checked before anything is loaded or printed.
     try {
       if (!reserveMemory())
         throw std::bad_alloc();
@@ -282,12 +289,10 @@ int main(int argc, char **argv) {
       if (!invocation)
         return 0;
       savePath = invocation->savePath;
+      // Everything is read and checked before anything is loaded or printed.
       RunReport report;
-      report.workspace = invocation->workspacePath.empty() ? "built-in demo" : invocation->workspacePath;
-      Workspace workspace = readInputs(*invocation);
-      report.pluginPath =
-          invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
-      runPlugin(workspace, report);
+      Workspace workspace = readInputs(*invocation, report);
+      runPlugin(workspace, report, json);
       return answer(json, &report, &workspace, std::nullopt, savePath);
     } catch (const InputError &e) {
       error = e;

@@ -117,9 +117,11 @@ std::string PluginModule::defaultPath() {
   const char *name = "Kelvane.so";
 #endif
   const fs::path folder = fs::path(self).parent_path();
+  // Shown without "bin/..": the program's own path holds no link, so the
+  // shorter path names the same file.
   for (const fs::path &candidate : {folder / ".." / "plugin" / name, folder / ".." / name})
     if (fs::exists(candidate, code))
-      return candidate.string();
+      return candidate.lexically_normal().string();
   return (folder / name).string();
 }
 

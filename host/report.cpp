@@ -75,7 +75,7 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
       out += " " + right(rows[r][c], widths[c]);
     out += (name.empty() ? "" : "  " + name) + "\n";
   }
-  return out;
+  return out + "Codes: type 1 is a t map; sign 1 positive, 2 negative, 3 both; use 1 applied.\n";
 }
 
 } // namespace
@@ -153,6 +153,7 @@ std::string textReport(const RunReport &report) {
 nlohmann::ordered_json jsonReport(const RunReport &report) {
   const std::optional<std::string> refusal = report.refusal();
   nlohmann::ordered_json result = {{"plugin", report.pluginPath},
+                                   {"warnings", report.warnings},
                                    {"initialised", report.initialised},
                                    {"executed", report.executed},
                                    {"refusal", refusal ? nlohmann::ordered_json(*refusal) : nullptr},

@@ -19,8 +19,9 @@ struct RunReport {
   std::string pluginPath;
   std::string pluginName;
   std::string pluginVersion;
-  std::string workspace; // the file, or "built-in demo"
-  std::string noMaps;    // why the plugin is not given the current document's maps, if it is not
+  std::string workspace;             // the file, or "built-in demo"
+  std::string noMaps;                // why the plugin is not given the current document's maps, if it is not
+  std::vector<std::string> warnings; // what the plugin will not use, or uses as no dialog stores it
   bool initialised = false;
   bool executed = false;
   std::vector<std::string> log;

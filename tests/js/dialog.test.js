@@ -1,9 +1,11 @@
 // Kelvane.js against a mock of the dialog interface: every key is stored once
-// with its type, the defaults select nothing, and the user's choices arrive.
+// with its type, the defaults select nothing and are the key table's, and the
+// user's choices arrive.
 "use strict";
 const test = require("node:test");
 const assert = require("node:assert/strict");
 const path = require("node:path");
+const { execFileSync } = require("node:child_process");
 
 const Kelvane = require(path.join(__dirname, "..", "..", "Kelvane.js"));
 
@@ -194,4 +196,40 @@ test("a p outside (0, 1) from a host that ignores the limits is brought inside",
     assert.equal(p, expected, `given ${given}`);
     assert.ok(p > 0 && p < 1 && Math.fround(p) > 0 && Math.fround(p) < 1, `given ${given}: ${p}`);
   }
+});
+
+// The key table of the build (binding/option_keys.h), as tests/js/option_table.cpp prints it.
+function keyTable() {
+  const program = process.env.KELVANE_OPTION_TABLE;
+  assert.ok(program, "KELVANE_OPTION_TABLE names the build's option_table program (ctest sets it)");
+  return JSON.parse(execFileSync(program, { encoding: "utf8" }));
+}
+
+test("the script's keys, types, defaults and limits are the key table's", () => {
+  const table = keyTable();
+  const { dialog, stored } = run();
+  assert.deepEqual([...dialog.controls.keys()], table.map((key) => key.name));
+  const storedAs = { "switch 0/1": "int", integer: "int", float: "float", text: "string" };
+  for (const key of table) {
+    const control = dialog.controls.get(key.name);
+    assert.equal(stored.get(key.name).type, storedAs[key.type], key.name);
+    // An unchanged dialog stores the default it shows.
+    assert.equal(String(stored.get(key.name).value), key.initial, key.name);
+    const limits = control.kind === "number" ? control.extra
+      : control.kind === "choice" ? { min: 0, max: control.extra.length - 1 } : {};
+    if (control.kind === "number" || control.kind === "choice") {
+      assert.deepEqual([limits.min ?? null, limits.max ?? null, Boolean(limits.exclusive)],
+        [key.low, key.high, key.open], key.name);
+      assert.equal(Boolean(limits.integer) || control.kind === "choice", key.type === "integer", key.name);
+    }
+    // The meaning --help shows states the limits in the dialog's words.
+    if (key.low !== null && key.type !== "text") {
+      const words = key.open ? `strictly between ${key.low} and ${key.high}`
+        : key.high === null ? `${key.low} or more` : `${key.low} to ${key.high}`;
+      assert.ok(key.meaning.includes(words), `${key.name}: "${key.meaning}" lacks "${words}"`);
+    }
+  }
+  const overlay = table.find((key) => key.type === "text");
+  const { stored: long } = run((d) => d.set(overlay.name, "x".repeat(2 * overlay.high)));
+  assert.equal(Buffer.byteLength(long.get(overlay.name).value, "utf8"), overlay.high);
 });
