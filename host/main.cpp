@@ -13,7 +13,9 @@
 #include "inputs.h"
 #include "kelvane_plugin.h"
 #include "plugin_loader.h"
+#include "process.h"
 #include "report.h"
+#include "save.h"
 
 #include <CLI/CLI.hpp>
 
@@ -285,6 +287,8 @@ int main(int argc, char **argv) {
       RunReport report;
       report.workspace = invocation->workspacePath.empty() ? "built-in demo" : invocation->workspacePath;
       Workspace workspace = readInputs(*invocation);
+      if (!savePath.empty())
+        checkSaveTarget(savePath);
       report.pluginPath =
           invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
       runPlugin(workspace, report);

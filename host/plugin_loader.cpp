@@ -1,7 +1,8 @@
 #include "plugin_loader.h"
 
+#include "checked_json.h"
 #include "file_io.h"
-#include "report.h"
+#include "process.h"
 
 #include <cstring>
 #include <filesystem>
@@ -61,7 +62,7 @@ std::string cutShort(const std::string &image) {
 bool PluginModule::load(const std::string &given) {
   unload();
   const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
-  pluginLoaded(escapeText(path).c_str());
+  pluginLoaded(path.c_str());
   // Loaded through the descriptor that was checked, so that no other file
   // can take its place in between.
   const auto loadOpened = [this]([[maybe_unused]] const std::string &image, const std::string &name) {

@@ -7,7 +7,9 @@
 #include "inputs.h"
 #include "map_record.h"
 #include "plugin_loader.h"
+#include "process.h"
 #include "report.h"
+#include "save.h"
 
 #include <gtest/gtest.h>
 
@@ -378,7 +380,34 @@ TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
+// The save under way is the one a signal handler reaches: there is never a
+// second.
+TEST_F(AtomicSave, ASecondSaveWhileOneIsUnderWayIsRefused) {
+  const fs::path target = folder_ / "w.json";
+  ondrava::StagedFile first(target.string(), "first");
+  EXPECT_EQ(errorOf([&] { save(folder_ / "other.json", "second"); }).message,
+            "cannot write the file: another save is under way");
+  first.commit();
+  EXPECT_EQ(contents(target), "first");
+  EXPECT_EQ(filesInFolder(), 1u);
+}
+
 #if !defined(_WIN32)
+// What the save refuses before it writes, the check made before the run
+// refuses alike, making nothing.
+TEST_F(AtomicSave, TheTargetIsCheckedAsTheSaveChecksIt) {
+  ASSERT_EQ(mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+  fs::create_symlink("loop", folder_ / "loop");
+  for (const fs::path &path : {folder_, folder_ / "no such folder" / "w.json", folder_ / "pipe",
+                               folder_ / "loop", fs::path("/dev/stdout")}) {
+    const InputError refused = errorOf([&] { ondrava::checkSaveTarget(path.string()); });
+    EXPECT_EQ(refused.text(), errorOf([&] { save(path, "new"); }).text());
+    EXPECT_EQ(refused.message.rfind("cannot write the file: ", 0), 0u) << refused.message;
+  }
+  ondrava::checkSaveTarget((folder_ / "new.json").string());
+  EXPECT_EQ(filesInFolder(), 2u);
+}
+
 TEST_F(AtomicSave, APipeIsNotReplacedByAFile) {
   const fs::path pipe = folder_ / "pipe";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -485,8 +514,10 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
 }
 
 // The new file goes to the old one's owner and group where the saver may
-// give them, with the old mode; where the saver may not give the group, the
-// mode shuts out the group the file has instead.
+// give them, with the old mode. Where the saver may not give the group, the
+// mode shuts out the group the file has instead; where it may not give the
+// owner or the group, "other" lets in no one the old owner's or group's bits
+// shut out (the old group's members, the old owner).
 TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
   if (geteuid() != 0)
     GTEST_SKIP() << "a save by another user needs root to become one";
@@ -506,6 +537,8 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
       {65534, {65534, 4242}, 0, 4242, 0664, 65534, 4242, 0664},     // another's, in its group
       {65534, {65534}, 0, 4242, 0660, 65534, 65534, 0600},          // another's, not in its group
       {65534, {65534}, 0, 4242, 0644, 65534, 65534, 0604},
+      {65534, {65534}, 0, 4243, 0604, 65534, 65534, 0600},         // the group was shut out
+      {65534, {65534, 4242}, 4244, 4242, 0046, 65534, 4242, 0040}, // the owner was shut out
   };
   for (const auto &c : cases) {
     const fs::path target = folder_ / "w.json";

@@ -1,0 +1,26 @@
+// What happens when something other than the program ends its process: a
+// signal, or a plugin that ends the process itself. The file being saved is
+// removed and a line on standard error says what happened, by
+// async-signal-safe calls alone; a signal then ends the program as it asks,
+// and an exit the plugin called ends it with exit status 2. And memory set
+// aside for when the rest runs out.
+#pragma once
+
+namespace ondrava {
+
+// First thing in main: installs the handlers. Every failed write is then an
+// error the program reports, never a signal (a file size limit, a closed
+// pipe), and a standard stream the program was started without stays closed
+// to writes, so that no file the program opens can take its place.
+void prepareProcess();
+
+// Sets memory aside for when the rest runs out, or false when it cannot:
+// what follows a failed allocation needs some (a JSON document allocates as
+// it is destroyed), and has it once the failure has given it back.
+bool reserveMemory();
+
+// The plugin module loaded (its path as the user gave it), to which an end
+// of the process is put down; null once none is.
+void pluginLoaded(const char *path);
+
+} // namespace ondrava
