@@ -1,16 +1,38 @@
 #include "file_io.h"
 
 #include "checked_json.h"
-#include "platform.h"
+#include "report.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <system_error>
+#include <new>
+#include <random>
+#include <utility>
 
 namespace ondrava {
 namespace {
+
+namespace fs = std::filesystem;
+
+// What a failed save that leaves the old file says last.
+const char *const kept = "; it was left as it was";
+
+// The one save under way, while its new file exists. Process-wide, because a
+// signal that ends the program must reach it to remove that file; so there
+// is never more than one.
+std::atomic<StagedFile *> underWay{nullptr};
+
+// One file, not two that stand under the same name at different times. (On
+// Windows, whose stat gives no inode and no device a descriptor's fstat
+// agrees with, any two files are.)
+bool sameFile(const struct stat &a, const struct stat &b) {
+  return a.st_ino == b.st_ino && (a.st_ino == 0 || a.st_dev == b.st_dev);
+}
 
 std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
 std::string reason(int error) { return std::strerror(error); }
@@ -30,7 +52,52 @@ std::string readAll(std::FILE *file, const std::string &path) {
   return content;
 }
 
+// The plugin as shown to the user, filled in before the flag that arms it.
+char plugin[4096];
+volatile std::sig_atomic_t pluginIsLoaded = 0;
+
+std::unique_ptr<char[]> reserve;
+
+void onOutOfMemory() {
+  reserve.reset();
+  std::set_new_handler(nullptr);
+  throw std::bad_alloc();
+}
+
+extern "C" void onExit() {
+  if (pluginIsLoaded == 0)
+    return;
+  std::fprintf(stderr, "Ondrava.exe: the plugin %s ended the program while it ran; nothing was saved\n",
+               plugin);
+  std::_Exit(2);
+}
+
+const char *onEnding() {
+  if (StagedFile *save = underWay)
+    save->abandon();
+  return pluginIsLoaded != 0 ? plugin : nullptr;
+}
+
 } // namespace
+
+void prepareProcess() {
+  std::atexit(onExit);
+  platform::prepareProcess(onEnding);
+}
+
+bool reserveMemory() {
+  if (reserve == nullptr)
+    reserve.reset(new (std::nothrow) char[4 << 20]);
+  std::set_new_handler(reserve != nullptr ? onOutOfMemory : nullptr);
+  return reserve != nullptr;
+}
+
+void pluginLoaded(const char *path) {
+  pluginIsLoaded = 0;
+  if (path != nullptr)
+    std::snprintf(plugin, sizeof plugin, "%s", escapeText(path).c_str());
+  pluginIsLoaded = path != nullptr;
+}
 
 std::string readFile(const std::string &path, const OpenedFile &opened) {
   // Closed however this ends.
@@ -51,7 +118,7 @@ std::string readFile(const std::string &path, const OpenedFile &opened) {
     failIn(path, "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText());
   std::string content = readAll(file.get(), path);
   if (opened)
-    opened(content, platform::nameOfOpened(file.get(), path));
+    opened(content, file.get());
   return content;
 }
 
@@ -61,6 +128,98 @@ int writeAll(std::FILE *stream, const std::string &text) {
       !std::ferror(stream))
     return 0;
   return errno != 0 ? errno : EIO;
+}
+
+void checkSaveTarget(const std::string &path) { StagedFile{path}; }
+
+StagedFile::StagedFile(const std::string &path) : path_(path) {
+  fs::path target(path);
+  std::error_code code;
+  // A link is followed even when the file it names does not exist yet.
+  for (int links = 0; fs::is_symlink(target, code); ++links) {
+    const fs::path next = fs::read_symlink(target, code);
+    if (code || links == 40)
+      fail(": the link it names cannot be followed");
+    // An absolute target replaces the folder.
+    target = target.parent_path() / next;
+  }
+  // Every name below is in that very folder, and no longer than the name.
+  if (const int error = folder_.hold(target.parent_path().empty() ? "." : target.parent_path().string()))
+    fail(": cannot open its folder (" + reason(error) + ")");
+  name_ = target.filename().string();
+  struct stat given {};
+  const bool givenExists = stat(path.c_str(), &given) == 0;
+  exists_ = folder_.find(name_.c_str(), old_);
+  // The program's own output, however it is named (/dev/stdout, say), is
+  // never replaced; where the system gives no inode, it cannot be told.
+  struct stat stream {};
+  for (const auto &[fd, name] : {std::pair(1, "output"), std::pair(2, "error")})
+    if (givenExists && fstat(fd, &stream) == 0 && stream.st_ino != 0 && sameFile(given, stream))
+      fail(std::string(": it is the program's own standard ") + name);
+  // A folder, device or pipe would be replaced by a file, not written.
+  if (givenExists && !S_ISREG(given.st_mode))
+    fail(": it is not a regular file (a folder, device, pipe or socket)");
+  // What the path names must be what the links led to: a link the kernel
+  // made (to a deleted file, say) leads to a name that is no file's.
+  if (givenExists != exists_ || (exists_ && !sameFile(given, old_)))
+    fail(": the link it names cannot be followed");
+}
+
+// The new file has a short name of its own in the same folder, so that the
+// rename stays on one file system. Signals are held while it is made, so
+// that a handler finds it either not yet made or known. Once the target is
+// checked, the object stands: anything that ends this removes the new file.
+StagedFile::StagedFile(const std::string &path, const std::string &text) : StagedFile(path) {
+  if (underWay != nullptr)
+    fail(": another save is under way");
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0 && (attempt == 0 || errno == EEXIST); ++attempt) {
+    std::snprintf(newName_, sizeof newName_, ".Ondrava-saving-%u", std::random_device{}());
+    platform::withSignalsHeld([&] {
+      if ((fd = folder_.makeFile(newName_)) >= 0 && fstat(fd, &made_) == 0)
+        underWay = this;
+    });
+  }
+  if (fd < 0)
+    fail(": cannot create a file in its folder (" + reason(errno) + ")");
+  std::FILE *file = fdopen(fd, "wb");
+  int failure = file != nullptr ? writeAll(file, text) : errno;
+  if (failure == 0)
+    failure = platform::complete(fileno(file), exists_ ? &old_ : nullptr);
+  if (file != nullptr && std::fclose(file) != 0 && failure == 0)
+    failure = errno;
+  if (failure != 0)
+    fail(" (" + reason(failure) + ")" + kept);
+}
+
+void StagedFile::abandon() {
+  struct stat now {};
+  if (underWay != this)
+    return;
+  if (folder_.find(newName_, now) && sameFile(now, made_))
+    folder_.erase(newName_);
+  underWay = nullptr;
+}
+
+void StagedFile::fail(const std::string &why) {
+  abandon();
+  failIn(path_, "cannot write the file" + why);
+}
+
+void StagedFile::commit() {
+  struct stat now {};
+  // Another may have put a file of its own under the new file's name.
+  if (!folder_.find(newName_, now) || !sameFile(now, made_))
+    fail(std::string(": the new file was taken away while it was written") + kept);
+  if (const int error = folder_.moveOver(newName_, name_.c_str()))
+    fail(" (" + reason(error) + ")" + kept);
+  underWay = nullptr;
+  if (!folder_.find(name_.c_str(), now) || !sameFile(now, made_))
+    fail(": another file took its place as it was saved (its folder was changed meanwhile); the workspace "
+         "was not saved");
+  // The rename itself lasts only once the folder is on the disk.
+  if (const int error = folder_.flushNames())
+    fail(": its folder cannot be flushed to the disk (" + reason(error) + "), so the save may not last");
 }
 
 } // namespace ondrava

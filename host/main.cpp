@@ -13,9 +13,7 @@
 #include "inputs.h"
 #include "kelvane_plugin.h"
 #include "plugin_loader.h"
-#include "process.h"
 #include "report.h"
-#include "save.h"
 
 #include <CLI/CLI.hpp>
 

@@ -16,10 +16,6 @@ namespace ondrava::platform {
 // waits, and a terminal opened never becomes the program's. Null (errno)
 // when it cannot be opened.
 std::FILE *openToRead(const std::string &path);
-// A name that opens the file opened from path once more, whatever the path
-// names by then, where the system has one; else the path.
-std::string nameOfOpened(std::FILE *file, const std::string &path);
-
 // The written file takes the old one's place in all but its name (null: a
 // new file's mode), and is flushed to the disk: 0, or why not (errno).
 int complete(int fd, const struct stat *old);

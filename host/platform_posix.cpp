@@ -50,10 +50,6 @@ std::FILE *openToRead(const std::string &path) {
   return fd >= 0 ? fdopen(fd, "rb") : nullptr;
 }
 
-std::string nameOfOpened(std::FILE *file, const std::string &) {
-  return "/proc/self/fd/" + std::to_string(fileno(file));
-}
-
 // The old owner, group and mode where the saver may give them; the owner and
 // group it takes are read back from the file. Where the owner or the group
 // goes to the saver's instead, the mode lets in no one the old one shut out:

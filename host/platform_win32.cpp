@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 std::FILE *openToRead(const std::string &path) { return std::fopen(path.c_str(), "rb"); }
 
-std::string nameOfOpened(std::FILE *, const std::string &path) { return path; }
-
 int complete(int fd, const struct stat *) { return _commit(fd) == 0 ? 0 : errno; }
 
 int Folder::hold(const std::string &path) {

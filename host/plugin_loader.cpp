@@ -2,7 +2,6 @@
 
 #include "checked_json.h"
 #include "file_io.h"
-#include "process.h"
 
 #include <cstring>
 #include <filesystem>
@@ -65,11 +64,12 @@ bool PluginModule::load(const std::string &given) {
   pluginLoaded(path.c_str());
   // Loaded through the descriptor that was checked, so that no other file
   // can take its place in between.
-  const auto loadOpened = [this]([[maybe_unused]] const std::string &image, const std::string &name) {
+  const auto loadOpened = [&]([[maybe_unused]] const std::string &image, [[maybe_unused]] std::FILE *file) {
 #if defined(_WIN32)
-    handle_ = reinterpret_cast<void *>(LoadLibraryA(name.c_str()));
+    handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
     error_ = handle_ == nullptr ? "cannot load it (error " + std::to_string(GetLastError()) + ")" : "";
 #else
+    const std::string name = "/proc/self/fd/" + std::to_string(fileno(file));
     error_ = cutShort(image);
     if (error_.empty() && (handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
       error_ = dlerror();

@@ -7,9 +7,7 @@
 #include "inputs.h"
 #include "map_record.h"
 #include "plugin_loader.h"
-#include "process.h"
 #include "report.h"
-#include "save.h"
 
 #include <gtest/gtest.h>
 
