@@ -11,6 +11,9 @@
 
 namespace ondrava {
 
+// Every error that ends a run with exit status 2 and says why: bad input, and
+// a file that cannot be read or saved, a plugin that throws or fails to load,
+// want of memory; with where it lies, when it lies somewhere.
 struct InputError {
   std::string file;     // the file, when the error is in one
   std::string argument; // the command-line argument, when the error is in one
@@ -32,7 +35,8 @@ constexpr std::size_t kQuoteLimit = 80;
 // with "..." marking a cut.
 std::string shorten(const std::string &text);
 
-// An error in a whole file (a file cannot be read or written, say).
+// An error that names a file as a whole: one that cannot be read or written,
+// say, or the plugin module a failure is put down to.
 [[noreturn]] void failIn(const std::string &file, const std::string &message);
 
 // Where a text came from: a file, or a command-line argument.

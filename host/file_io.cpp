@@ -148,7 +148,7 @@ StagedFile::StagedFile(const std::string &path) : path_(path) {
     fail(": cannot open its folder (" + reason(error) + ")");
   name_ = target.filename().string();
   struct stat given {};
-  const bool givenExists = stat(path.c_str(), &given) == 0;
+  const bool givenExists = platform::findPath(path, given);
   exists_ = folder_.find(name_.c_str(), old_);
   // The program's own output, however it is named (/dev/stdout, say), is
   // never replaced; where the system gives no inode, it cannot be told.

@@ -16,6 +16,8 @@ namespace ondrava::platform {
 // waits, and a terminal opened never becomes the program's. Null (errno)
 // when it cannot be opened.
 std::FILE *openToRead(const std::string &path);
+// The file the path names, links followed: false when there is none.
+bool findPath(const std::string &path, struct stat &out);
 // The written file takes the old one's place in all but its name (null: a
 // new file's mode), and is flushed to the disk: 0, or why not (errno).
 int complete(int fd, const struct stat *old);

@@ -50,6 +50,8 @@ std::FILE *openToRead(const std::string &path) {
   return fd >= 0 ? fdopen(fd, "rb") : nullptr;
 }
 
+bool findPath(const std::string &path, struct stat &out) { return stat(path.c_str(), &out) == 0; }
+
 // The old owner, group and mode where the saver may give them; the owner and
 // group it takes are read back from the file. Where the owner or the group
 // goes to the saver's instead, the mode lets in no one the old one shut out:

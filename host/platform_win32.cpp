@@ -13,6 +13,16 @@ namespace ondrava::platform {
 
 namespace fs = std::filesystem;
 
+// Windows' stat takes no path longer than MAX_PATH; the file system library
+// takes any, but gives no more than the kind of file.
+bool findPath(const std::string &path, struct stat &out) {
+  std::error_code code;
+  const fs::file_status status = fs::status(path, code);
+  out = {};
+  out.st_mode = fs::is_regular_file(status) ? S_IFREG : fs::is_directory(status) ? S_IFDIR : S_IFCHR;
+  return fs::exists(status);
+}
+
 std::FILE *openToRead(const std::string &path) { return std::fopen(path.c_str(), "rb"); }
 
 int complete(int fd, const struct stat *) { return _commit(fd) == 0 ? 0 : errno; }
@@ -25,9 +35,7 @@ int Folder::hold(const std::string &path) {
 
 Folder::~Folder() = default;
 
-bool Folder::find(const char *name, struct stat &out) const {
-  return stat((path_ + name).c_str(), &out) == 0;
-}
+bool Folder::find(const char *name, struct stat &out) const { return findPath(path_ + name, out); }
 
 int Folder::makeFile(const char *name) const {
   return open((path_ + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0600);
