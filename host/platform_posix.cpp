@@ -43,37 +43,67 @@ extern "C" void onSignal(int number) {
   raise(number);
 }
 
+// A standard stream the program was started without takes a file that
+// refuses writes, so that writing to it fails as on a closed stream.
+void fillStandardStreams() {
+  int fd;
+  while ((fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0 && fd <= 2) {
+  }
+  if (fd > 2)
+    close(fd);
+}
+
+// A crash for want of stack is answered on a stack of its own.
+void catchSignals() {
+  static char alternate[1 << 16];
+  stack_t stack{};
+  stack.ss_sp = alternate;
+  stack.ss_size = sizeof alternate;
+  sigaltstack(&stack, nullptr);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  action.sa_flags = SA_RESETHAND | SA_ONSTACK;
+  sigfillset(&action.sa_mask);
+  for (const auto &[number, name, crash] : kSignals) {
+    struct sigaction before {};
+    // A signal the program was started to ignore stays ignored.
+    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaction(number, &action, nullptr);
+  }
+}
+
 } // namespace
 
 std::FILE *openToRead(const std::string &path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  return fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  std::FILE *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+  if (fd >= 0 && file == nullptr)
+    close(fd); // out of memory
+  return file;
 }
 
 bool findPath(const std::string &path, struct stat &out) { return stat(path.c_str(), &out) == 0; }
 
-// The old owner, group and mode where the saver may give them; the owner and
-// group it takes are read back from the file. Where the owner or the group
-// goes to the saver's instead, the mode lets in no one the old one shut out:
-// no group bits for another group, and other bits that grant no more than the
-// old owner's or group's bits did. A new file's mode is 0666 less the umask.
+// The old owner and group where the saver may give them (the group alone
+// where the owner cannot be given: a new file is its maker's), and the old
+// mode. Where either goes to the saver's instead, the mode lets in no one the
+// old one shut out: no group bits for another group, and other bits that
+// grant no more than the old owner's or group's bits did. A new file's mode
+// is 0666 less the umask.
 int complete(int fd, const struct stat *old) {
   const mode_t mask = umask(0);
   umask(mask);
   mode_t mode = 0666 & ~mask;
   if (old != nullptr) {
-    if (fchown(fd, old->st_uid, old->st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0)
-      errno = 0;
-    struct stat now {};
-    if (fstat(fd, &now) != 0)
-      return errno;
+    const bool both = fchown(fd, old->st_uid, old->st_gid) == 0;
+    const bool group = both || fchown(fd, static_cast<uid_t>(-1), old->st_gid) == 0;
     mode = old->st_mode & 0777;
     mode_t others = mode & 07;
-    if (now.st_uid != old->st_uid)
+    if (!both && old->st_uid != geteuid())
       others &= mode >> 6;
-    if (now.st_gid != old->st_gid)
+    if (!group)
       others &= mode >> 3;
-    mode = (mode & (now.st_gid != old->st_gid ? 0700 : 0770)) | others;
+    mode = (mode & (group ? 0770 : 0700)) | others;
   }
   return fchmod(fd, mode) == 0 && fsync(fd) == 0 ? 0 : errno;
 }
@@ -110,29 +140,8 @@ void prepareProcess(const char *(*onEnding)()) {
   ending = onEnding;
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
-  // A standard stream the program was started without takes a file that
-  // refuses writes, so that writing to it fails as on a closed stream.
-  int fd;
-  while ((fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0 && fd <= 2) {
-  }
-  if (fd > 2)
-    close(fd);
-  // A crash for want of stack is answered on a stack of its own.
-  static char alternate[1 << 16];
-  stack_t stack{};
-  stack.ss_sp = alternate;
-  stack.ss_size = sizeof alternate;
-  sigaltstack(&stack, nullptr);
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  action.sa_flags = SA_RESETHAND | SA_ONSTACK;
-  sigfillset(&action.sa_mask);
-  for (const auto &[number, name, crash] : kSignals) {
-    struct sigaction before {};
-    // A signal the program was started to ignore stays ignored.
-    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-      sigaction(number, &action, nullptr);
-  }
+  fillStandardStreams();
+  catchSignals();
 }
 
 void withSignalsHeld(const std::function<void()> &step) {
