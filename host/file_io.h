@@ -67,7 +67,8 @@ void checkSaveTarget(const std::string &path);
 // complete; then it takes the old one's owner, group and mode (as far as the
 // saver may give them), and after the rename its folder is flushed too.
 // Refused: whatever checkSaveTarget refuses, and a second save while one is
-// under way.
+// under way. A save's state is all in this object; the one under way is
+// known process-wide, because a signal handler must reach it.
 class StagedFile {
 public:
   StagedFile(const std::string &path, const std::string &text);
