@@ -17,7 +17,7 @@ std::string shorten(const std::string &text) {
   return text.substr(0, cut) + "...";
 }
 
-std::string InputError::text() const {
+std::string FatalError::text() const {
   std::string where = !file.empty() ? file : argument;
   if (!where.empty() && !pointer.empty())
     where += " at " + pointer;
@@ -26,7 +26,7 @@ std::string InputError::text() const {
   return where.empty() ? message : where + ": " + message;
 }
 
-nlohmann::ordered_json InputError::toJson() const {
+nlohmann::ordered_json FatalError::toJson() const {
   nlohmann::ordered_json out = {{"file", file},       {"argument", argument},
                                 {"line", line},       {"column", line > 0 ? column : 0},
                                 {"pointer", pointer}, {"message", message}};
@@ -37,13 +37,13 @@ nlohmann::ordered_json InputError::toJson() const {
   return out;
 }
 
-void failIn(const std::string &file, const std::string &message) {
-  throw InputError{file, {}, 0, 0, {}, message};
+void failOn(const std::string &file, const std::string &message) {
+  throw FatalError{file, {}, 0, 0, {}, message};
 }
 
 void Source::fail(const std::string &pointer, const std::string &message) const {
   // A whole file is "/"; a command-line argument has no pointer.
-  throw InputError{file, argument, 0, 0, !argument.empty() ? "" : pointer.empty() ? "/" : pointer, message};
+  throw FatalError{file, argument, 0, 0, !argument.empty() ? "" : pointer.empty() ? "/" : pointer, message};
 }
 
 void Source::failAt(const std::string &text, std::size_t offset, const std::string &message) const {
@@ -51,7 +51,7 @@ void Source::failAt(const std::string &text, std::size_t offset, const std::stri
   const auto at = text.begin() + static_cast<std::ptrdiff_t>(offset);
   const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), at, '\n'));
   const std::size_t lineStart = line == 1 ? 0 : text.rfind('\n', offset - 1) + 1;
-  throw InputError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
+  throw FatalError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
 }
 
 namespace {

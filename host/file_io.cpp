@@ -45,10 +45,10 @@ std::string readAll(std::FILE *file, const std::string &path) {
   while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, file)) {
     content.append(buffer, got);
     if (content.size() > kMaxInputFileBytes)
-      failIn(path, "is too large; the limit is " + limitText());
+      failOn(path, "is too large; the limit is " + limitText());
   }
   if (std::ferror(file))
-    failIn(path, "cannot read the file (" + reason(errno) + ")");
+    failOn(path, "cannot read the file (" + reason(errno) + ")");
   return content;
 }
 
@@ -109,13 +109,13 @@ std::string readFile(const std::string &path, const OpenedFile &opened) {
   std::error_code code;
   // Not every system opens a folder.
   if (type == S_IFDIR || (!isOpen && std::filesystem::is_directory(path, code)))
-    failIn(path, "is a folder, not a file");
+    failOn(path, "is a folder, not a file");
   if (!isOpen)
-    failIn(path, "cannot open the file (" + reason(file == nullptr ? openError : errno) + ")");
+    failOn(path, "cannot open the file (" + reason(file == nullptr ? openError : errno) + ")");
   if (type != S_IFREG)
-    failIn(path, "is not a regular file (a device, pipe or socket); give a file");
+    failOn(path, "is not a regular file (a device, pipe or socket); give a file");
   if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
-    failIn(path, "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText());
+    failOn(path, "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText());
   std::string content = readAll(file.get(), path);
   if (opened)
     opened(content, file.get());
@@ -203,7 +203,7 @@ void StagedFile::abandon() {
 
 void StagedFile::fail(const std::string &why) {
   abandon();
-  failIn(path_, "cannot write the file" + why);
+  failOn(path_, "cannot write the file" + why);
 }
 
 void StagedFile::commit() {

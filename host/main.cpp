@@ -114,7 +114,7 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
     return std::nullopt;
   } catch (const CLI::ParseError &e) {
     json = jsonFlag->count() > 0;
-    throw InputError{{}, "command line", 0, 0, {}, shorten(e.what())};
+    throw FatalError{{}, "command line", 0, 0, {}, shorten(e.what())};
   }
   json = jsonFlag->count() > 0;
   return in;
@@ -144,7 +144,7 @@ Workspace readInputs(const Invocation &invocation) {
 void runPlugin(Workspace &workspace, RunReport &report) {
   PluginModule module;
   if (!module.load(report.pluginPath))
-    failIn(report.pluginPath, shorten(module.error()));
+    failOn(report.pluginPath, shorten(module.error()));
   HostState &host = state();
   Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
@@ -176,12 +176,12 @@ void runPlugin(Workspace &workspace, RunReport &report) {
     report.executed = report.initialised && plugin->execute();
     logLines = host.log.size();
   } catch (const std::exception &e) {
-    failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
+    failOn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
   } catch (...) {
-    failIn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
+    failOn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
   }
   if (!created)
-    failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
+    failOn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
   // The plugin may have taken the memory set aside.
   if (host.outOfMemory || !reserveMemory())
     throw std::bad_alloc();
@@ -209,14 +209,14 @@ std::string members(const nlohmann::ordered_json &object) {
 // only once the report is out, so that a report that cannot be written leaves
 // the old file as it was; what is said of the save follows it, so that it
 // says what happened.
-int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<InputError> error,
+int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<FatalError> error,
            const std::string &savePath) {
   const bool succeeded = report != nullptr && report->initialised && report->executed;
   std::optional<StagedFile> file;
   try {
     if (!savePath.empty() && succeeded)
       file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
-  } catch (const InputError &e) {
+  } catch (const FatalError &e) {
     error = e;
   }
   const std::string target = escapeText(savePath);
@@ -245,7 +245,7 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
   try {
     if (file)
       file->commit();
-  } catch (const InputError &e) {
+  } catch (const FatalError &e) {
     error = e;
     tail = saying(false);
   }
@@ -273,7 +273,7 @@ int main(int argc, char **argv) {
   bool json = false;
   std::string savePath;
   try {
-    std::optional<InputError> error;
+    std::optional<FatalError> error;
     // Everything is read and checked before anything is loaded or printed.
     try {
       if (!reserveMemory())
@@ -291,12 +291,12 @@ int main(int argc, char **argv) {
           invocation->pluginPath.empty() ? PluginModule::defaultPath() : invocation->pluginPath;
       runPlugin(workspace, report);
       return answer(json, &report, &workspace, std::nullopt, savePath);
-    } catch (const InputError &e) {
+    } catch (const FatalError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
-      error = InputError{{}, {}, 0, 0, {}, "out of memory"};
+      error = FatalError{{}, {}, 0, 0, {}, "out of memory"};
     } catch (const std::exception &e) {
-      error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
+      error = FatalError{{}, {}, 0, 0, {}, shorten(e.what())};
     }
     return answer(json, nullptr, nullptr, error, savePath);
   } catch (const OutputFailure &failure) {

@@ -80,7 +80,7 @@ bool PluginModule::load(const std::string &given) {
   };
   try {
     readFile(path, loadOpened);
-  } catch (const InputError &error) {
+  } catch (const FatalError &error) {
     error_ = error.message;
   }
   if (handle_ != nullptr && (createPlugin_ = exported<CreatePlugin>(handle_, "createPlugin")) == nullptr)

@@ -31,7 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ondrava::InputError;
+using ondrava::FatalError;
 
 TEST(EscapeText, ControlCharactersAndBrokenUtf8AreEscapedTheRestKept) {
   const struct {
@@ -140,10 +140,10 @@ TEST(MemberPointer, EscapesTildeAndSlash) {
 }
 
 // The error a call throws; fails the test when it throws none.
-template <typename Call> InputError errorOf(Call call) {
+template <typename Call> FatalError errorOf(Call call) {
   try {
     call();
-  } catch (const InputError &error) {
+  } catch (const FatalError &error) {
     return error;
   }
   ADD_FAILURE() << "no error";
@@ -169,7 +169,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
       {std::string("[1, \0]", 7), {5, 100}, "malformed JSON: a NUL byte", "", 5},
   };
   for (const auto &c : cases) {
-    const InputError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits); });
+    const FatalError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits); });
     EXPECT_EQ(error.message.substr(0, c.message.size()), c.message) << c.text;
     EXPECT_EQ(error.pointer, c.pointer) << c.text;
     EXPECT_EQ(error.file, "f.json");
@@ -182,7 +182,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
 
 TEST(ReadJson, AHugeTokenIsQuotedShort) {
   const std::string text = "[" + std::string(100000, '7') + "x]";
-  const InputError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}); });
+  const FatalError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}); });
   EXPECT_LT(error.text().size(), 300u) << error.text();
 }
 
@@ -278,7 +278,7 @@ TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
   EXPECT_LT(compact.size(), indented.size());
   EXPECT_EQ(ondrava::parseWorkspace(compact, {"w.json", {}}).documents.at(0).maps.at(0).name,
             std::string(1000, 'n'));
-  const InputError error = errorOf([&] { ondrava::savedText(workspace, "w.json", compact.size() - 1); });
+  const FatalError error = errorOf([&] { ondrava::savedText(workspace, "w.json", compact.size() - 1); });
   EXPECT_EQ(error.file, "w.json");
   EXPECT_NE(error.message.find("could be read back from"), std::string::npos) << error.message;
 }
@@ -368,7 +368,7 @@ TEST_F(AtomicSave, ANameAsLongAsTheFolderTakesCanBeSaved) {
 TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
   const fs::path intoFolder = folder_ / "a folder";
   fs::create_directories(intoFolder);
-  InputError error = errorOf([&] { save(intoFolder, "x"); });
+  FatalError error = errorOf([&] { save(intoFolder, "x"); });
   EXPECT_EQ(error.file, intoFolder.string());
   EXPECT_NE(error.message.find("cannot write the file"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(intoFolder));
@@ -398,7 +398,7 @@ TEST_F(AtomicSave, TheTargetIsCheckedAsTheSaveChecksIt) {
   fs::create_symlink("loop", folder_ / "loop");
   for (const fs::path &path : {folder_, folder_ / "no such folder" / "w.json", folder_ / "pipe",
                                folder_ / "loop", fs::path("/dev/stdout")}) {
-    const InputError refused = errorOf([&] { ondrava::checkSaveTarget(path.string()); });
+    const FatalError refused = errorOf([&] { ondrava::checkSaveTarget(path.string()); });
     EXPECT_EQ(refused.text(), errorOf([&] { save(path, "new"); }).text());
     EXPECT_EQ(refused.message.rfind("cannot write the file: ", 0), 0u) << refused.message;
   }
@@ -550,7 +550,7 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
         _exit(3);
       try {
         save(target, "new");
-      } catch (const InputError &) {
+      } catch (const FatalError &) {
         _exit(1);
       }
       _exit(0);
