@@ -77,14 +77,12 @@ ModuleHandle findLoadedModule(const char *fileName) {
   // dlopen is not called from inside the iteration, which holds the loader's
   // lock.
   dl_iterate_phdr(visit, &search);
-  if (search.isMain)
-    return dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
-  if (search.path[0] == '\0')
+  if (!search.isMain && search.path[0] == '\0')
     return nullptr;
-  void *handle = dlopen(search.path, RTLD_LAZY | RTLD_NOLOAD);
+  void *handle = dlopen(search.isMain ? nullptr : search.path, RTLD_LAZY | RTLD_NOLOAD);
   if (handle != nullptr) {
     // Give back the reference dlopen took: the handle stays valid for as long
-    // as whoever loaded the module keeps it.
+    // as whoever loaded the module keeps it (the main executable, always).
     dlclose(handle);
   }
   return handle;

@@ -23,7 +23,7 @@ void require(bool condition) {
     std::abort();
 }
 
-void requireShort(const ondrava::InputError &error) {
+void requireShort(const ondrava::FatalError &error) {
   require(!error.message.empty());
   require(error.message.size() <= 600);
   require(error.pointer.size() <= 600);
@@ -58,7 +58,7 @@ template <typename Read> bool reads(Read read) {
   try {
     read();
     return true;
-  } catch (const ondrava::InputError &error) {
+  } catch (const ondrava::FatalError &error) {
     requireShort(error);
     return false;
   }
@@ -111,7 +111,7 @@ void settings(const std::string &text) {
       end = text.size();
     try {
       ondrava::parseSetting(text.substr(start, end - start), options);
-    } catch (const ondrava::InputError &error) {
+    } catch (const ondrava::FatalError &error) {
       requireShort(error);
       require(error.argument.size() <= std::strlen("--set ") + ondrava::kQuoteLimit + std::strlen("..."));
       requirePlain(ondrava::escapeText(error.text()));

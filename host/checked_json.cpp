@@ -17,7 +17,7 @@ std::string shorten(const std::string &text) {
   return text.substr(0, cut) + "...";
 }
 
-std::string InputError::text() const {
+std::string FatalError::text() const {
   std::string where = !file.empty() ? file : argument;
   if (!where.empty() && !pointer.empty())
     where += " at " + pointer;
@@ -26,7 +26,7 @@ std::string InputError::text() const {
   return where.empty() ? message : where + ": " + message;
 }
 
-nlohmann::ordered_json InputError::toJson() const {
+nlohmann::ordered_json FatalError::toJson() const {
   nlohmann::ordered_json out = {{"file", file},       {"argument", argument},
                                 {"line", line},       {"column", line > 0 ? column : 0},
                                 {"pointer", pointer}, {"message", message}};
@@ -37,13 +37,13 @@ nlohmann::ordered_json InputError::toJson() const {
   return out;
 }
 
-void failIn(const std::string &file, const std::string &message) {
-  throw InputError{file, {}, 0, 0, {}, message};
+void failOn(const std::string &file, const std::string &message) {
+  throw FatalError{file, {}, 0, 0, {}, message};
 }
 
 void Source::fail(const std::string &pointer, const std::string &message) const {
   // A whole file is "/"; a command-line argument has no pointer.
-  throw InputError{file, argument, 0, 0, !argument.empty() ? "" : pointer.empty() ? "/" : pointer, message};
+  throw FatalError{file, argument, 0, 0, !argument.empty() ? "" : pointer.empty() ? "/" : pointer, message};
 }
 
 void Source::failAt(const std::string &text, std::size_t offset, const std::string &message) const {
@@ -51,33 +51,36 @@ void Source::failAt(const std::string &text, std::size_t offset, const std::stri
   const auto at = text.begin() + static_cast<std::ptrdiff_t>(offset);
   const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), at, '\n'));
   const std::size_t lineStart = line == 1 ? 0 : text.rfind('\n', offset - 1) + 1;
-  throw InputError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
+  throw FatalError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
 }
 
 namespace {
+
+// Where the parser stands in one container.
+struct Frame {
+  std::string key;   // in an object: the member being read
+  std::size_t count; // in an array: the elements begun
+  bool object;
+};
+
+// The pointer of the value the parser reads next.
+std::string pointerOf(const std::vector<Frame> &frames) {
+  std::string pointer;
+  for (std::size_t i = 0; i < frames.size(); ++i)
+    pointer = frames[i].object ? memberPointer(pointer, frames[i].key)
+                               : pointer + "/" + std::to_string(frames[i].count - (i + 1 < frames.size()));
+  return frames.empty() ? "/" : pointer;
+}
 
 // The limits are checked value by value as the parser reads, so that no
 // document outgrows them; where a value stands is worked out only when it is
 // at fault.
 void checkLimits(const std::string &text, const Source &source, const JsonLimits &limits) {
-  struct Frame {
-    std::string key;   // in an object: the member being read
-    std::size_t count; // in an array: the elements begun
-    bool object;
-  };
   std::vector<Frame> frames;
   std::size_t values = 0;
-  // The pointer of the value the parser reads next.
-  const auto here = [&] {
-    std::string pointer;
-    for (std::size_t i = 0; i < frames.size(); ++i)
-      pointer = frames[i].object ? memberPointer(pointer, frames[i].key)
-                                 : pointer + "/" + std::to_string(frames[i].count - (i + 1 < frames.size()));
-    return frames.empty() ? "/" : pointer;
-  };
   const auto count = [&] {
     if (++values > limits.maxValues)
-      source.fail(here(),
+      source.fail(pointerOf(frames),
                   "more than " + std::to_string(limits.maxValues) + " values; the format needs far fewer");
     if (!frames.empty())
       ++frames.back().count;
@@ -92,9 +95,9 @@ void checkLimits(const std::string &text, const Source &source, const JsonLimits
       } else if (event == Event::value) {
         count();
       } else if (frames.size() >= limits.maxDepth) {
-        source.fail(here(), "nested deeper than " + std::to_string(limits.maxDepth) +
-                                (limits.maxDepth == 1 ? " level" : " levels") +
-                                ", more than the format needs");
+        source.fail(pointerOf(frames), "nested deeper than " + std::to_string(limits.maxDepth) +
+                                           (limits.maxDepth == 1 ? " level" : " levels") +
+                                           ", more than the format needs");
       } else {
         count();
         frames.push_back({{}, 0, event == Event::object_start});
@@ -108,7 +111,7 @@ void checkLimits(const std::string &text, const Source &source, const JsonLimits
     // The parser's one range error: "... number overflow parsing '1e400'".
     const std::string what = e.what();
     const std::size_t start = what.find('\'') + 1;
-    source.fail(here(),
+    source.fail(pointerOf(frames),
                 "the number " + shorten(what.substr(start, what.rfind('\'') - start)) + " is out of range");
   }
 }

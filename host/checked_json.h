@@ -1,6 +1,6 @@
 // The program's input as JSON: parsed within limits that no input can get
 // past (nesting depth, number of values, numbers beyond a double), and
-// checked value by value. Every complaint is one thrown InputError naming
+// checked value by value. Every complaint is one thrown FatalError naming
 // where the value stands; main() catches it.
 #pragma once
 
@@ -11,7 +11,10 @@
 
 namespace ondrava {
 
-struct InputError {
+// Every error that ends a run with exit status 2 and says why: bad input, and
+// a file that cannot be read or saved, a plugin that throws or fails to load,
+// want of memory; with where it lies, when it lies somewhere.
+struct FatalError {
   std::string file;     // the file, when the error is in one
   std::string argument; // the command-line argument, when the error is in one
   std::size_t line = 0; // 1-based; 0 when there is no position
@@ -32,8 +35,9 @@ constexpr std::size_t kQuoteLimit = 80;
 // with "..." marking a cut.
 std::string shorten(const std::string &text);
 
-// An error in a whole file (a file cannot be read or written, say).
-[[noreturn]] void failIn(const std::string &file, const std::string &message);
+// An error that names a file as a whole: one that cannot be read or written,
+// say, or the plugin module a failure is put down to.
+[[noreturn]] void failOn(const std::string &file, const std::string &message);
 
 // Where a text came from: a file, or a command-line argument.
 struct Source {

@@ -276,7 +276,7 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
     if (text.size() <= limit)
       return text;
   }
-  failIn(path, "cannot write the file: the workspace takes more than the " + std::to_string(limit) +
+  failOn(path, "cannot write the file: the workspace takes more than the " + std::to_string(limit) +
                    " bytes it could be read back from; it was left as it was");
 }
 
@@ -305,7 +305,7 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
     // is an error of its own.
     try {
       value = readJson(text, source, JsonLimits{0, 1});
-    } catch (const InputError &error) {
+    } catch (const FatalError &error) {
       if (error.message.rfind("the number ", 0) == 0)
         source.fail("", error.message);
     }

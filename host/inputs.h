@@ -60,7 +60,7 @@ struct Workspace {
 };
 
 // How much one workspace may hold. A saved map has at most 12 values and a
-// document 6, so that everything the program saves it can read back.
+// document 5, so that everything the program saves it can read back.
 constexpr std::size_t kMaxMaps = 100000;
 constexpr std::size_t kMaxDocuments = 10000;
 // Object, documents, document, maps, map: nothing in a workspace lies deeper.

@@ -109,7 +109,7 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
     return std::nullopt;
   } catch (const CLI::ParseError &e) {
     json = jsonFlag->count() > 0;
-    throw InputError{{}, "command line", 0, 0, {}, shorten(e.what())};
+    throw FatalError{{}, "command line", 0, 0, {}, shorten(e.what())};
   }
   json = jsonFlag->count() > 0;
   return in;
@@ -154,12 +154,12 @@ void callPlugin(const PluginModule &module, RunReport &report) {
     report.executed = report.initialised && plugin->execute();
     logLines = state().log.size();
   } catch (const std::exception &e) {
-    failIn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
+    failOn(report.pluginPath, "the plugin threw an exception: " + shorten(e.what()));
   } catch (...) {
-    failIn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
+    failOn(report.pluginPath, "the plugin threw an exception that is not a std::exception");
   }
   if (!created)
-    failIn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
+    failOn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
   // The plugin may have taken the memory set aside.
   if (state().outOfMemory || !reserveMemory())
     throw std::bad_alloc();
@@ -176,7 +176,7 @@ void callPlugin(const PluginModule &module, RunReport &report) {
 void runPlugin(Workspace &workspace, RunReport &report, bool json) {
   PluginModule module;
   if (!module.load(report.pluginPath))
-    failIn(report.pluginPath, shorten(module.error()));
+    failOn(report.pluginPath, shorten(module.error()));
   for (const std::string &warning : json ? std::vector<std::string>() : report.warnings)
     put(stderr, "Ondrava.exe: warning: " + warning + "\n");
   HostState &host = state();
@@ -212,7 +212,7 @@ std::string members(const nlohmann::ordered_json &object) {
 // What is said of the save, made before it takes effect: once it has,
 // nothing is left that could fail for want of memory. In JSON, the rest of
 // the object.
-std::string saying(bool json, const RunReport *report, const std::optional<InputError> &error,
+std::string saying(bool json, const RunReport *report, const std::optional<FatalError> &error,
                    const std::string &savePath, bool saved) {
   if (json) {
     nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
@@ -236,14 +236,14 @@ std::string saying(bool json, const RunReport *report, const std::optional<Input
 // only once the report is out, so that a report that cannot be written leaves
 // the old file as it was; what is said of the save follows it, so that it
 // says what happened.
-int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<InputError> error,
+int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<FatalError> error,
            const std::string &savePath) {
   const bool succeeded = report != nullptr && report->initialised && report->executed;
   std::optional<StagedFile> file;
   try {
     if (!savePath.empty() && succeeded)
       file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
-  } catch (const InputError &e) {
+  } catch (const FatalError &e) {
     error = e;
   }
   std::string tail = saying(json, report, error, savePath, file.has_value());
@@ -254,7 +254,7 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
   try {
     if (file)
       file->commit();
-  } catch (const InputError &e) {
+  } catch (const FatalError &e) {
     error = e;
     tail = saying(json, report, error, savePath, false);
   }
@@ -281,7 +281,7 @@ int main(int argc, char **argv) {
   bool json = false;
   std::string savePath;
   try {
-    std::optional<InputError> error;
+    std::optional<FatalError> error;
     try {
       if (!reserveMemory())
         throw std::bad_alloc();
@@ -292,14 +292,16 @@ int main(int argc, char **argv) {
       // Everything is read and checked before anything is loaded or printed.
       RunReport report;
       Workspace workspace = readInputs(*invocation, report);
+      if (!savePath.empty())
+        checkSaveTarget(savePath);
       runPlugin(workspace, report, json);
       return answer(json, &report, &workspace, std::nullopt, savePath);
-    } catch (const InputError &e) {
+    } catch (const FatalError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
-      error = InputError{{}, {}, 0, 0, {}, "out of memory"};
+      error = FatalError{{}, {}, 0, 0, {}, "out of memory"};
     } catch (const std::exception &e) {
-      error = InputError{{}, {}, 0, 0, {}, shorten(e.what())};
+      error = FatalError{{}, {}, 0, 0, {}, shorten(e.what())};
     }
     return answer(json, nullptr, nullptr, error, savePath);
   } catch (const OutputFailure &failure) {

@@ -1,7 +1,7 @@
 #include "plugin_loader.h"
 
+#include "checked_json.h"
 #include "file_io.h"
-#include "report.h"
 
 #include <cstring>
 #include <filesystem>
@@ -61,14 +61,15 @@ std::string cutShort(const std::string &image) {
 bool PluginModule::load(const std::string &given) {
   unload();
   const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
-  pluginLoaded(escapeText(path).c_str());
+  pluginLoaded(path.c_str());
   // Loaded through the descriptor that was checked, so that no other file
   // can take its place in between.
-  const auto loadOpened = [this]([[maybe_unused]] const std::string &image, const std::string &name) {
+  const auto loadOpened = [&]([[maybe_unused]] const std::string &image, [[maybe_unused]] std::FILE *file) {
 #if defined(_WIN32)
-    handle_ = reinterpret_cast<void *>(LoadLibraryA(name.c_str()));
+    handle_ = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
     error_ = handle_ == nullptr ? "cannot load it (error " + std::to_string(GetLastError()) + ")" : "";
 #else
+    const std::string name = "/proc/self/fd/" + std::to_string(fileno(file));
     error_ = cutShort(image);
     if (error_.empty() && (handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
       error_ = dlerror();
@@ -79,7 +80,7 @@ bool PluginModule::load(const std::string &given) {
   };
   try {
     readFile(path, loadOpened);
-  } catch (const InputError &error) {
+  } catch (const FatalError &error) {
     error_ = error.message;
   }
   if (handle_ != nullptr && (createPlugin_ = exported<CreatePlugin>(handle_, "createPlugin")) == nullptr)

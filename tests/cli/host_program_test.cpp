@@ -31,7 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ondrava::InputError;
+using ondrava::FatalError;
 
 TEST(EscapeText, ControlCharactersAndBrokenUtf8AreEscapedTheRestKept) {
   const struct {
@@ -140,10 +140,10 @@ TEST(MemberPointer, EscapesTildeAndSlash) {
 }
 
 // The error a call throws; fails the test when it throws none.
-template <typename Call> InputError errorOf(Call call) {
+template <typename Call> FatalError errorOf(Call call) {
   try {
     call();
-  } catch (const InputError &error) {
+  } catch (const FatalError &error) {
     return error;
   }
   ADD_FAILURE() << "no error";
@@ -169,7 +169,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
       {std::string("[1, \0]", 7), {5, 100}, "malformed JSON: a NUL byte", "", 5},
   };
   for (const auto &c : cases) {
-    const InputError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits); });
+    const FatalError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits); });
     EXPECT_EQ(error.message.substr(0, c.message.size()), c.message) << c.text;
     EXPECT_EQ(error.pointer, c.pointer) << c.text;
     EXPECT_EQ(error.file, "f.json");
@@ -182,7 +182,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
 
 TEST(ReadJson, AHugeTokenIsQuotedShort) {
   const std::string text = "[" + std::string(100000, '7') + "x]";
-  const InputError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}); });
+  const FatalError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}); });
   EXPECT_LT(error.text().size(), 300u) << error.text();
 }
 
@@ -278,7 +278,7 @@ TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
   EXPECT_LT(compact.size(), indented.size());
   EXPECT_EQ(ondrava::parseWorkspace(compact, {"w.json", {}}).documents.at(0).maps.at(0).name,
             std::string(1000, 'n'));
-  const InputError error = errorOf([&] { ondrava::savedText(workspace, "w.json", compact.size() - 1); });
+  const FatalError error = errorOf([&] { ondrava::savedText(workspace, "w.json", compact.size() - 1); });
   EXPECT_EQ(error.file, "w.json");
   EXPECT_NE(error.message.find("could be read back from"), std::string::npos) << error.message;
 }
@@ -368,7 +368,7 @@ TEST_F(AtomicSave, ANameAsLongAsTheFolderTakesCanBeSaved) {
 TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
   const fs::path intoFolder = folder_ / "a folder";
   fs::create_directories(intoFolder);
-  InputError error = errorOf([&] { save(intoFolder, "x"); });
+  FatalError error = errorOf([&] { save(intoFolder, "x"); });
   EXPECT_EQ(error.file, intoFolder.string());
   EXPECT_NE(error.message.find("cannot write the file"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(intoFolder));
@@ -378,7 +378,34 @@ TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
+// The save under way is the one a signal handler reaches: there is never a
+// second.
+TEST_F(AtomicSave, ASecondSaveWhileOneIsUnderWayIsRefused) {
+  const fs::path target = folder_ / "w.json";
+  ondrava::StagedFile first(target.string(), "first");
+  EXPECT_EQ(errorOf([&] { save(folder_ / "other.json", "second"); }).message,
+            "cannot write the file: another save is under way");
+  first.commit();
+  EXPECT_EQ(contents(target), "first");
+  EXPECT_EQ(filesInFolder(), 1u);
+}
+
 #if !defined(_WIN32)
+// What the save refuses before it writes, the check made before the run
+// refuses alike, making nothing.
+TEST_F(AtomicSave, TheTargetIsCheckedAsTheSaveChecksIt) {
+  ASSERT_EQ(mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+  fs::create_symlink("loop", folder_ / "loop");
+  for (const fs::path &path : {folder_, folder_ / "no such folder" / "w.json", folder_ / "pipe",
+                               folder_ / "loop", fs::path("/dev/stdout")}) {
+    const FatalError refused = errorOf([&] { ondrava::checkSaveTarget(path.string()); });
+    EXPECT_EQ(refused.text(), errorOf([&] { save(path, "new"); }).text());
+    EXPECT_EQ(refused.message.rfind("cannot write the file: ", 0), 0u) << refused.message;
+  }
+  ondrava::checkSaveTarget((folder_ / "new.json").string());
+  EXPECT_EQ(filesInFolder(), 2u);
+}
+
 TEST_F(AtomicSave, APipeIsNotReplacedByAFile) {
   const fs::path pipe = folder_ / "pipe";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -485,8 +512,10 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
 }
 
 // The new file goes to the old one's owner and group where the saver may
-// give them, with the old mode; where the saver may not give the group, the
-// mode shuts out the group the file has instead.
+// give them, with the old mode. Where the saver may not give the group, the
+// mode shuts out the group the file has instead; where it may not give the
+// owner or the group, "other" lets in no one the old owner's or group's bits
+// shut out (the old group's members, the old owner).
 TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
   if (geteuid() != 0)
     GTEST_SKIP() << "a save by another user needs root to become one";
@@ -506,6 +535,8 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
       {65534, {65534, 4242}, 0, 4242, 0664, 65534, 4242, 0664},     // another's, in its group
       {65534, {65534}, 0, 4242, 0660, 65534, 65534, 0600},          // another's, not in its group
       {65534, {65534}, 0, 4242, 0644, 65534, 65534, 0604},
+      {65534, {65534}, 0, 4243, 0604, 65534, 65534, 0600},         // the group was shut out
+      {65534, {65534, 4242}, 4244, 4242, 0046, 65534, 4242, 0040}, // the owner was shut out
   };
   for (const auto &c : cases) {
     const fs::path target = folder_ / "w.json";
@@ -519,7 +550,7 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
         _exit(3);
       try {
         save(target, "new");
-      } catch (const InputError &) {
+      } catch (const FatalError &) {
         _exit(1);
       }
       _exit(0);
