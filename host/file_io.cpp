@@ -55,6 +55,9 @@ std::string readAll(std::FILE *file, const std::string &path) {
 // The plugin as shown to the user, filled in before the flag that arms it.
 char plugin[4096];
 volatile std::sig_atomic_t pluginIsLoaded = 0;
+// What a plugin that ends the program leaves unsaved: a save only where one
+// was asked for (its target checked).
+const char *unsaved = "";
 
 std::unique_ptr<char[]> reserve;
 
@@ -67,14 +70,14 @@ void onOutOfMemory() {
 extern "C" void onExit() {
   if (pluginIsLoaded == 0)
     return;
-  std::fprintf(stderr, "Ondrava.exe: the plugin %s ended the program while it ran; nothing was saved\n",
-               plugin);
+  std::fprintf(stderr, "Ondrava.exe: the plugin %s ended the program while it ran%s\n", plugin, unsaved);
   std::_Exit(2);
 }
 
-const char *onEnding() {
+const char *onEnding(const char **tail) {
   if (StagedFile *save = underWay)
     save->abandon();
+  *tail = unsaved;
   return pluginIsLoaded != 0 ? plugin : nullptr;
 }
 
@@ -130,7 +133,22 @@ int writeAll(std::FILE *stream, const std::string &text) {
   return errno != 0 ? errno : EIO;
 }
 
-void checkSaveTarget(const std::string &path) { StagedFile{path}; }
+// The program's own output, however it is named (/dev/stdout, say); where
+// the system gives no inode, it cannot be told.
+int ownStream(const std::string &path) {
+  struct stat given {};
+  struct stat stream {};
+  for (const int fd : {1, 2})
+    if (platform::findPath(path, given) && fstat(fd, &stream) == 0 && stream.st_ino != 0 &&
+        sameFile(given, stream))
+      return fd;
+  return 0;
+}
+
+void checkSaveTarget(const std::string &path) {
+  StagedFile{path};
+  unsaved = "; nothing was saved";
+}
 
 StagedFile::StagedFile(const std::string &path) : path_(path) {
   fs::path target(path);
@@ -150,12 +168,8 @@ StagedFile::StagedFile(const std::string &path) : path_(path) {
   struct stat given {};
   const bool givenExists = platform::findPath(path, given);
   exists_ = folder_.find(name_.c_str(), old_);
-  // The program's own output, however it is named (/dev/stdout, say), is
-  // never replaced; where the system gives no inode, it cannot be told.
-  struct stat stream {};
-  for (const auto &[fd, name] : {std::pair(1, "output"), std::pair(2, "error")})
-    if (givenExists && fstat(fd, &stream) == 0 && stream.st_ino != 0 && sameFile(given, stream))
-      fail(std::string(": it is the program's own standard ") + name);
+  if (const int stream = ownStream(path))
+    fail(std::string(": it is the program's own standard ") + (stream == 1 ? "output" : "error"));
   // A folder, device or pipe would be replaced by a file, not written.
   if (givenExists && !S_ISREG(given.st_mode))
     fail(": it is not a regular file (a folder, device, pipe or socket)");

@@ -54,8 +54,11 @@ int writeAll(std::FILE *stream, const std::string &text);
 // so that a save they refuse is refused before anything runs: its folder
 // opens; it is a regular file, or none yet, and not the program's own
 // standard output or error; a link that leads to it can be followed. An
-// error naming it otherwise.
+// error naming it otherwise. Once it passes, a plugin that ends the program
+// is said to leave the save undone.
 void checkSaveTarget(const std::string &path);
+// 1 or 2 where path names the program's own standard output or error, else 0.
+int ownStream(const std::string &path);
 
 // A new file in the target's folder, written and flushed to the disk, that
 // commit() renames over the target; until then the target is as it was, and

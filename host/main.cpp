@@ -247,8 +247,10 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
     error = e;
   }
   std::string tail = saying(json, report, error, savePath, file.has_value());
+  // An error refusing the program's own output as the save is not written into it.
+  std::FILE *out = report == nullptr && !savePath.empty() && ownStream(savePath) == 1 ? stderr : stdout;
   if (json)
-    put(stdout, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
+    put(out, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
   else if (report != nullptr)
     put(stdout, textReport(*report));
   try {
@@ -258,7 +260,7 @@ int answer(bool json, const RunReport *report, const Workspace *workspace, std::
     error = e;
     tail = saying(json, report, error, savePath, false);
   }
-  const int reason = writeAll(stdout, tail);
+  const int reason = writeAll(out, tail);
   if (reason != 0 && file && !error) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
                  escapeText(savePath).c_str(), std::strerror(reason));

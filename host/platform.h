@@ -57,8 +57,9 @@ private:
 // closed to writes, so that no file the program opens takes its place. A
 // signal that ends the program (but one it was started to ignore) calls
 // `ending` first, by async-signal-safe calls alone: it gives the plugin to
-// blame for a crash, which a line on standard error then names (null: none).
-void prepareProcess(const char *(*ending)());
+// blame for a crash, which a line on standard error then names (null: none),
+// and what that line ends with.
+void prepareProcess(const char *(*ending)(const char **tail));
 // Runs the step with every signal held, errno as the step left it.
 void withSignalsHeld(const std::function<void()> &step);
 

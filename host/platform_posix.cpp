@@ -23,7 +23,7 @@ const std::tuple<int, const char *, bool> kSignals[] = {
     {SIGBUS, "SIGBUS", true},    {SIGILL, "SIGILL", true},    {SIGFPE, "SIGFPE", true},
     {SIGABRT, "SIGABRT", true},  {SIGSYS, "SIGSYS", true},    {SIGTRAP, "SIGTRAP", true},
 };
-const char *(*ending)() = nullptr;
+const char *(*ending)(const char **tail) = nullptr;
 
 // Writes to standard error; with it closed there is no one left to tell.
 void say(std::initializer_list<const char *> parts) {
@@ -33,11 +33,12 @@ void say(std::initializer_list<const char *> parts) {
 }
 
 extern "C" void onSignal(int number) {
-  const char *plugin = ending();
+  const char *tail = "";
+  const char *plugin = ending(&tail);
   for (const auto &[signal, name, crash] : kSignals)
     if (signal == number && crash)
       say({"Ondrava.exe: ", plugin != nullptr ? "the plugin " : "ended by ", plugin != nullptr ? plugin : "",
-           plugin != nullptr ? " crashed: " : "", name, plugin != nullptr ? "; nothing was saved\n" : "\n"});
+           plugin != nullptr ? " crashed: " : "", name, plugin != nullptr ? tail : "", "\n"});
   // The handler was reset as it was called: once it returns, the signal
   // raised again takes its default action.
   raise(number);
@@ -136,7 +137,7 @@ void Folder::erase(const char *name) const { unlinkat(fd_, name, 0); }
 // nothing more to do on it.
 int Folder::flushNames() const { return fsync(fd_) == 0 || errno == EINVAL ? 0 : errno; }
 
-void prepareProcess(const char *(*onEnding)()) {
+void prepareProcess(const char *(*onEnding)(const char **tail)) {
   ending = onEnding;
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);

@@ -51,7 +51,7 @@ void Folder::erase(const char *name) const { std::remove((path_ + name).c_str())
 
 int Folder::flushNames() const { return 0; }
 
-void prepareProcess(const char *(*)()) {}
+void prepareProcess(const char *(*)(const char **)) {}
 
 void withSignalsHeld(const std::function<void()> &step) { step(); }
 
