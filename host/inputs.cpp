@@ -1,10 +1,10 @@
 #include "inputs.h"
 
+#include <boost/algorithm/hex.hpp>
+
 #include <algorithm>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <set>
 #include <string_view>
@@ -116,8 +116,7 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
          const std::string hex = toText(v, source, at);
          if (hex.size() != 2 * kRecordSize || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
            source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits");
-         for (std::size_t i = 0; i < kRecordSize; ++i)
-           std::from_chars(hex.data() + 2 * i, hex.data() + 2 * i + 2, out.record[i], 16);
+         boost::algorithm::unhex(hex, out.record.begin());
        }}};
   for (const MapField &field : kMapFields)
     readers.push_back({field.key, [&](const json &v, const std::string &at) {
@@ -224,10 +223,10 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   return workspace;
 }
 
-nlohmann::ordered_json mapToJson(const Map &map) {
+void to_json(nlohmann::ordered_json &out, const Map &map) {
   // An object from the start: a null made one by its first member is left
   // broken when that fails for want of memory.
-  auto out = nlohmann::ordered_json::object();
+  out = nlohmann::ordered_json::object();
   if (!map.name.empty())
     out["name"] = map.name;
   // A float that is not finite has no JSON number: it travels in hostBytes
@@ -245,28 +244,19 @@ nlohmann::ordered_json mapToJson(const Map &map) {
       named = false;
     std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.field->offset), rec::kFieldWidth, 0);
   }
-  if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; })) {
-    char hex[2 * kRecordSize + 1];
-    for (std::size_t i = 0; i < kRecordSize; ++i)
-      std::snprintf(hex + 2 * i, 3, "%02x", map.record[i]);
-    out["hostBytes"] = hex;
-  }
-  return out;
+  if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; }))
+    out["hostBytes"] = boost::algorithm::hex_lower(std::string(map.record.begin(), map.record.end()));
+}
+
+void to_json(nlohmann::ordered_json &out, const Document &document) {
+  out = {{"id", document.id}, {"type", document.type}};
+  if (!document.name.empty())
+    out["name"] = document.name;
+  out["maps"] = document.maps;
 }
 
 nlohmann::ordered_json toJson(const Workspace &workspace) {
-  nlohmann::ordered_json out = {{"currentDocument", workspace.currentDocument},
-                                {"documents", nlohmann::ordered_json::array()}};
-  for (const Document &document : workspace.documents) {
-    nlohmann::ordered_json doc = {{"id", document.id}, {"type", document.type}};
-    if (!document.name.empty())
-      doc["name"] = document.name;
-    doc["maps"] = nlohmann::ordered_json::array();
-    for (const Map &map : document.maps)
-      doc["maps"].push_back(mapToJson(map));
-    out["documents"].push_back(std::move(doc));
-  }
-  return out;
+  return {{"currentDocument", workspace.currentDocument}, {"documents", workspace.documents}};
 }
 
 std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit) {

@@ -2,6 +2,7 @@
 
 #include "checked_json.h"
 #include "file_io.h"
+#include "module_services.h"
 
 #include <cstring>
 #include <filesystem>
@@ -19,16 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The module's export of that name as a function of type F, or null.
+// The module's own export of that name as a function of type F, or null.
 template <typename F> F exported(void *handle, const char *name) {
-#if defined(_WIN32)
-  const FARPROC address = handle != nullptr ? GetProcAddress(static_cast<HMODULE>(handle), name) : nullptr;
-#else
-  void *address = handle != nullptr ? dlsym(handle, name) : nullptr;
-#endif
-  F function = nullptr;
-  std::memcpy(&function, &address, sizeof function);
-  return function;
+  return reinterpret_cast<F>(kelvane::platform::findExport(handle, name));
 }
 
 #if !defined(_WIN32)
