@@ -106,12 +106,11 @@ std::string PluginModule::defaultPath() {
 #if defined(_WIN32)
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
-  const char *name = "Kelvane.dll";
 #else
   const fs::path self = fs::read_symlink("/proc/self/exe", code);
-  const char *name = "Kelvane.so";
 #endif
   const fs::path folder = fs::path(self).parent_path();
+  const char *name = ONDRAVA_PLUGIN_FILE_NAME; // as the build names it
   // Shown without "bin/..": the program's own path holds no link, so the
   // shorter path names the same file.
   for (const fs::path &candidate : {folder / ".." / "plugin" / name, folder / ".." / name})

@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <boost/algorithm/hex.hpp>
 #include <boost/locale/utf.hpp>
 
 #include <algorithm>
@@ -77,11 +78,8 @@ std::string escapeText(const std::string &text) {
     } else {
       // A control character (C0, DEL, C1 or bidirectional, as its bytes) or
       // a byte that is not UTF-8.
-      for (; start != next; ++start) {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(*start));
-        out += escaped;
-      }
+      for (; start != next; ++start)
+        out += "\\x" + boost::algorithm::hex_lower(std::string(1, *start));
     }
   }
   return out;
