@@ -12,7 +12,6 @@
 #include <memory>
 #include <new>
 #include <random>
-#include <utility>
 
 namespace ondrava {
 namespace {

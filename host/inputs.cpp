@@ -1,10 +1,10 @@
 #include "inputs.h"
 
+#include <boost/algorithm/hex.hpp>
+
 #include <algorithm>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <set>
 #include <string_view>
@@ -101,9 +101,9 @@ auto readArray(const json &value, const Source &source, const std::string &where
     source.fail(where, "more than " + std::to_string(limit) + " " + what +
                            "; the stand-in host holds at most that many");
   limit -= value.size();
-  std::vector<decltype(readOne(value, where))> out;
+  std::vector<decltype(readOne(value, source, where))> out;
   for (std::size_t i = 0; i < value.size(); ++i)
-    out.push_back(readOne(value[i], where + "/" + std::to_string(i)));
+    out.push_back(readOne(value[i], source, where + "/" + std::to_string(i)));
   return out;
 }
 
@@ -116,8 +116,7 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
          const std::string hex = toText(v, source, at);
          if (hex.size() != 2 * kRecordSize || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
            source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits");
-         for (std::size_t i = 0; i < kRecordSize; ++i)
-           std::from_chars(hex.data() + 2 * i, hex.data() + 2 * i + 2, out.record[i], 16);
+         boost::algorithm::unhex(hex, out.record.begin());
        }}};
   for (const MapField &field : kMapFields)
     readers.push_back({field.key, [&](const json &v, const std::string &at) {
@@ -190,7 +189,7 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   std::size_t documents = kMaxDocuments;
   std::size_t maps = kMaxMaps;
   std::set<std::int32_t> ids;
-  const auto readDocument = [&](const json &value, const std::string &where) {
+  const auto readDocument = [&](const json &value, const Source &, const std::string &where) {
     Document out;
     // An id the host could give: its own, never negative ("no document").
     const auto readId = [&](const json &v, const std::string &at) {
@@ -203,10 +202,7 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
                 {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
                 {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
                 {"maps", [&](const json &v, const std::string &at) {
-                   out.maps =
-                       readArray(v, source, at, "maps", maps, [&](const json &map, const std::string &m) {
-                         return readMap(map, source, m);
-                       });
+                   out.maps = readArray(v, source, at, "maps", maps, readMap);
                  }}});
     if (!ids.insert(out.id).second)
       source.fail(where, "another document has the id " + std::to_string(out.id));
@@ -224,49 +220,40 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   return workspace;
 }
 
-nlohmann::ordered_json mapToJson(const Map &map) {
+void to_json(nlohmann::ordered_json &out, const Map &map) {
   // An object from the start: a null made one by its first member is left
   // broken when that fails for want of memory.
-  auto out = nlohmann::ordered_json::object();
+  out = nlohmann::ordered_json::object();
   if (!map.name.empty())
     out["name"] = map.name;
   // A float that is not finite has no JSON number: it travels in hostBytes
   // alone. The host's own bytes are kept only when they hold anything the
   // named fields do not.
-  bool named = true;
-  MapRecord rest = map.record;
+  MapRecord named{}; // the record as the named fields alone give it back
   for (const MapField &field : kMapFields) {
-    const float value = rec::read<float>(map.record.data(), field.field->offset);
+    const std::size_t offset = field.field->offset;
+    const float value = rec::read<float>(map.record.data(), offset);
     if (!field.isFloat())
-      out[field.key] = rec::read<std::int32_t>(map.record.data(), field.field->offset);
+      out[field.key] = rec::read<std::int32_t>(map.record.data(), offset);
     else if (std::isfinite(value))
       out[field.key] = value;
     else
-      named = false;
-    std::fill_n(rest.begin() + static_cast<std::ptrdiff_t>(field.field->offset), rec::kFieldWidth, 0);
+      continue;
+    std::copy_n(map.record.data() + offset, rec::kFieldWidth, named.data() + offset);
   }
-  if (!named || std::any_of(rest.begin(), rest.end(), [](unsigned char byte) { return byte != 0; })) {
-    char hex[2 * kRecordSize + 1];
-    for (std::size_t i = 0; i < kRecordSize; ++i)
-      std::snprintf(hex + 2 * i, 3, "%02x", map.record[i]);
-    out["hostBytes"] = hex;
-  }
-  return out;
+  if (named != map.record)
+    out["hostBytes"] = boost::algorithm::hex_lower(std::string(map.record.begin(), map.record.end()));
+}
+
+void to_json(nlohmann::ordered_json &out, const Document &document) {
+  out = {{"id", document.id}, {"type", document.type}};
+  if (!document.name.empty())
+    out["name"] = document.name;
+  out["maps"] = document.maps;
 }
 
 nlohmann::ordered_json toJson(const Workspace &workspace) {
-  nlohmann::ordered_json out = {{"currentDocument", workspace.currentDocument},
-                                {"documents", nlohmann::ordered_json::array()}};
-  for (const Document &document : workspace.documents) {
-    nlohmann::ordered_json doc = {{"id", document.id}, {"type", document.type}};
-    if (!document.name.empty())
-      doc["name"] = document.name;
-    doc["maps"] = nlohmann::ordered_json::array();
-    for (const Map &map : document.maps)
-      doc["maps"].push_back(mapToJson(map));
-    out["documents"].push_back(std::move(doc));
-  }
-  return out;
+  return {{"currentDocument", workspace.currentDocument}, {"documents", workspace.documents}};
 }
 
 std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit) {

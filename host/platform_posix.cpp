@@ -6,7 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
-#include <tuple>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,14 +14,12 @@
 namespace ondrava::platform {
 namespace {
 
-// The signals that end the program; a crash is one its own code (or the
-// plugin's) caused.
-const std::tuple<int, const char *, bool> kSignals[] = {
-    {SIGINT, "SIGINT", false},   {SIGTERM, "SIGTERM", false}, {SIGHUP, "SIGHUP", false},
-    {SIGQUIT, "SIGQUIT", false}, {SIGALRM, "SIGALRM", false}, {SIGUSR1, "SIGUSR1", false},
-    {SIGUSR2, "SIGUSR2", false}, {SIGXCPU, "SIGXCPU", false}, {SIGSEGV, "SIGSEGV", true},
-    {SIGBUS, "SIGBUS", true},    {SIGILL, "SIGILL", true},    {SIGFPE, "SIGFPE", true},
-    {SIGABRT, "SIGABRT", true},  {SIGSYS, "SIGSYS", true},    {SIGTRAP, "SIGTRAP", true},
+// The signals that end the program; a crash, one its own code (or the
+// plugin's) caused, is named on standard error.
+const std::pair<int, const char *> kSignals[] = {
+    {SIGINT, nullptr},  {SIGTERM, nullptr}, {SIGHUP, nullptr},    {SIGQUIT, nullptr},   {SIGALRM, nullptr},
+    {SIGUSR1, nullptr}, {SIGUSR2, nullptr}, {SIGXCPU, nullptr},   {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"},
+    {SIGILL, "SIGILL"}, {SIGFPE, "SIGFPE"}, {SIGABRT, "SIGABRT"}, {SIGSYS, "SIGSYS"},   {SIGTRAP, "SIGTRAP"},
 };
 const char *(*ending)(const char **tail) = nullptr;
 
@@ -35,8 +33,8 @@ void say(std::initializer_list<const char *> parts) {
 extern "C" void onSignal(int number) {
   const char *tail = "";
   const char *plugin = ending(&tail);
-  for (const auto &[signal, name, crash] : kSignals)
-    if (signal == number && crash)
+  for (const auto &[signal, name] : kSignals)
+    if (signal == number && name != nullptr)
       say({"Ondrava.exe: ", plugin != nullptr ? "the plugin " : "ended by ", plugin != nullptr ? plugin : "",
            plugin != nullptr ? " crashed: " : "", name, plugin != nullptr ? tail : "", "\n"});
   // The handler was reset as it was called: once it returns, the signal
@@ -65,7 +63,7 @@ void catchSignals() {
   action.sa_handler = onSignal;
   action.sa_flags = SA_RESETHAND | SA_ONSTACK;
   sigfillset(&action.sa_mask);
-  for (const auto &[number, name, crash] : kSignals) {
+  for (const auto &[number, name] : kSignals) {
     struct sigaction before {};
     // A signal the program was started to ignore stays ignored.
     if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)

@@ -2,6 +2,7 @@
 
 #include "checked_json.h"
 #include "file_io.h"
+#include "module_services.h"
 
 #include <cstring>
 #include <filesystem>
@@ -19,16 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The module's export of that name as a function of type F, or null.
+// The module's own export of that name as a function of type F, or null.
 template <typename F> F exported(void *handle, const char *name) {
-#if defined(_WIN32)
-  const FARPROC address = handle != nullptr ? GetProcAddress(static_cast<HMODULE>(handle), name) : nullptr;
-#else
-  void *address = handle != nullptr ? dlsym(handle, name) : nullptr;
-#endif
-  F function = nullptr;
-  std::memcpy(&function, &address, sizeof function);
-  return function;
+  return reinterpret_cast<F>(kelvane::platform::findExport(handle, name));
 }
 
 #if !defined(_WIN32)
@@ -112,12 +106,11 @@ std::string PluginModule::defaultPath() {
 #if defined(_WIN32)
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
-  const char *name = "Kelvane.dll";
 #else
   const fs::path self = fs::read_symlink("/proc/self/exe", code);
-  const char *name = "Kelvane.so";
 #endif
   const fs::path folder = fs::path(self).parent_path();
+  const char *name = ONDRAVA_PLUGIN_FILE_NAME; // as the build names it
   // Shown without "bin/..": the program's own path holds no link, so the
   // shorter path names the same file.
   for (const fs::path &candidate : {folder / ".." / "plugin" / name, folder / ".." / name})

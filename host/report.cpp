@@ -1,5 +1,8 @@
 #include "report.h"
 
+#include <boost/algorithm/hex.hpp>
+#include <boost/locale/utf.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,31 +11,6 @@ namespace ondrava {
 namespace {
 
 namespace rec = kelvane::record;
-
-// Length of the UTF-8 sequence starting at text[i], or 0 when it is not
-// one; its code point goes to *code.
-std::size_t utf8Length(const std::string &text, std::size_t i, std::uint32_t *code) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  *code = lead;
-  if (lead < 0x80)
-    return 1;
-  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-  if (length == 0 || i + length > text.size())
-    return 0;
-  *code = lead & (0x7Fu >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[i + k]);
-    if ((next & 0xC0) != 0x80)
-      return 0;
-    *code = (*code << 6) | (next & 0x3Fu);
-  }
-  // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
-  const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  return *code < smallest[length] || (*code >= 0xD800 && *code <= 0xDFFF) || *code > 0x10FFFF ? 0 : length;
-}
 
 // A cell is plain ASCII: a number, nan or inf, and a * for a change.
 std::string cell(const Map &map, const MapField &field) {
@@ -81,27 +59,27 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
 } // namespace
 
 std::string escapeText(const std::string &text) {
+  namespace utf = boost::locale::utf;
   std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    std::uint32_t code = 0;
-    const std::size_t length = utf8Length(text, i, &code);
+  for (auto next = text.begin(); next != text.end();) {
+    auto start = next;
+    // Overlong forms, surrogates and code points beyond Unicode are not
+    // UTF-8: such a byte is escaped alone, and the next starts afresh.
+    const utf::code_point code = utf::utf_traits<char>::decode(next, text.end());
+    if (!utf::is_valid_codepoint(code))
+      next = start + 1;
     // Bidirectional controls would turn the rest of the line around.
     const bool bidi = (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
                       code == 0x200E || code == 0x200F;
-    if (length > 0 && code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !bidi) {
-      out.append(text, i, length);
-      i += length;
-    } else if (length == 1 && (code == '\n' || code == '\t' || code == '\r')) {
+    if (utf::is_valid_codepoint(code) && code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !bidi) {
+      out.append(start, next);
+    } else if (code == '\n' || code == '\t' || code == '\r') {
       out += code == '\n' ? "\\n" : code == '\t' ? "\\t" : "\\r";
-      ++i;
     } else {
       // A control character (C0, DEL, C1 or bidirectional, as its bytes) or
       // a byte that is not UTF-8.
-      for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
-        out += escaped;
-      }
+      for (; start != next; ++start)
+        out += "\\x" + boost::algorithm::hex_lower(std::string(1, *start));
     }
   }
   return out;
@@ -161,8 +139,7 @@ nlohmann::ordered_json jsonReport(const RunReport &report) {
                                    {"messages", report.messages},
                                    {"maps", nlohmann::ordered_json::array()}};
   for (std::size_t i = 0; i < report.before.size(); ++i)
-    result["maps"].push_back(
-        {{"before", mapToJson(report.before[i])}, {"after", mapToJson(report.after[i])}});
+    result["maps"].push_back({{"before", report.before[i]}, {"after", report.after[i]}});
   return result;
 }
 

@@ -4,7 +4,6 @@
 // its control characters escaped.
 #pragma once
 
-#include "checked_json.h"
 #include "inputs.h"
 
 #include <nlohmann/json.hpp>
