@@ -10,7 +10,6 @@
 #include "inputs.h"
 #include "report.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -88,9 +87,8 @@ void options(const std::string &text) {
   if (!reads([&] { ondrava::parseOptions(text, {"options.json", {}}, options); }))
     return;
   const auto typeOf = [](const std::string &name) {
-    const auto key = std::find_if(std::begin(kelvane::kOptionKeys), std::end(kelvane::kOptionKeys),
-                                  [&](const kelvane::OptionKey &known) { return name == known.name; });
-    require(key != std::end(kelvane::kOptionKeys));
+    const kelvane::OptionKey *key = kelvane::findOptionKey(name.c_str());
+    require(key != nullptr);
     return key->type;
   };
   for (const auto &entry : options.ints)

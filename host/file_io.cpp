@@ -132,16 +132,24 @@ int writeAll(std::FILE *stream, const std::string &text) {
   return errno != 0 ? errno : EIO;
 }
 
-// The program's own output, however it is named (/dev/stdout, say); where
-// the system gives no inode, it cannot be told.
-int ownStream(const std::string &path) {
-  struct stat given {};
+namespace {
+
+// The program's own output, however it is named (/dev/stdout, say), that
+// is this file: 1 or 2, else 0. Where the system gives no inode, it cannot
+// be told.
+int streamOf(const struct stat &file) {
   struct stat stream {};
   for (const int fd : {1, 2})
-    if (platform::findPath(path, given) && fstat(fd, &stream) == 0 && stream.st_ino != 0 &&
-        sameFile(given, stream))
+    if (fstat(fd, &stream) == 0 && stream.st_ino != 0 && sameFile(file, stream))
       return fd;
   return 0;
+}
+
+} // namespace
+
+int ownStream(const std::string &path) {
+  struct stat given {};
+  return platform::findPath(path, given) ? streamOf(given) : 0;
 }
 
 void checkSaveTarget(const std::string &path) {
@@ -167,7 +175,7 @@ StagedFile::StagedFile(const std::string &path) : path_(path) {
   struct stat given {};
   const bool givenExists = platform::findPath(path, given);
   exists_ = folder_.find(name_.c_str(), old_);
-  if (const int stream = ownStream(path))
+  if (const int stream = givenExists ? streamOf(given) : 0)
     fail(std::string(": it is the program's own standard ") + (stream == 1 ? "output" : "error"));
   // A folder, device or pipe would be replaced by a file, not written.
   if (givenExists && !S_ISREG(given.st_mode))
