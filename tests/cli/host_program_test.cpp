@@ -222,6 +222,65 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
   EXPECT_EQ(options.floats["Max"], std::numeric_limits<float>::max());
 }
 
+// The store as an unchanged dialog leaves it, and a warning for each key
+// given that the plugin will not use (naming the nearest switch that is
+// off) or whose value the dialog never stores: p strictly inside (0, 1), the
+// other limits with their ends included.
+TEST(StartStore, DefaultsAndWarningsAtTheDialogsLimits) {
+  const struct {
+    std::vector<std::string> settings;
+    std::vector<std::string> warnings; // each warning's start
+  } cases[] = {
+      {{}, {}},
+      {{"DoSetMin=1", "DoSetMinP=1", "MinP=0.5"}, {}},
+      {{"DoSetMin=1", "DoSetMinP=1", "MinP=0"}, {"MinP has a value the dialog never stores; "}},
+      {{"DoSetMin=1", "DoSetMinP=1", "MinP=1"}, {"MinP has a value the dialog never stores; "}},
+      {{"DoTransparancy=1", "Trans=0"}, {}},
+      {{"DoTransparancy=1", "Trans=1"}, {}},
+      {{"DoTransparancy=1", "Trans=-0.01"}, {"Trans has a value the dialog never stores; "}},
+      {{"DoTransparancy=1", "Trans=1.01"}, {"Trans has a value the dialog never stores; "}},
+      {{"DoClusterSize=1", "ClusterSize=0"}, {}},
+      {{"DoClusterSize=1", "ClusterSize=-1"}, {"ClusterSize has a value the dialog never stores; "}},
+      {{"DoShowPosNegBoth=1", "PNB=2"}, {}},
+      {{"DoShowPosNegBoth=1", "PNB=3"}, {"PNB has a value the dialog never stores; "}},
+      {{"DoShowPosNegBoth=1", "PNB=-1"}, {"PNB has a value the dialog never stores; "}},
+      // A key given at its default is still a key given.
+      {{"Trans=1"}, {"Trans is set, but DoTransparancy is off, so the plugin does not use it"}},
+      {{"DoSetMin=1", "MinP=0.01"}, {"MinP is set, but DoSetMinP is off"}},
+      {{"DoSetMinP=1", "MinP=0.01"},
+       {"DoSetMinP is set, but DoSetMin is off", "MinP is set, but DoSetMin is off"}},
+      // Out of range, but unused: the switch is what is said.
+      {{"MinP=0"}, {"MinP is set, but DoSetMinP is off"}},
+  };
+  for (const auto &c : cases) {
+    ondrava::ParameterStore named;
+    for (const std::string &setting : c.settings)
+      ondrava::parseSetting(setting, named);
+    ondrava::ParameterStore store;
+    const std::vector<std::string> warnings = ondrava::startStore(named, store);
+    const std::string shown = ::testing::PrintToString(c.settings);
+    ASSERT_EQ(warnings.size(), c.warnings.size()) << shown << ": " << ::testing::PrintToString(warnings);
+    for (std::size_t i = 0; i < warnings.size(); ++i)
+      EXPECT_EQ(warnings[i].rfind(c.warnings[i], 0), 0u) << shown << ": " << warnings[i];
+    if (c.settings.empty()) {
+      EXPECT_EQ(store.ints, (std::map<std::string, std::int32_t, std::less<>>{{"DoSetMin", 0},
+                                                                              {"DoSetMinP", 0},
+                                                                              {"DoSetMax", 0},
+                                                                              {"DoClusterSize", 0},
+                                                                              {"ClusterSize", 25},
+                                                                              {"DoUseClusterSize", 0},
+                                                                              {"UseCluster", 1},
+                                                                              {"DoShowPosNegBoth", 0},
+                                                                              {"PNB", 2},
+                                                                              {"DoTransparancy", 0},
+                                                                              {"DoOverlayMaps", 0}}));
+      EXPECT_EQ(store.floats, (std::map<std::string, float, std::less<>>{
+                                  {"Min", 3.0f}, {"MinP", 0.05f}, {"Max", 8.0f}, {"Trans", 1.0f}}));
+      EXPECT_EQ(store.strings, (std::map<std::string, std::string, std::less<>>{{"Overlay", "All"}}));
+    }
+  }
+}
+
 TEST(Workspace, AFloatThatIsNotFiniteTravelsInHostBytesAndReadsBack) {
   namespace rec = kelvane::record;
   ondrava::Workspace workspace;
