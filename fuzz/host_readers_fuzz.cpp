@@ -6,7 +6,7 @@
 //
 // The first byte chooses the reader; the rest is its text (for --set, one
 // argument per line).
-#include "file_io.h"
+#include "files.h"
 #include "inputs.h"
 #include "report.h"
 

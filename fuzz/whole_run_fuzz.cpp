@@ -57,16 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   bool anyOption = false;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     if (key.role == kelvane::OptionRole::Switch) {
-      host.ints[key.name] = aSwitchOrAnything(in);
-      anyOption = anyOption || (key.needs == kelvane::kNoSwitch && host.ints[key.name] != 0);
+      host.parameters.ints[key.name] = aSwitchOrAnything(in);
+      anyOption = anyOption || (key.needs == kelvane::kNoSwitch && host.parameters.ints[key.name] != 0);
     } else if (key.type == kelvane::OptionType::Int) {
-      host.ints[key.name] = in.ConsumeIntegral<std::int32_t>();
+      host.parameters.ints[key.name] = in.ConsumeIntegral<std::int32_t>();
     } else if (key.type == kelvane::OptionType::Float) {
       // Often a p value or a transparency factor.
-      host.floats[key.name] =
+      host.parameters.floats[key.name] =
           in.ConsumeBool() ? in.ConsumeFloatingPointInRange<float>(0.0f, 1.0f) : anyFloat(in);
     } else {
-      host.strings[key.name] = in.ConsumeRandomLengthString(600);
+      host.parameters.strings[key.name] = in.ConsumeRandomLengthString(600);
     }
   }
 

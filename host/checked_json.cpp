@@ -1,20 +1,40 @@
 #include "checked_json.h"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace ondrava {
 
-using nlohmann::json;
-
+// A character is a byte and the continuation bytes after it, three at most
+// (so that bytes that are not UTF-8 still count).
 std::string shorten(const std::string &text) {
-  if (text.size() <= kQuoteLimit)
-    return text;
-  std::size_t cut = kQuoteLimit;
-  // Back up over UTF-8 continuation bytes so that the cut keeps whole characters.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-    --cut;
-  return text.substr(0, cut) + "...";
+  std::size_t end = 0;
+  for (std::size_t characters = 0; end < text.size(); ++characters) {
+    if (characters == kQuoteLimit)
+      return text.substr(0, end) + "...";
+    std::size_t next = end + 1;
+    while (next < text.size() && next - end < 4 && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
+      ++next;
+    end = next;
+  }
+  return text;
+}
+
+FatalError FatalError::plain(const std::string &message) { return onFile({}, message); }
+
+FatalError FatalError::onFile(const std::string &file, const std::string &message) {
+  FatalError error;
+  error.file = file;
+  error.message = message;
+  return error;
+}
+
+FatalError FatalError::onArgument(const std::string &argument, const std::string &message) {
+  FatalError error = plain(message);
+  error.argument = argument;
+  return error;
 }
 
 std::string FatalError::text() const {
@@ -26,10 +46,9 @@ std::string FatalError::text() const {
   return where.empty() ? message : where + ": " + message;
 }
 
-nlohmann::ordered_json FatalError::toJson() const {
-  nlohmann::ordered_json out = {{"file", file},       {"argument", argument},
-                                {"line", line},       {"column", line > 0 ? column : 0},
-                                {"pointer", pointer}, {"message", message}};
+Json FatalError::toJson() const {
+  Json out = {{"file", file},       {"argument", argument}, {"line", line}, {"column", line > 0 ? column : 0},
+              {"pointer", pointer}, {"message", message}};
   // What the error does not have is left out: an empty text, a position of 0.
   for (const char *key : {"file", "argument", "line", "column", "pointer"})
     if (out[key] == "" || out[key] == 0)
@@ -37,106 +56,193 @@ nlohmann::ordered_json FatalError::toJson() const {
   return out;
 }
 
-void failOn(const std::string &file, const std::string &message) {
-  throw FatalError{file, {}, 0, 0, {}, message};
+void failOn(const std::string &file, const std::string &message) { throw FatalError::onFile(file, message); }
+
+FatalError Source::at(const std::string &pointer, const std::string &message) const {
+  FatalError error = FatalError::onArgument(argument, message);
+  error.file = file;
+  // A whole file is "/"; a command-line argument has no pointer.
+  error.pointer = !argument.empty() ? "" : pointer.empty() ? "/" : pointer;
+  return error;
 }
 
 void Source::fail(const std::string &pointer, const std::string &message) const {
-  // A whole file is "/"; a command-line argument has no pointer.
-  throw FatalError{file, argument, 0, 0, !argument.empty() ? "" : pointer.empty() ? "/" : pointer, message};
+  throw at(pointer, message);
 }
 
-void Source::failAt(const std::string &text, std::size_t offset, const std::string &message) const {
+FatalError Source::atOffset(const std::string &text, std::size_t offset, const std::string &message) const {
   offset = std::min(offset, text.size());
-  const auto at = text.begin() + static_cast<std::ptrdiff_t>(offset);
-  const std::size_t line = 1 + static_cast<std::size_t>(std::count(text.begin(), at, '\n'));
-  const std::size_t lineStart = line == 1 ? 0 : text.rfind('\n', offset - 1) + 1;
-  throw FatalError{file, argument, argument.empty() ? line : 0, offset - lineStart + 1, {}, message};
+  const auto place = text.begin() + static_cast<std::ptrdiff_t>(offset);
+  FatalError error = at({}, message);
+  error.pointer.clear();
+  error.line = argument.empty() ? 1 + static_cast<std::size_t>(std::count(text.begin(), place, '\n')) : 0;
+  error.column = offset - (error.line <= 1 ? 0 : text.rfind('\n', offset - 1) + 1) + 1;
+  return error;
 }
 
 namespace {
 
-// Where the parser stands in one container.
-struct Frame {
-  std::string key;   // in an object: the member being read
-  std::size_t count; // in an array: the elements begun
-  bool object;
-};
+// The parser's events, made into a document value by value; each checked as
+// it comes, the first fault kept and the parse stopped there.
+class CheckedReader {
+public:
+  CheckedReader(const std::string &text, const Source &source, const JsonLimits &limits)
+      : text_(text), source_(source), limits_(limits) {}
 
-// The pointer of the value the parser reads next.
-std::string pointerOf(const std::vector<Frame> &frames) {
-  std::string pointer;
-  for (std::size_t i = 0; i < frames.size(); ++i)
-    pointer = frames[i].object ? memberPointer(pointer, frames[i].key)
-                               : pointer + "/" + std::to_string(frames[i].count - (i + 1 < frames.size()));
-  return frames.empty() ? "/" : pointer;
-}
+  bool null() { return value(nullptr); }
+  bool boolean(bool v) { return value(v); }
+  bool number_integer(Json::number_integer_t v) { return value(v); }
+  bool number_unsigned(Json::number_unsigned_t v) { return value(v); }
+  bool number_float(Json::number_float_t v, const std::string &) { return value(v); }
+  bool string(std::string &v) { return value(std::move(v)); }
+  bool binary(Json::binary_t &) { return false; } // text has none
+  bool start_object(std::size_t) { return open(Json::object()); }
+  bool start_array(std::size_t) { return open(Json::array()); }
+  bool end_object() { return close(); }
+  bool end_array() { return close(); }
 
-// The limits are checked value by value as the parser reads, so that no
-// document outgrows them; where a value stands is worked out only when it is
-// at fault.
-void checkLimits(const std::string &text, const Source &source, const JsonLimits &limits) {
-  std::vector<Frame> frames;
-  std::size_t values = 0;
-  const auto count = [&] {
-    if (++values > limits.maxValues)
-      source.fail(pointerOf(frames),
-                  "more than " + std::to_string(limits.maxValues) + " values; the format needs far fewer");
-    if (!frames.empty())
-      ++frames.back().count;
-  };
-  using Event = json::parse_event_t;
-  try {
-    [[maybe_unused]] const json checked = json::parse(text, [&](int, Event event, json &parsed) {
-      if (event == Event::key) {
-        frames.back().key = parsed.get<std::string>();
-      } else if (event == Event::object_end || event == Event::array_end) {
-        frames.pop_back();
-      } else if (event == Event::value) {
-        count();
-      } else if (frames.size() >= limits.maxDepth) {
-        source.fail(pointerOf(frames), "nested deeper than " + std::to_string(limits.maxDepth) +
-                                           (limits.maxDepth == 1 ? " level" : " levels") +
-                                           ", more than the format needs");
-      } else {
-        count();
-        frames.push_back({{}, 0, event == Event::object_start});
-      }
-      // Nothing is kept: the parser would scan a container's members after
-      // each child it discards, which grows quadratic for a kept document.
-      // Containers and keys stay only so that the events inside them come.
-      return event == Event::key || event == Event::object_start || event == Event::array_start;
-    });
-  } catch (const json::out_of_range &e) {
-    // The parser's one range error: "... number overflow parsing '1e400'".
-    const std::string what = e.what();
-    const std::size_t start = what.find('\'') + 1;
-    source.fail(pointerOf(frames),
-                "the number " + shorten(what.substr(start, what.rfind('\'') - start)) + " is out of range");
+  bool key(std::string &key) {
+    Frame &frame = frames_.back();
+    frame.key = std::move(key);
+    if (frame.keys.insert(frame.key).second)
+      return true;
+    return stop(source_.at(pointer(), "the key \"" + shorten(frame.key) +
+                                          "\" is given twice in this object, which is ambiguous"));
   }
-}
+
+  // The parser's kind of error is its id: 406 a number beyond a double, any
+  // other a syntax error, whose text (without the place, given as line and
+  // column, and what it read, which may be long) is the message.
+  template <typename Exception>
+  bool parse_error(std::size_t position, const std::string &token, const Exception &e) {
+    if (e.id == 406) {
+      FatalError error = source_.at(pointer(), "the number " + shorten(token) + " is out of range");
+      error.kind = FatalError::Kind::NumberOutOfRange;
+      return stop(error);
+    }
+    const std::string what = e.what();
+    const std::size_t start = what.find(": ") + 2;
+    return stop(source_.atOffset(text_, position > 0 ? position - 1 : 0,
+                                 "malformed JSON: " + what.substr(start, what.find("; last read") - start)));
+  }
+
+  // What came before the fault: every object still open is taken out of its
+  // container (but the root, which holds only whole values), so that nothing
+  // half read is checked.
+  const Json &document() {
+    for (std::size_t i = 1; fault_ && i < frames_.size(); ++i) {
+      if (!frames_[i].value->is_object())
+        continue;
+      Json &parent = *frames_[i - 1].value;
+      if (parent.is_array())
+        parent.erase(parent.size() - 1);
+      else
+        parent.erase(frames_[i - 1].key);
+      break;
+    }
+    return root_;
+  }
+  const std::optional<FatalError> &fault() const { return fault_; }
+  bool begun() const { return begun_; }
+  // A fault found before the parse.
+  void refuse(const FatalError &error) { fault_ = error; }
+
+private:
+  struct Frame {
+    Json *value;
+    std::string key;            // in an object: the member being read
+    std::set<std::string> keys; // in an object: those read
+  };
+
+  bool stop(const FatalError &error) {
+    fault_ = error;
+    return false;
+  }
+
+  // The pointer of the value the parser reads next.
+  std::string pointer() const {
+    std::string out;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+      const Json &value = *frames_[i].value;
+      out = value.is_object() ? memberPointer(out, frames_[i].key)
+                              : out + "/" + std::to_string(value.size() - (i + 1 < frames_.size()));
+    }
+    return frames_.empty() ? "/" : out;
+  }
+
+  // Into the container being read; the root when there is none.
+  Json *add(Json &&v) {
+    begun_ = true;
+    if (frames_.empty())
+      return &(root_ = std::move(v));
+    Json &into = *frames_.back().value;
+    if (into.is_array())
+      return &into.get_ref<Json::array_t &>().emplace_back(std::move(v));
+    // Each key is new (key() saw to it): no search for it.
+    return &into.get_ref<Json::object_t &>().emplace_back(frames_.back().key, std::move(v)).second;
+  }
+
+  bool count() {
+    if (++values_ <= limits_.maxValues)
+      return true;
+    return stop(source_.at(pointer(), "more than " + std::to_string(limits_.maxValues) +
+                                          " values; the format needs far fewer"));
+  }
+
+  template <typename V> bool value(V &&v) {
+    if (!count())
+      return false;
+    add(Json(std::forward<V>(v)));
+    return true;
+  }
+
+  // A container too deep is kept empty: what it is may be the first problem.
+  bool open(Json &&container) {
+    if (!count())
+      return false;
+    const std::string where = pointer();
+    Json *added = add(std::move(container));
+    if (frames_.size() >= limits_.maxDepth)
+      return stop(source_.at(where, "nested deeper than " + std::to_string(limits_.maxDepth) +
+                                        (limits_.maxDepth == 1 ? " level" : " levels") +
+                                        ", more than the format needs"));
+    frames_.push_back({added, {}, {}});
+    return true;
+  }
+
+  bool close() {
+    frames_.pop_back();
+    return true;
+  }
+
+  const std::string &text_;
+  const Source &source_;
+  const JsonLimits limits_;
+  Json root_;
+  std::vector<Frame> frames_;
+  std::size_t values_ = 0;
+  bool begun_ = false; // a value was read
+  std::optional<FatalError> fault_;
+};
 
 } // namespace
 
-json readJson(const std::string &text, const Source &source, const JsonLimits &limits) {
+void readJson(const std::string &text, const Source &source, const JsonLimits &limits,
+              const std::function<void(const Json &)> &read) {
+  CheckedReader reader(text, source, limits);
   // The parser reads a NUL byte as the end of the text; here it is malformed.
   if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
-    source.failAt(text, nul, "malformed JSON: a NUL byte");
-  try {
-    checkLimits(text, source, limits);
-  } catch (const json::parse_error &e) {
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error ...; last read: '...'":
-    // the place as line and column, and the message without the text it read, which may be long.
-    const std::string what = e.what();
-    const std::size_t start = what.find(": ") + 2;
-    source.failAt(text, e.byte > 0 ? e.byte - 1 : 0,
-                  "malformed JSON: " + what.substr(start, what.find("; last read") - start));
-  }
-  return json::parse(text);
+    reader.refuse(source.atOffset(text, nul, "malformed JSON: a NUL byte"));
+  else
+    Json::sax_parse(text, &reader);
+  if (reader.begun())
+    read(reader.document());
+  if (reader.fault())
+    throw *reader.fault();
 }
 
 std::string memberPointer(const std::string &parent, const std::string &key) {
-  return (json::json_pointer(parent) / shorten(key)).to_string();
+  return (Json::json_pointer(parent) / shorten(key)).to_string();
 }
 
 } // namespace ondrava

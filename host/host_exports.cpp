@@ -20,17 +20,6 @@
 KELVANE_CALLED_HOST_FUNCTIONS(ONDRAVA_DECLARE_EXPORT)
 #undef ONDRAVA_DECLARE_EXPORT
 
-namespace ondrava {
-
-HostState &state() {
-  static HostState instance;
-  return instance;
-}
-
-void resetState() { state() = HostState(); }
-
-} // namespace ondrava
-
 namespace {
 
 using ondrava::state;
@@ -147,21 +136,21 @@ extern "C" void zuUpdateActiveWindow() {
 
 extern "C" std::int32_t zuGetIntParameter(const char *key) {
   trace("zuGetIntParameter", key);
-  const auto found = state().ints.find(argument(key));
-  return found != state().ints.end() ? found->second : 0;
+  const auto found = state().parameters.ints.find(argument(key));
+  return found != state().parameters.ints.end() ? found->second : 0;
 }
 
 extern "C" float zuGetFloatParameter(const char *key) {
   trace("zuGetFloatParameter", key);
-  const auto found = state().floats.find(argument(key));
-  return found != state().floats.end() ? found->second : 0.0f;
+  const auto found = state().parameters.floats.find(argument(key));
+  return found != state().parameters.floats.end() ? found->second : 0.0f;
 }
 
 extern "C" bool zuGetStringParameter(const char *key, char *buffer) {
   trace("zuGetStringParameter", key);
-  const auto found = state().strings.find(argument(key));
+  const auto found = state().parameters.strings.find(argument(key));
   const std::string_view text =
-      found != state().strings.end() ? std::string_view(found->second) : std::string_view();
+      found != state().parameters.strings.end() ? std::string_view(found->second) : std::string_view();
   constexpr std::size_t size = kelvane::kStringParameterSize;
   if (state().stringFillsWholeBuffer) {
     // A careless host: the text repeated over every byte, no terminator.

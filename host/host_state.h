@@ -6,21 +6,15 @@
 #include "host_api.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-// Visible outside the program or module that holds them: the host's exports
-// and its state, which tests reach in a host module.
-#if defined(_WIN32)
-#define ONDRAVA_API __declspec(dllexport)
-#else
-#define ONDRAVA_API __attribute__((visibility("default")))
-#endif
 
 namespace ondrava {
 
@@ -35,7 +29,8 @@ struct ParameterStore {
   std::map<std::string, std::string, std::less<>> strings;
 };
 
-struct HostState : ParameterStore {
+struct HostState {
+  ParameterStore parameters;
   std::int32_t version[3] = {3, 0, 0};
   std::int32_t currentDocument = 0; // negative: none
   std::int32_t documentType = kelvane::kVmrDocumentType;
@@ -61,7 +56,37 @@ struct HostState : ParameterStore {
   bool outOfMemory = false;
 };
 
-ONDRAVA_API HostState &state();
-ONDRAVA_API void resetState();
+namespace platform {
+class System;
+}
+class TempFile;
+
+// Everything the process holds once, in one place: each piece is reached
+// from where no context can be handed to it.
+struct Process {
+  // The host's exports are plain C functions.
+  HostState host;
+  // A test's own system, which fails on demand; null: the real one.
+  platform::System *system = nullptr;
+  // What a signal's handler calls first (platform.h: prepareProcess).
+  const char *(*ending)(const char **tail) = nullptr;
+  // A signal that ends the program, or an exit the plugin calls, first
+  // removes the save's new file (the remove-on-signal list, of one) and
+  // names the plugin it puts the end down to, escaped, once it is loaded.
+  std::atomic<const TempFile *> removeOnSignal{nullptr};
+  char plugin[4096] = {};
+  std::atomic<bool> pluginLoaded{false};
+  // What such an end says of a save: nothing, unless one was asked for.
+  const char *saveLeftUndone = "";
+  // Memory for what follows a failed allocation, given back by the
+  // allocator's new-handler.
+  std::unique_ptr<char[]> reserve;
+};
+
+// Visible outside the program or module that holds it, for tests to reach in
+// a host module.
+ONDRAVA_API Process &process();
+inline HostState &state() { return process().host; }
+inline void resetState() { process().host = HostState(); }
 
 } // namespace ondrava

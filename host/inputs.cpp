@@ -13,7 +13,6 @@
 namespace ondrava {
 
 namespace rec = kelvane::record;
-using nlohmann::json;
 
 namespace {
 
@@ -26,11 +25,12 @@ constexpr const rec::Field *recordField(std::string_view name) {
 }
 
 // A value as a message shows it: its type, and a scalar's text cut short.
-std::string describe(const json &value) {
+std::string describe(const Json &value) {
   if (value.is_structured())
     return value.is_array() ? "an array" : "an object";
-  return std::string(value.type_name()) + " " +
-         shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
+  // A text is cut, then quoted.
+  const Json shown = value.is_string() ? Json(shorten(value.get<std::string>())) : value;
+  return std::string(value.type_name()) + " " + shown.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 // Whether the store holds the key, whatever its type.
@@ -39,7 +39,7 @@ bool holds(const ParameterStore &store, const std::string &key) {
 }
 
 // The value when it has the type asked for; otherwise an error at the pointer.
-std::int32_t toInt32(const json &value, const Source &source, const std::string &pointer,
+std::int32_t toInt32(const Json &value, const Source &source, const std::string &pointer,
                      bool allowBool = false) {
   if (allowBool && value.is_boolean())
     return value.get<bool>() ? 1 : 0;
@@ -52,7 +52,7 @@ std::int32_t toInt32(const json &value, const Source &source, const std::string 
   return static_cast<std::int32_t>(value.get<std::int64_t>());
 }
 
-float toFloat(const json &value, const Source &source, const std::string &pointer) {
+float toFloat(const Json &value, const Source &source, const std::string &pointer) {
   if (!value.is_number())
     source.fail(pointer, "expected a number, got " + describe(value));
   // Halfway between the largest float and the next power of two: every
@@ -64,36 +64,40 @@ float toFloat(const json &value, const Source &source, const std::string &pointe
   return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
 }
 
-std::string toText(const json &value, const Source &source, const std::string &pointer) {
+std::string toText(const Json &value, const Source &source, const std::string &pointer) {
   if (!value.is_string())
     source.fail(pointer, "expected text, got " + describe(value));
   return value.get<std::string>();
 }
 
-using Reader = std::function<void(const json &value, const std::string &pointer)>;
+using Reader = std::function<void(const Json &value, const std::string &pointer)>;
+using Readers = std::vector<std::pair<std::string, Reader>>;
 
-// Reads each member of an object with the reader of its key, in the
-// readers' order, so that a reader may build on what one before it read.
-// Any other key is an error that names the known ones.
-void readObject(const json &value, const Source &source, const std::string &where, const char *noun,
-                const std::vector<std::pair<std::string, Reader>> &readers) {
+// Reads each member of an object with the reader of its key, in the file's
+// order. Any other key is an error that names the known ones, and adds what
+// hint says of it.
+void readObject(const Json &value, const Source &source, const std::string &where, const char *noun,
+                const Readers &readers, const std::function<std::string(const std::string &key)> &hint = {}) {
   if (!value.is_object())
     source.fail(where, std::string("expected an object of ") + noun + "s, got " + describe(value));
-  std::string known;
-  for (const auto &reader : readers)
-    known += (known.empty() ? "" : ", ") + reader.first;
-  for (const auto &[key, member] : value.items())
-    if (std::none_of(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; }))
-      source.fail(memberPointer(where, key),
-                  std::string("unknown ") + noun + " \"" + shorten(key) + "\" (known: " + known + ")");
-  for (const auto &[key, read] : readers)
-    if (const auto member = value.find(key); member != value.end())
-      read(*member, memberPointer(where, key));
+  for (const auto &[key, member] : value.items()) {
+    const auto reader =
+        std::find_if(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; });
+    if (reader != readers.end()) {
+      reader->second(member, memberPointer(where, key));
+      continue;
+    }
+    std::string known;
+    for (const auto &[name, read] : readers)
+      known += (known.empty() ? "" : ", ") + name;
+    source.fail(memberPointer(where, key), std::string("unknown ") + noun + " \"" + shorten(key) +
+                                               "\" (known: " + known + ")" + (hint ? hint(key) : ""));
+  }
 }
 
 // An array of at most `limit` elements (counted down), each read by readOne.
 template <typename ReadOne>
-auto readArray(const json &value, const Source &source, const std::string &where, const char *what,
+auto readArray(const Json &value, const Source &source, const std::string &where, const char *what,
                std::size_t &limit, ReadOne readOne) {
   if (!value.is_array())
     source.fail(where, std::string("expected an array of ") + what + ", got " + describe(value));
@@ -107,34 +111,40 @@ auto readArray(const json &value, const Source &source, const std::string &where
   return out;
 }
 
-Map readMap(const json &value, const Source &source, const std::string &where) {
+Map readMap(const Json &value, const Source &source, const std::string &where) {
   Map out;
-  // The whole record first: the named fields are written over it.
-  std::vector<std::pair<std::string, Reader>> readers = {
-      {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
-      {"hostBytes", [&](const json &v, const std::string &at) {
+  MapRecord hostBytes{};
+  MapRecord named{}; // 0xff where a named field was given, which hostBytes lies under
+  Readers readers = {
+      {"name", [&](const Json &v, const std::string &at) { out.name = toText(v, source, at); }},
+      {"hostBytes", [&](const Json &v, const std::string &at) {
          const std::string hex = toText(v, source, at);
          if (hex.size() != 2 * kRecordSize || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
            source.fail(at, "hostBytes must be " + std::to_string(2 * kRecordSize) + " hex digits");
-         boost::algorithm::unhex(hex, out.record.begin());
+         boost::algorithm::unhex(hex, hostBytes.begin());
        }}};
   for (const MapField &field : kMapFields)
-    readers.push_back({field.key, [&](const json &v, const std::string &at) {
+    readers.push_back({field.key, [&](const Json &v, const std::string &at) {
+                         const std::size_t offset = field.field->offset;
                          if (field.isFloat())
-                           rec::write(out.record.data(), field.field->offset, toFloat(v, source, at));
+                           rec::write(out.record.data(), offset, toFloat(v, source, at));
                          else
-                           rec::write(out.record.data(), field.field->offset, toInt32(v, source, at));
+                           rec::write(out.record.data(), offset, toInt32(v, source, at));
+                         std::fill_n(named.begin() + static_cast<std::ptrdiff_t>(offset), rec::kFieldWidth,
+                                     0xff);
                        }});
   readObject(value, source, where, "map field", readers);
+  for (std::size_t i = 0; i < kRecordSize; ++i)
+    out.record[i] = named[i] != 0 ? out.record[i] : hostBytes[i];
   return out;
 }
 
 // A reader for each of the sixteen keys, checking the value against the key's type.
-std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, ParameterStore &out) {
-  std::vector<std::pair<std::string, Reader>> readers;
+Readers optionReaders(const Source &source, ParameterStore &out) {
+  Readers readers;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
     readers.push_back(
-        {key.name, [&source, &out, &key](const json &value, const std::string &at) {
+        {key.name, [&source, &out, &key](const Json &value, const std::string &at) {
            if (key.type == kelvane::OptionType::Float)
              out.floats[key.name] = toFloat(value, source, at);
            else if (key.type == kelvane::OptionType::Int)
@@ -183,39 +193,43 @@ Document *Workspace::current() {
 }
 
 Workspace parseWorkspace(const std::string &text, const Source &source) {
-  const json root = readJson(text, source, kWorkspaceLimits);
   Workspace workspace;
+  bool current = false; // currentDocument given
   // What is still allowed in the whole workspace, counted down as it is read.
   std::size_t documents = kMaxDocuments;
   std::size_t maps = kMaxMaps;
   std::set<std::int32_t> ids;
-  const auto readDocument = [&](const json &value, const Source &, const std::string &where) {
+  const auto readDocument = [&](const Json &value, const Source &, const std::string &where) {
     Document out;
     // An id the host could give: its own, never negative ("no document").
-    const auto readId = [&](const json &v, const std::string &at) {
+    const auto readId = [&](const Json &v, const std::string &at) {
       out.id = toInt32(v, source, at);
       if (out.id < 0)
         source.fail(at, "a document id is 0 or more; a negative id means no document");
     };
     readObject(value, source, where, "document field",
                {{"id", readId},
-                {"type", [&](const json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
-                {"name", [&](const json &v, const std::string &at) { out.name = toText(v, source, at); }},
-                {"maps", [&](const json &v, const std::string &at) {
+                {"type", [&](const Json &v, const std::string &at) { out.type = toInt32(v, source, at); }},
+                {"name", [&](const Json &v, const std::string &at) { out.name = toText(v, source, at); }},
+                {"maps", [&](const Json &v, const std::string &at) {
                    out.maps = readArray(v, source, at, "maps", maps, readMap);
                  }}});
     if (!ids.insert(out.id).second)
       source.fail(where, "another document has the id " + std::to_string(out.id));
     return out;
   };
-  readObject(
-      root, source, "", "workspace field",
-      {{"currentDocument",
-        [&](const json &v, const std::string &at) { workspace.currentDocument = toInt32(v, source, at); }},
-       {"documents", [&](const json &v, const std::string &at) {
-          workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
-        }}});
-  if (!root.contains("currentDocument") && !workspace.documents.empty())
+  const Readers readers = {{"currentDocument",
+                            [&](const Json &v, const std::string &at) {
+                              workspace.currentDocument = toInt32(v, source, at);
+                              current = true;
+                            }},
+                           {"documents", [&](const Json &v, const std::string &at) {
+                              workspace.documents =
+                                  readArray(v, source, at, "documents", documents, readDocument);
+                            }}};
+  readJson(text, source, kWorkspaceLimits,
+           [&](const Json &root) { readObject(root, source, "", "workspace field", readers); });
+  if (!current && !workspace.documents.empty())
     workspace.currentDocument = workspace.documents.front().id;
   return workspace;
 }
@@ -259,7 +273,7 @@ nlohmann::ordered_json toJson(const Workspace &workspace) {
 std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit) {
   const nlohmann::ordered_json saved = toJson(workspace);
   for (const int indent : {2, -1}) {
-    std::string text = saved.dump(indent, ' ', false, json::error_handler_t::replace) + "\n";
+    std::string text = saved.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
     if (text.size() <= limit)
       return text;
   }
@@ -274,7 +288,14 @@ const char *demoWorkspaceJson() {
 }
 
 void parseOptions(const std::string &text, const Source &source, ParameterStore &out) {
-  readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
+  const auto hint = [](const std::string &key) {
+    return key == "currentDocument" || key == "documents"
+               ? "; this looks like a workspace: give it with --workspace"
+               : "";
+  };
+  readJson(text, source, kOptionsLimits, [&](const Json &root) {
+    readObject(root, source, "", "option", optionReaders(source, out), hint);
+  });
 }
 
 void parseSetting(const std::string &setting, ParameterStore &out) {
@@ -284,20 +305,21 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
     source.fail("", "expected KEY=VALUE");
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
-  json value = text;
+  Json value = text;
   if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
       known == nullptr || known->type != kelvane::OptionType::Text) {
     // A number as JSON writes it, or true/false for a switch; anything else
     // stays text and fails the type check. A number too large for any type
     // is an error of its own.
     try {
-      value = readJson(text, source, JsonLimits{0, 1});
+      readJson(text, source, JsonLimits{0, 1}, [&](const Json &parsed) { value = parsed; });
     } catch (const FatalError &error) {
-      if (error.message.rfind("the number ", 0) == 0)
-        source.fail("", error.message);
+      if (error.kind == FatalError::Kind::NumberOutOfRange)
+        throw;
+      value = text;
     }
   }
-  readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
+  readObject(Json::object({{key, value}}), source, "", "option", optionReaders(source, out));
 }
 
 std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store) {

@@ -4,10 +4,11 @@
 // every map before and after the run. Its exit statuses are stated once, in
 // the help (helpFooter). --save writes only after a successful run, and what
 // the program says of it is what happened.
-#include "file_io.h"
+#include "files.h"
 #include "inputs.h"
 #include "kelvane_plugin.h"
 #include "plugin_loader.h"
+#include "process.h"
 #include "report.h"
 
 #include <CLI/CLI.hpp>
@@ -45,7 +46,8 @@ std::string helpFooter() {
          " bytes, an input file " + std::to_string(kMaxInputFileBytes >> 20) +
          " MiB. A switch is off at 0 and on at any other value (true/false also do).\n"
          "\nExit status:\n"
-         "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out\n"
+         "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out (a\n"
+         "     folder that cannot be flushed to the disk after the save is a warning)\n"
          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
          "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin that\n"
          "     threw or ended the program: the error says what happened and whether the file was saved\n"
@@ -58,7 +60,7 @@ struct OutputFailure {
   int reason;
 };
 
-void put(std::FILE *stream, const std::string &text) {
+void print(std::FILE *stream, const std::string &text) {
   if (const int reason = writeAll(stream, text); reason != 0 && stream == stdout)
     throw OutputFailure{reason};
 }
@@ -105,11 +107,11 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &) {
-    put(stdout, app.help());
+    print(stdout, app.help());
     return std::nullopt;
   } catch (const CLI::ParseError &e) {
     json = jsonFlag->count() > 0;
-    throw FatalError{{}, "command line", 0, 0, {}, shorten(e.what())};
+    throw FatalError::onArgument("command line", shorten(e.what()));
   }
   json = jsonFlag->count() > 0;
   return in;
@@ -130,7 +132,7 @@ Workspace readInputs(const Invocation &invocation, RunReport &report) {
     parseOptions(readFile(invocation.optionsPath), Source{invocation.optionsPath, {}}, named);
   for (const std::string &setting : invocation.settings)
     parseSetting(setting, named);
-  report.warnings = startStore(named, state());
+  report.warnings = startStore(named, state().parameters);
   report.workspace = path.empty() ? "built-in demo" : path;
   report.pluginPath = invocation.pluginPath.empty() ? PluginModule::defaultPath() : invocation.pluginPath;
   return workspace;
@@ -178,7 +180,7 @@ void runPlugin(Workspace &workspace, RunReport &report, bool json) {
   if (!module.load(report.pluginPath))
     failOn(report.pluginPath, shorten(module.error()));
   for (const std::string &warning : json ? std::vector<std::string>() : report.warnings)
-    put(stderr, "Ondrava.exe: warning: " + warning + "\n");
+    print(stderr, "Ondrava.exe: warning: " + warning + "\n");
   HostState &host = state();
   Document *document = workspace.current();
   host.currentDocument = document != nullptr ? document->id : -1;
@@ -204,7 +206,7 @@ void runPlugin(Workspace &workspace, RunReport &report, bool json) {
 }
 
 // The members of a JSON object as dumpJson writes them, without its braces.
-std::string members(const nlohmann::ordered_json &object) {
+std::string jsonMembers(const nlohmann::ordered_json &object) {
   const std::string text = dumpJson(object);
   return object.empty() ? "" : text.substr(2, text.size() - 4);
 }
@@ -212,15 +214,15 @@ std::string members(const nlohmann::ordered_json &object) {
 // What is said of the save, made before it takes effect: once it has,
 // nothing is left that could fail for want of memory. In JSON, the rest of
 // the object.
-std::string saying(bool json, const RunReport *report, const std::optional<FatalError> &error,
-                   const std::string &savePath, bool saved) {
+std::string saveOutcome(bool json, const RunReport *report, const std::optional<FatalError> &error,
+                        const std::string &savePath, bool saved) {
   if (json) {
     nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
     if (error)
       outcome["error"] = error->toJson();
     if (!savePath.empty())
       outcome["saved"] = saved;
-    return (report != nullptr && !outcome.empty() ? ",\n" : "") + members(outcome) + "\n}\n";
+    return (report != nullptr && !outcome.empty() ? ",\n" : "") + jsonMembers(outcome) + "\n}\n";
   }
   if (saved)
     return "Saved the workspace to " + escapeText(savePath) + "\n";
@@ -236,43 +238,54 @@ std::string saying(bool json, const RunReport *report, const std::optional<Fatal
 // only once the report is out, so that a report that cannot be written leaves
 // the old file as it was; what is said of the save follows it, so that it
 // says what happened.
-int answer(bool json, const RunReport *report, const Workspace *workspace, std::optional<FatalError> error,
-           const std::string &savePath) {
+int finish(bool json, const RunReport *report, const Workspace *workspace, std::optional<FatalError> error,
+           const std::string &savePath, TempFile *file) {
   const bool succeeded = report != nullptr && report->initialised && report->executed;
-  std::optional<StagedFile> file;
+  bool written = false;
   try {
-    if (!savePath.empty() && succeeded)
-      file.emplace(savePath, savedText(*workspace, savePath, kMaxInputFileBytes));
+    if (file != nullptr && succeeded) {
+      file->write(savedText(*workspace, savePath, kMaxInputFileBytes));
+      written = true;
+    }
   } catch (const FatalError &e) {
     error = e;
   }
-  std::string tail = saying(json, report, error, savePath, file.has_value());
+  std::string tail = saveOutcome(json, report, error, savePath, written);
+  const std::string shownPath = escapeText(savePath);
   // An error refusing the program's own output as the save is not written into it.
-  std::FILE *out = report == nullptr && !savePath.empty() && ownStream(savePath) == 1 ? stderr : stdout;
+  std::FILE *out =
+      report == nullptr && !savePath.empty() && standardStreamOf(savePath) == 1 ? stderr : stdout;
   if (json)
-    put(out, "{\n" + (report != nullptr ? members(jsonReport(*report)) : ""));
+    print(out, "{\n" + (report != nullptr ? jsonMembers(jsonReport(*report)) : ""));
   else if (report != nullptr)
-    put(stdout, textReport(*report));
+    print(stdout, textReport(*report));
+  int unflushed = 0;
   try {
-    if (file)
-      file->commit();
+    if (written)
+      unflushed = file->keep();
   } catch (const FatalError &e) {
     error = e;
-    tail = saying(json, report, error, savePath, false);
+    tail = saveOutcome(json, report, error, savePath, false);
   }
   const int reason = writeAll(out, tail);
-  if (reason != 0 && file && !error) {
+  if (reason != 0 && written && !error) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 escapeText(savePath).c_str(), std::strerror(reason));
+                 shownPath.c_str(), std::strerror(reason));
     return 2;
   }
   if (reason != 0)
     throw OutputFailure{reason};
+  if (unflushed != 0 && !error)
+    std::fprintf(
+        stderr,
+        "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the disk "
+        "(%s): the save may not survive a power loss\n",
+        shownPath.c_str(), std::strerror(unflushed));
   if (error && !json)
-    put(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
-                    (report == nullptr && !savePath.empty()
-                         ? "Ondrava.exe: nothing was saved to " + escapeText(savePath) + "\n"
-                         : ""));
+    print(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
+                      (report == nullptr && !savePath.empty()
+                           ? "Ondrava.exe: nothing was saved to " + shownPath + "\n"
+                           : ""));
   return error ? 2 : succeeded ? 0 : 1;
 }
 
@@ -282,6 +295,7 @@ int main(int argc, char **argv) {
   prepareProcess();
   bool json = false;
   std::string savePath;
+  std::optional<TempFile> file; // made before the run, gone only after the answer
   try {
     std::optional<FatalError> error;
     try {
@@ -295,17 +309,17 @@ int main(int argc, char **argv) {
       RunReport report;
       Workspace workspace = readInputs(*invocation, report);
       if (!savePath.empty())
-        checkSaveTarget(savePath);
+        file.emplace(savePath);
       runPlugin(workspace, report, json);
-      return answer(json, &report, &workspace, std::nullopt, savePath);
+      return finish(json, &report, &workspace, std::nullopt, savePath, file ? &*file : nullptr);
     } catch (const FatalError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
-      error = FatalError{{}, {}, 0, 0, {}, "out of memory"};
+      error = FatalError::plain("out of memory");
     } catch (const std::exception &e) {
-      error = FatalError{{}, {}, 0, 0, {}, shorten(e.what())};
+      error = FatalError::plain(shorten(e.what()));
     }
-    return answer(json, nullptr, nullptr, error, savePath);
+    return finish(json, nullptr, nullptr, error, savePath, nullptr);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
                  savePath.empty() ? "" : "; nothing was saved");

@@ -2,26 +2,53 @@
 // folder's descriptor, and signal handlers of async-signal-safe calls alone.
 #include "platform.h"
 
+#include "host_state.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
-#include <utility>
 
+#include <dlfcn.h>
+#include <elf.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ondrava::platform {
 namespace {
 
-// The signals that end the program; a crash, one its own code (or the
-// plugin's) caused, is named on standard error.
-const std::pair<int, const char *> kSignals[] = {
-    {SIGINT, nullptr},  {SIGTERM, nullptr}, {SIGHUP, nullptr},    {SIGQUIT, nullptr},   {SIGALRM, nullptr},
-    {SIGUSR1, nullptr}, {SIGUSR2, nullptr}, {SIGXCPU, nullptr},   {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"},
-    {SIGILL, "SIGILL"}, {SIGFPE, "SIGFPE"}, {SIGABRT, "SIGABRT"}, {SIGSYS, "SIGSYS"},   {SIGTRAP, "SIGTRAP"},
-};
-const char *(*ending)(const char **tail) = nullptr;
+// A crash, one the program's own code (or the plugin's) caused, is named.
+const std::pair<int, const char *> kCrashes[] = {
+    {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"}, {SIGILL, "SIGILL"},  {SIGFPE, "SIGFPE"},
+    {SIGABRT, "SIGABRT"}, {SIGSYS, "SIGSYS"}, {SIGTRAP, "SIGTRAP"}};
+// The signals whose default action does not end the program, or that no
+// handler can catch; every other the system defines ends it.
+const int kNotEnding[] = {SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU, SIGKILL};
+
+int result(int returned) { return returned >= 0 ? 0 : errno; }
+int fd(const Handle &handle) { return static_cast<int>(handle.get()); }
+
+FileInfo infoOf(const struct stat &status) {
+  FileInfo out;
+  const auto type = status.st_mode & S_IFMT;
+  out.kind = type == S_IFREG ? FileKind::Regular : type == S_IFDIR ? FileKind::Folder : FileKind::Other;
+  out.id = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  out.size = static_cast<std::uint64_t>(status.st_size);
+  out.owner = status.st_uid;
+  out.group = status.st_gid;
+  out.mode = status.st_mode & 07777;
+  out.usersOwn = status.st_uid == geteuid() || geteuid() == 0;
+  out.sticky = (status.st_mode & S_ISVTX) != 0;
+  return out;
+}
+
+// A stat call's answer: no file is Missing, not an error.
+int answer(int returned, const struct stat &status, FileInfo &out) {
+  out = returned == 0 ? infoOf(status) : FileInfo{};
+  return returned == 0 || errno == ENOENT ? 0 : errno;
+}
 
 // Writes to standard error; with it closed there is no one left to tell.
 void say(std::initializer_list<const char *> parts) {
@@ -32,9 +59,9 @@ void say(std::initializer_list<const char *> parts) {
 
 extern "C" void onSignal(int number) {
   const char *tail = "";
-  const char *plugin = ending(&tail);
-  for (const auto &[signal, name] : kSignals)
-    if (signal == number && name != nullptr)
+  const char *plugin = process().ending(&tail);
+  for (const auto &[signal, name] : kCrashes)
+    if (signal == number)
       say({"Ondrava.exe: ", plugin != nullptr ? "the plugin " : "ended by ", plugin != nullptr ? plugin : "",
            plugin != nullptr ? " crashed: " : "", name, plugin != nullptr ? tail : "", "\n"});
   // The handler was reset as it was called: once it returns, the signal
@@ -63,80 +90,174 @@ void catchSignals() {
   action.sa_handler = onSignal;
   action.sa_flags = SA_RESETHAND | SA_ONSTACK;
   sigfillset(&action.sa_mask);
-  for (const auto &[number, name] : kSignals) {
+  for (int number = 1; number < NSIG; ++number) {
     struct sigaction before {};
-    // A signal the program was started to ignore stays ignored.
-    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+    // A signal the program was started to ignore stays ignored; numbers the
+    // system keeps for itself refuse a handler.
+    if (std::find(std::begin(kNotEnding), std::end(kNotEnding), number) == std::end(kNotEnding) &&
+        sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
       sigaction(number, &action, nullptr);
   }
 }
 
-} // namespace
-
-std::FILE *openToRead(const std::string &path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  std::FILE *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
-  if (fd >= 0 && file == nullptr)
-    close(fd); // out of memory
-  return file;
+// The loader maps a module's segments from the file and touches them: a
+// segment past the end of a file cut short would end the process with a
+// signal. Empty when every segment the headers name lies within the file.
+std::string cutShort(int file) {
+  struct stat status {};
+  Elf64_Ehdr header{};
+  if (fstat(file, &status) != 0 || pread(file, &header, sizeof header, 0) != sizeof header ||
+      std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
+    return {}; // not a module at all: the loader refuses it by itself
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  const std::string cut = "the file is cut short: a segment its headers name lies past its end";
+  Elf64_Phdr segment;
+  if (header.e_phoff > size || (size - header.e_phoff) / sizeof segment < header.e_phnum)
+    return cut;
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    if (pread(file, &segment, sizeof segment, static_cast<off_t>(header.e_phoff + i * sizeof segment)) !=
+            sizeof segment ||
+        segment.p_offset > size || segment.p_filesz > size - segment.p_offset)
+      return cut;
+  }
+  return {};
 }
 
-bool findPath(const std::string &path, struct stat &out) { return stat(path.c_str(), &out) == 0; }
+} // namespace
 
-// The old owner and group where the saver may give them (the group alone
+void Handle::reset(std::intptr_t value) {
+  if (value_ != -1)
+    ::close(static_cast<int>(value_));
+  value_ = value;
+}
+
+int System::openToRead(const std::string &path, Handle &file) {
+  file.reset(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  return file.valid() ? 0 : errno;
+}
+
+int System::info(const Handle &file, FileInfo &out) {
+  struct stat status {};
+  const int error = result(fstat(fd(file), &status));
+  out = error == 0 ? infoOf(status) : FileInfo{};
+  return error;
+}
+
+int System::infoOfPath(const std::string &path, FileInfo &out) {
+  struct stat status {};
+  return answer(stat(path.c_str(), &status), status, out);
+}
+
+int System::infoOfStream(int stream, FileInfo &out) {
+  struct stat status {};
+  return answer(fstat(stream, &status), status, out);
+}
+
+int System::read(const Handle &file, char *buffer, std::size_t size, std::size_t &got) {
+  ssize_t done;
+  while ((done = ::read(fd(file), buffer, size)) < 0 && errno == EINTR) {
+  }
+  got = done > 0 ? static_cast<std::size_t>(done) : 0;
+  return result(static_cast<int>(done));
+}
+
+int System::write(const Handle &file, const std::string &text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t wrote = ::write(fd(file), text.data() + done, text.size() - done);
+    if (wrote < 0 && errno != EINTR)
+      return errno;
+    done += wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
+  }
+  return 0;
+}
+
+int System::openFolder(const std::string &path, Folder &out) {
+  out.path = path;
+  out.handle.reset(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return out.handle.valid() ? 0 : errno;
+}
+
+int System::infoIn(const Folder &folder, const char *name, FileInfo &out) {
+  struct stat status {};
+  const int error = answer(fstatat(fd(folder.handle), name, &status, AT_SYMLINK_NOFOLLOW), status, out);
+  out.writable = faccessat(fd(folder.handle), name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
+  return error;
+}
+
+int System::create(const Folder &folder, const char *name, Handle &file) {
+  file.reset(openat(fd(folder.handle), name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  return file.valid() ? 0 : errno;
+}
+
+// The old owner and group where the user may give them (the group alone
 // where the owner cannot be given: a new file is its maker's), and the old
-// mode. Where either goes to the saver's instead, the mode lets in no one the
+// mode. Where either goes to the user's instead, the mode lets in no one the
 // old one shut out: no group bits for another group, and other bits that
 // grant no more than the old owner's or group's bits did. A new file's mode
 // is 0666 less the umask.
-int complete(int fd, const struct stat *old) {
+int System::giveAttributes(const Handle &file, const FileInfo *old) {
   const mode_t mask = umask(0);
   umask(mask);
   mode_t mode = 0666 & ~mask;
   if (old != nullptr) {
-    const bool both = fchown(fd, old->st_uid, old->st_gid) == 0;
-    const bool group = both || fchown(fd, static_cast<uid_t>(-1), old->st_gid) == 0;
-    mode = old->st_mode & 0777;
+    const bool both = fchown(fd(file), old->owner, old->group) == 0;
+    const bool group = both || fchown(fd(file), static_cast<uid_t>(-1), old->group) == 0;
+    mode = old->mode & 0777;
     mode_t others = mode & 07;
-    if (!both && old->st_uid != geteuid())
+    if (!both && old->owner != geteuid())
       others &= mode >> 6;
     if (!group)
       others &= mode >> 3;
     mode = (mode & (group ? 0770 : 0700)) | others;
   }
-  return fchmod(fd, mode) == 0 && fsync(fd) == 0 ? 0 : errno;
+  return result(fchmod(fd(file), mode));
 }
 
-Folder::~Folder() {
-  if (fd_ >= 0)
-    close(fd_);
-}
+int System::flush(const Handle &file) { return result(fsync(fd(file))); }
 
-int Folder::hold(const std::string &path) {
-  fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  return fd_ < 0 ? errno : 0;
-}
+int System::close(Handle &file) { return result(::close(static_cast<int>(file.release()))); }
 
-bool Folder::find(const char *name, struct stat &out) const {
-  return fstatat(fd_, name, &out, AT_SYMLINK_NOFOLLOW) == 0;
+int System::rename(const Folder &folder, const char *from, const char *to) {
+  return result(renameat(fd(folder.handle), from, fd(folder.handle), to));
 }
-
-int Folder::makeFile(const char *name) const {
-  return openat(fd_, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-}
-
-int Folder::moveOver(const char *from, const char *to) const {
-  return renameat(fd_, from, fd_, to) == 0 ? 0 : errno;
-}
-
-void Folder::erase(const char *name) const { unlinkat(fd_, name, 0); }
 
 // A file system that cannot flush a folder says so with EINVAL; there is
 // nothing more to do on it.
-int Folder::flushNames() const { return fsync(fd_) == 0 || errno == EINVAL ? 0 : errno; }
+int System::flushNames(const Folder &folder) {
+  return fsync(fd(folder.handle)) == 0 || errno == EINVAL ? 0 : errno;
+}
+
+void System::remove(const Folder &folder, const char *name) { unlinkat(fd(folder.handle), name, 0); }
+
+// Loaded through the descriptor that was checked, so that no other file can
+// take its place in between.
+void *System::loadModule(const Handle &file, const std::string &, std::string &error) {
+  const std::string name = "/proc/self/fd/" + std::to_string(fd(file));
+  void *module = nullptr;
+  error = cutShort(fd(file));
+  if (error.empty() && (module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
+    error = dlerror();
+  // The loader's message names the descriptor; the caller names the file.
+  if (error.rfind(name + ": ", 0) == 0)
+    error.erase(0, name.size() + 2);
+  return module;
+}
+
+void System::unloadModule(void *module) { dlclose(module); }
+
+std::string System::programPath() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  return std::string(path, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+System &system() {
+  static System native;
+  return process().system != nullptr ? *process().system : native;
+}
 
 void prepareProcess(const char *(*onEnding)(const char **tail)) {
-  ending = onEnding;
+  process().ending = onEnding;
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   fillStandardStreams();
@@ -153,5 +274,7 @@ void withSignalsHeld(const std::function<void()> &step) {
   sigprocmask(SIG_SETMASK, &before, nullptr);
   errno = error;
 }
+
+std::string reason(int error) { return std::strerror(error); }
 
 } // namespace ondrava::platform

@@ -1,58 +1,159 @@
 // Windows: no descriptor for a folder, so a save's names are joined to its
-// folder's path; no owners or modes to give; no inode to tell two files apart;
-// no signals to answer.
+// folder's path; no owners or modes to give; no number to tell two files
+// apart; no signals to answer.
 #include "platform.h"
 
+#include "host_state.h"
+
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
 
 namespace ondrava::platform {
+namespace {
 
 namespace fs = std::filesystem;
 
-// Windows' stat takes no path longer than MAX_PATH; the file system library
-// takes any, but gives no more than the kind of file.
-bool findPath(const std::string &path, struct stat &out) {
-  std::error_code code;
-  const fs::file_status status = fs::status(path, code);
-  out = {};
-  out.st_mode = fs::is_regular_file(status) ? S_IFREG : fs::is_directory(status) ? S_IFDIR : S_IFCHR;
-  return fs::exists(status);
+int fd(const Handle &handle) { return static_cast<int>(handle.get()); }
+int result(int returned) { return returned >= 0 ? 0 : errno; }
+// A file system error as an errno value, where it has one.
+int result(const std::error_code &code) {
+  return !code ? 0
+         : code.default_error_condition().category() == std::generic_category()
+             ? code.default_error_condition().value()
+             : EIO;
 }
 
-std::FILE *openToRead(const std::string &path) { return std::fopen(path.c_str(), "rb"); }
-
-int complete(int fd, const struct stat *) { return _commit(fd) == 0 ? 0 : errno; }
-
-int Folder::hold(const std::string &path) {
+// The file system library takes a path of any length, where Windows' stat
+// takes none beyond MAX_PATH.
+int infoOf(const fs::file_status &status, const fs::path &path, FileInfo &out) {
+  out = {};
+  out.kind = fs::is_regular_file(status) ? FileKind::Regular
+             : fs::is_directory(status)  ? FileKind::Folder
+             : fs::exists(status)        ? FileKind::Other
+                                         : FileKind::Missing;
   std::error_code code;
-  path_ = path + "/";
+  out.size = out.kind == FileKind::Regular ? fs::file_size(path, code) : 0;
+  out.usersOwn = true;
+  out.writable = (status.permissions() & fs::perms::owner_write) != fs::perms::none;
+  return 0;
+}
+
+} // namespace
+
+void Handle::reset(std::intptr_t value) {
+  if (value_ != -1)
+    _close(static_cast<int>(value_));
+  value_ = value;
+}
+
+int System::openToRead(const std::string &path, Handle &file) {
+  std::error_code code;
+  if (fs::is_directory(path, code)) // which Windows does not open
+    return EISDIR;
+  file.reset(_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT));
+  return file.valid() ? 0 : errno;
+}
+
+int System::info(const Handle &file, FileInfo &out) {
+  struct _stat64 status {};
+  if (_fstat64(fd(file), &status) != 0)
+    return errno;
+  out = {};
+  out.kind = (status.st_mode & _S_IFMT) == _S_IFREG ? FileKind::Regular : FileKind::Other;
+  out.size = static_cast<std::uint64_t>(status.st_size);
+  return 0;
+}
+
+int System::infoOfPath(const std::string &path, FileInfo &out) {
+  std::error_code code;
+  return infoOf(fs::status(path, code), path, out);
+}
+
+int System::infoOfStream(int stream, FileInfo &out) { return info(Handle(_dup(stream)), out); }
+
+int System::read(const Handle &file, char *buffer, std::size_t size, std::size_t &got) {
+  const int done = _read(fd(file), buffer, static_cast<unsigned>(size));
+  got = done > 0 ? static_cast<std::size_t>(done) : 0;
+  return result(done);
+}
+
+int System::write(const Handle &file, const std::string &text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const int wrote = _write(fd(file), text.data() + done, static_cast<unsigned>(text.size() - done));
+    if (wrote < 0)
+      return errno;
+    done += static_cast<std::size_t>(wrote);
+  }
+  return 0;
+}
+
+int System::openFolder(const std::string &path, Folder &out) {
+  std::error_code code;
+  out.path = path;
   return fs::is_directory(path, code) ? 0 : fs::exists(path, code) ? ENOTDIR : ENOENT;
 }
 
-Folder::~Folder() = default;
-
-bool Folder::find(const char *name, struct stat &out) const { return findPath(path_ + name, out); }
-
-int Folder::makeFile(const char *name) const {
-  return open((path_ + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0600);
-}
-
-int Folder::moveOver(const char *from, const char *to) const {
+int System::infoIn(const Folder &folder, const char *name, FileInfo &out) {
   std::error_code code;
-  fs::rename(path_ + from, path_ + to, code);
-  return code.value();
+  const fs::path path = fs::path(folder.path) / name;
+  return infoOf(fs::symlink_status(path, code), path, out);
 }
 
-void Folder::erase(const char *name) const { std::remove((path_ + name).c_str()); }
+int System::create(const Folder &folder, const char *name, Handle &file) {
+  const std::string path = (fs::path(folder.path) / name).string();
+  file.reset(
+      _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE));
+  return file.valid() ? 0 : errno;
+}
 
-int Folder::flushNames() const { return 0; }
+int System::giveAttributes(const Handle &, const FileInfo *) { return 0; }
 
-void prepareProcess(const char *(*)(const char **)) {}
+int System::flush(const Handle &file) { return result(_commit(fd(file))); }
+
+int System::close(Handle &file) { return result(_close(static_cast<int>(file.release()))); }
+
+int System::rename(const Folder &folder, const char *from, const char *to) {
+  std::error_code code;
+  fs::rename(fs::path(folder.path) / from, fs::path(folder.path) / to, code);
+  return result(code);
+}
+
+int System::flushNames(const Folder &) { return 0; }
+
+void System::remove(const Folder &folder, const char *name) {
+  std::error_code code;
+  fs::remove(fs::path(folder.path) / name, code);
+}
+
+void *System::loadModule(const Handle &, const std::string &path, std::string &error) {
+  void *module = reinterpret_cast<void *>(LoadLibraryA(path.c_str()));
+  error = module == nullptr ? "cannot load it (error " + std::to_string(GetLastError()) + ")" : "";
+  return module;
+}
+
+void System::unloadModule(void *module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+std::string System::programPath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+  return path;
+}
+
+System &system() {
+  static System native;
+  return process().system != nullptr ? *process().system : native;
+}
+
+void prepareProcess(const char *(*onEnding)(const char **tail)) { process().ending = onEnding; }
 
 void withSignalsHeld(const std::function<void()> &step) { step(); }
+
+std::string reason(int error) { return std::strerror(error); }
 
 } // namespace ondrava::platform

@@ -68,9 +68,10 @@ std::string escapeText(const std::string &text) {
     const utf::code_point code = utf::utf_traits<char>::decode(next, text.end());
     if (!utf::is_valid_codepoint(code))
       next = start + 1;
-    // Bidirectional controls would turn the rest of the line around.
+    // Bidirectional controls (Unicode's Bidi_Control, all twelve) would turn
+    // the rest of the line around.
     const bool bidi = (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
-                      code == 0x200E || code == 0x200F;
+                      code == 0x200E || code == 0x200F || code == 0x061C;
     if (utf::is_valid_codepoint(code) && code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !bidi) {
       out.append(start, next);
     } else if (code == '\n' || code == '\t' || code == '\r') {

@@ -3,10 +3,12 @@
 // cutting quotes, JSON reading limits, --set values, document ids, the
 // atomic save and what ends it, input files, and the workspace round trip.
 #include "checked_json.h"
-#include "file_io.h"
+#include "files.h"
+#include "host_state.h"
 #include "inputs.h"
 #include "map_record.h"
 #include "plugin_loader.h"
+#include "process.h"
 #include "report.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +62,8 @@ TEST(EscapeText, ControlCharactersAndBrokenUtf8AreEscapedTheRestKept) {
       {"\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\x8d",
        "\\xe2\\x80\\x8e\\xe2\\x80\\x8f\xe2\x80\x8d"}, // U+200E, U+200F, U+200D
       {"\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa",
-       "\\xe2\\x81\\xa6\\xe2\\x81\\xa9\xe2\x81\xaa"}, // U+2066, U+2069, U+206A
+       "\\xe2\\x81\\xa6\\xe2\\x81\\xa9\xe2\x81\xaa"},             // U+2066, U+2069, U+206A
+      {"\xd8\x9b\xd8\x9c\xd8\x9d", "\xd8\x9b\\xd8\\x9c\xd8\x9d"}, // U+061B, U+061C, U+061D
   };
   for (const auto &c : cases)
     EXPECT_EQ(ondrava::escapeText(c.text), c.shown) << c.shown;
@@ -129,9 +132,16 @@ TEST(Shorten, CutsAfterTheLimitBetweenCharacters) {
   const std::string limit(ondrava::kQuoteLimit, 'a');
   EXPECT_EQ(ondrava::shorten(limit), limit);
   EXPECT_EQ(ondrava::shorten(limit + "b"), limit + "...");
-  // A two-byte character across the limit is left out whole.
+  // Characters are counted, never cut: 60 two-byte ones fit, the 81st of
+  // them is left out whole; bytes that are not UTF-8 count one by one.
   const std::string before(ondrava::kQuoteLimit - 1, 'a');
-  EXPECT_EQ(ondrava::shorten(before + "\xc3\xa9" + "zz"), before + "...");
+  EXPECT_EQ(ondrava::shorten(before + "\xc3\xa9" + "zz"), before + "\xc3\xa9...");
+  std::string e60, e80;
+  for (int i = 0; i < 80; ++i)
+    (i < 60 ? e60 : e80) += "\xc3\xa9";
+  EXPECT_EQ(ondrava::shorten(e60), e60);
+  EXPECT_EQ(ondrava::shorten(e60 + e80 + "\xc3\xa9"), e60 + e80 + "...");
+  EXPECT_EQ(ondrava::shorten(std::string(400, '\x80')), std::string(320, '\x80') + "...");
 }
 
 TEST(MemberPointer, EscapesTildeAndSlash) {
@@ -149,6 +159,8 @@ template <typename Call> FatalError errorOf(Call call) {
   ADD_FAILURE() << "no error";
   return {};
 }
+
+void ignore(const ondrava::Json &) {}
 
 TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
   const struct {
@@ -169,7 +181,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
       {std::string("[1, \0]", 7), {5, 100}, "malformed JSON: a NUL byte", "", 5},
   };
   for (const auto &c : cases) {
-    const FatalError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits); });
+    const FatalError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits, ignore); });
     EXPECT_EQ(error.message.substr(0, c.message.size()), c.message) << c.text;
     EXPECT_EQ(error.pointer, c.pointer) << c.text;
     EXPECT_EQ(error.file, "f.json");
@@ -182,14 +194,14 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
 
 TEST(ReadJson, AHugeTokenIsQuotedShort) {
   const std::string text = "[" + std::string(100000, '7') + "x]";
-  const FatalError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}); });
+  const FatalError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}, ignore); });
   EXPECT_LT(error.text().size(), 300u) << error.text();
 }
 
 TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
   const struct {
-    const char *setting;
-    const char *error; // empty: accepted
+    std::string setting;
+    std::string error; // empty: accepted
   } cases[] = {
       {"DoSetMin=true", ""},
       {"DoSetMin=7", ""},
@@ -202,13 +214,18 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       {"Min=1e400", "--set Min=1e400: the number 1e400 is out of range"},
       {"Min=3.5e38", "--set Min=3.5e38: 3.5e+38 does not fit a 32-bit float"},
       {"Max=[[1]]", "--set Max=[[1]]: expected a number, got string \"[[1]]\""},
+      {"Max=[]", "--set Max=[]: expected a number, got string \"[]\""},
+      // A quoted value is cut after 80 characters, and its quote closed.
+      {"Max=" + std::string(100, 'x'), "--set Max=" + std::string(76, 'x') +
+                                           "...: expected a number, got string \"" + std::string(80, 'x') +
+                                           "...\""},
       {"PNB=2147483648", "--set PNB=2147483648: 2147483648 does not fit a 32-bit signed integer"},
       {"ClusterSize=true", "--set ClusterSize=true: expected a 32-bit integer, got boolean true"},
       {"=1", "--set =1: expected KEY=VALUE"},
   };
   for (const auto &c : cases) {
     ondrava::ParameterStore options;
-    if (*c.error == '\0')
+    if (c.error.empty())
       EXPECT_NO_THROW(ondrava::parseSetting(c.setting, options)) << c.setting;
     else
       EXPECT_EQ(errorOf([&] { ondrava::parseSetting(c.setting, options); }).text(), c.error);
@@ -279,6 +296,51 @@ TEST(StartStore, DefaultsAndWarningsAtTheDialogsLimits) {
       EXPECT_EQ(store.strings, (std::map<std::string, std::string, std::less<>>{{"Overlay", "All"}}));
     }
   }
+}
+
+// A key given twice is ambiguous; the first problem named is the first in
+// the file, a workspace given as options says so.
+TEST(ParseOptions, TheFirstProblemInTheFileIsNamedAndAKeyGivenTwiceIsOne) {
+  const std::string known =
+      " (known: DoSetMin, Min, DoSetMinP, MinP, DoSetMax, Max, DoClusterSize, ClusterSize, "
+      "DoUseClusterSize, UseCluster, DoShowPosNegBoth, PNB, DoTransparancy, Trans, "
+      "DoOverlayMaps, Overlay)";
+  const struct {
+    const char *text;
+    std::string error;
+  } cases[] = {
+      {R"({"DoSetMin":1,"Min":2,"Min":4})",
+       "o.json at /Min: the key \"Min\" is given twice in this object, which is ambiguous"},
+      {R"({"Zed":1,"Alpha":2})", "o.json at /Zed: unknown option \"Zed\"" + known},
+      {R"({"Min":"x","Alpha":2})", "o.json at /Min: expected a number, got string \"x\""},
+      {R"({"Min":"x","documents":[{}]})", "o.json at /Min: expected a number, got string \"x\""},
+      {R"({"Min":1,"Max":[1,2})", "o.json at /Max: expected a number, got an array"},
+      {R"({"currentDocument":1,"documents":[{"id":1,"maps":[]}]})",
+       "o.json at /currentDocument: unknown option \"currentDocument\"" + known +
+           "; this looks like a workspace: give it with --workspace"},
+      {R"({"Min":1,"Max":)", "o.json:1:16: malformed JSON: syntax error while parsing value"},
+  };
+  for (const auto &c : cases) {
+    ondrava::ParameterStore options;
+    const std::string text = errorOf([&] { ondrava::parseOptions(c.text, {"o.json", {}}, options); }).text();
+    EXPECT_EQ(text.substr(0, c.error.size()), c.error) << c.text;
+  }
+}
+
+TEST(Workspace, AKeyGivenTwiceIsAmbiguousAndFieldsMayComeInAnyOrder) {
+  EXPECT_EQ(
+      errorOf([] {
+        ondrava::parseWorkspace(R"({"documents": [{"maps": [{"df": 1, "df": 2}]}]})", {"w.json", {}});
+      }).text(),
+      "w.json at /documents/0/maps/0/df: the key \"df\" is given twice in this object, which is ambiguous");
+  // The named fields lie over hostBytes, wherever they stand.
+  const ondrava::Map map = ondrava::parseWorkspace(R"({"documents": [{"maps": [{"type": 1, "hostBytes": ")" +
+                                                       std::string(224, 'f') + "\"}]}]}",
+                                                   {"w.json", {}})
+                               .documents.at(0)
+                               .maps.at(0);
+  EXPECT_EQ(map.record[8], 1);
+  EXPECT_EQ(map.record[0], 0xff);
 }
 
 TEST(Workspace, AFloatThatIsNotFiniteTravelsInHostBytesAndReadsBack) {
@@ -398,7 +460,9 @@ protected:
 };
 
 void save(const fs::path &path, const std::string &text) {
-  ondrava::StagedFile(path.string(), text).commit();
+  ondrava::TempFile file(path.string());
+  file.write(text);
+  EXPECT_EQ(file.keep(), 0);
 }
 
 TEST_F(AtomicSave, ReplacesTheTargetAndLeavesNothingElse) {
@@ -412,7 +476,10 @@ TEST_F(AtomicSave, ReplacesTheTargetAndLeavesNothingElse) {
 TEST_F(AtomicSave, UntilCommittedTheTargetStaysAsItWas) {
   const fs::path target = folder_ / "workspace.json";
   std::ofstream(target) << "old";
-  { ondrava::StagedFile staged(target.string(), "new"); }
+  {
+    ondrava::TempFile staged(target.string());
+    staged.write("new");
+  }
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(filesInFolder(), 1u);
 }
@@ -441,27 +508,26 @@ TEST_F(AtomicSave, AFailedSaveLeavesTheTargetAndNoTemporaryFile) {
 // second.
 TEST_F(AtomicSave, ASecondSaveWhileOneIsUnderWayIsRefused) {
   const fs::path target = folder_ / "w.json";
-  ondrava::StagedFile first(target.string(), "first");
+  ondrava::TempFile first(target.string());
   EXPECT_EQ(errorOf([&] { save(folder_ / "other.json", "second"); }).message,
             "cannot write the file: another save is under way");
-  first.commit();
+  first.write("first");
+  first.keep();
   EXPECT_EQ(contents(target), "first");
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
 #if !defined(_WIN32)
-// What the save refuses before it writes, the check made before the run
-// refuses alike, making nothing.
-TEST_F(AtomicSave, TheTargetIsCheckedAsTheSaveChecksIt) {
+// A save is refused as its new file would be made, before anything runs,
+// making nothing.
+TEST_F(AtomicSave, TheTargetIsCheckedBeforeAnythingIsWritten) {
   ASSERT_EQ(mkfifo((folder_ / "pipe").c_str(), 0600), 0);
   fs::create_symlink("loop", folder_ / "loop");
   for (const fs::path &path : {folder_, folder_ / "no such folder" / "w.json", folder_ / "pipe",
                                folder_ / "loop", fs::path("/dev/stdout")}) {
-    const FatalError refused = errorOf([&] { ondrava::checkSaveTarget(path.string()); });
-    EXPECT_EQ(refused.text(), errorOf([&] { save(path, "new"); }).text());
+    const FatalError refused = errorOf([&] { ondrava::TempFile file(path.string()); });
     EXPECT_EQ(refused.message.rfind("cannot write the file: ", 0), 0u) << refused.message;
   }
-  ondrava::checkSaveTarget((folder_ / "new.json").string());
   EXPECT_EQ(filesInFolder(), 2u);
 }
 
@@ -555,13 +621,22 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
                {SIGTERM, "^$"},
                {SIGHUP, "^$"},
                {SIGXCPU, "^$"},
+               {SIGVTALRM, "^$"},
+               {SIGPROF, "^$"},
+               {SIGIO, "^$"},
+               {SIGPWR, "^$"},
+               {SIGSTKFLT, "^$"},
+               {SIGRTMIN, "^$"},
+               {SIGRTMAX, "^$"},
+               {SIGUSR2, "^$"},
                {SIGSEGV, "^Ondrava.exe: ended by SIGSEGV\n$"}};
   for (const auto &c : cases) {
     EXPECT_EXIT(
         {
           std::signal(c.number, SIG_DFL); // as a program started in the foreground has it
           ondrava::prepareProcess();
-          ondrava::StagedFile file(target.string(), "new");
+          ondrava::TempFile file(target.string());
+          file.write("new");
           std::raise(c.number);
         },
         ::testing::KilledBySignal(c.number), c.said);
@@ -574,11 +649,12 @@ TEST_F(AtomicSave, ASignalThatEndsTheProgramLeavesNoNewFile) {
 // give them, with the old mode. Where the saver may not give the group, the
 // mode shuts out the group the file has instead; where it may not give the
 // owner or the group, "other" lets in no one the old owner's or group's bits
-// shut out (the old group's members, the old owner).
-TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
+// shut out. A save that cannot succeed, or would replace a file the saver may
+// not write, is refused as the new file would be made, and nothing changes.
+TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndAFileTheSaverMayNotWriteIsRefused) {
   if (geteuid() != 0)
     GTEST_SKIP() << "a save by another user needs root to become one";
-  fs::permissions(folder_, fs::perms::all);
+  const std::string sticky = "another user's file in a folder whose sticky bit";
   const struct {
     uid_t saver;
     std::vector<gid_t> groups; // the saver's own first
@@ -588,16 +664,31 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
     uid_t savedOwner;
     gid_t savedGroup;
     mode_t savedMode;
+    std::string refused = {}; // part of the error, when the save is refused
+    mode_t folderMode = 0777;
   } cases[] = {
       {65534, {65534, 4242}, 65534, 4242, 0640, 65534, 4242, 0640}, // its owner, in its group
       {0, {0}, 65534, 65534, 0600, 65534, 65534, 0600},             // root, a user's private file
       {65534, {65534, 4242}, 0, 4242, 0664, 65534, 4242, 0664},     // another's, in its group
-      {65534, {65534}, 0, 4242, 0660, 65534, 65534, 0600},          // another's, not in its group
-      {65534, {65534}, 0, 4242, 0644, 65534, 65534, 0604},
-      {65534, {65534}, 0, 4243, 0604, 65534, 65534, 0600},         // the group was shut out
-      {65534, {65534, 4242}, 4244, 4242, 0046, 65534, 4242, 0040}, // the owner was shut out
+      {65534, {65534}, 0, 4242, 0666, 65534, 65534, 0606},          // another's, not in its group
+      {65534, {65534}, 0, 4243, 0662, 65534, 65534, 0602},
+      {65534, {65534}, 65534, 65534, 0444, 0, 0, 0, "it is read-only"},
+      {65534, {65534}, 0, 4242, 0640, 0, 0, 0, "not yours to write"},
+      {65534, {65534, 4242}, 4244, 4242, 0046, 0, 0, 0, "not yours to write"}, // the group bits rule
+      {65534, {65534}, 4244, 4244, 0666, 0, 0, 0, sticky, 01777},
+      {65534,
+       {65534},
+       65534,
+       65534,
+       0644,
+       0,
+       0,
+       0,
+       "cannot create a file in its folder (Permission denied)",
+       0755},
   };
   for (const auto &c : cases) {
+    fs::permissions(folder_, fs::perms(c.folderMode));
     const fs::path target = folder_ / "w.json";
     std::ofstream(target) << "old";
     ASSERT_EQ(chown(target.c_str(), c.owner, c.group), 0);
@@ -609,21 +700,72 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndShutToWhomTheOldOneWas) {
         _exit(3);
       try {
         save(target, "new");
-      } catch (const FatalError &) {
-        _exit(1);
+      } catch (const FatalError &error) {
+        _exit(!c.refused.empty() && error.message.find(c.refused) != std::string::npos ? 1 : 2);
       }
       _exit(0);
     }
     int status = -1;
     waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (c.refused.empty() ? 0 : 1))
+        << status << c.refused;
     struct stat saved {};
     ASSERT_EQ(stat(target.c_str(), &saved), 0);
-    EXPECT_EQ(saved.st_uid, c.savedOwner) << std::oct << c.mode;
-    EXPECT_EQ(saved.st_gid, c.savedGroup) << std::oct << c.mode;
-    EXPECT_EQ(saved.st_mode & 07777, c.savedMode) << std::oct << c.mode;
-    EXPECT_EQ(contents(target), "new");
+    EXPECT_EQ(saved.st_uid, c.refused.empty() ? c.savedOwner : c.owner) << std::oct << c.mode;
+    EXPECT_EQ(saved.st_gid, c.refused.empty() ? c.savedGroup : c.group) << std::oct << c.mode;
+    EXPECT_EQ(saved.st_mode & 07777, c.refused.empty() ? c.savedMode : c.mode) << std::oct << c.mode;
+    EXPECT_EQ(contents(target), c.refused.empty() ? "new" : "old");
+    EXPECT_EQ(filesInFolder(), 1u);
+    fs::remove(target);
   }
+}
+
+// A system that fails one call on demand, the real one otherwise.
+struct FailingSystem : ondrava::platform::System {
+  int flushNamesError = 0;
+  int infoError = 0;
+  int flushNames(const ondrava::platform::Folder &folder) override {
+    return flushNamesError != 0 ? flushNamesError : System::flushNames(folder);
+  }
+  int info(const ondrava::platform::Handle &file, ondrava::platform::FileInfo &out) override {
+    return infoError != 0 ? infoError : System::info(file, out);
+  }
+  FailingSystem() { ondrava::process().system = this; }
+  ~FailingSystem() override { ondrava::process().system = nullptr; }
+};
+
+std::size_t openDescriptors() {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// Once renamed, the file is saved: a folder that cannot be flushed after it
+// is a warning, not a failure.
+TEST_F(AtomicSave, AFolderNotFlushedAfterTheRenameStillSaves) {
+  const fs::path target = folder_ / "w.json";
+  std::ofstream(target) << "old";
+  FailingSystem system;
+  system.flushNamesError = EIO;
+  ondrava::TempFile file(target.string());
+  file.write("new");
+  EXPECT_EQ(file.keep(), EIO);
+  EXPECT_EQ(contents(target), "new");
+  EXPECT_EQ(filesInFolder(), 1u);
+}
+
+// The new file is on the remove-on-signal list the moment it exists, and its
+// descriptor is closed on every path.
+TEST_F(AtomicSave, ANewFileThatCannotBeLookedAtIsRemovedAndClosed) {
+  const std::size_t before = openDescriptors();
+  {
+    FailingSystem system;
+    system.infoError = EIO;
+    EXPECT_EQ(errorOf([&] { ondrava::TempFile file((folder_ / "w.json").string()); }).message,
+              "cannot write the file: cannot create a file in its folder (Input/output error)");
+  }
+  EXPECT_EQ(filesInFolder(), 0u);
+  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(ondrava::process().removeOnSignal, nullptr);
 }
 
 // Whoever puts a file of their own under the new file's name while it is
@@ -635,7 +777,8 @@ TEST_F(AtomicSave, ANewFileTakenAwayWhileWrittenIsNeitherFollowedNorSaved) {
   std::ofstream(other) << "private";
   fs::permissions(target, fs::perms(0664));
   fs::permissions(other, fs::perms(0600));
-  ondrava::StagedFile staged(target.string(), "new");
+  ondrava::TempFile staged(target.string());
+  staged.write("new");
   fs::path made;
   for (const fs::directory_entry &entry : fs::directory_iterator(folder_))
     if (entry.path().filename().string().rfind(".Ondrava-saving-", 0) == 0)
@@ -643,7 +786,7 @@ TEST_F(AtomicSave, ANewFileTakenAwayWhileWrittenIsNeitherFollowedNorSaved) {
   ASSERT_FALSE(made.empty());
   fs::rename(made, folder_ / "taken");
   fs::create_symlink(other, made);
-  EXPECT_EQ(errorOf([&] { staged.commit(); }).message,
+  EXPECT_EQ(errorOf([&] { staged.keep(); }).message,
             "cannot write the file: the new file was taken away while it was written; it was left as it was");
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(contents(other), "private");

@@ -8,9 +8,9 @@ namespace {
 using testing_support::Strings;
 
 struct Options {
-  decltype(ondrava::HostState::ints) ints;
-  decltype(ondrava::HostState::floats) floats;
-  decltype(ondrava::HostState::strings) strings;
+  decltype(ondrava::ParameterStore::ints) ints;
+  decltype(ondrava::ParameterStore::floats) floats;
+  decltype(ondrava::ParameterStore::strings) strings;
 };
 
 // The lines between the two "-----" lines of the echo.
@@ -92,9 +92,9 @@ TEST_F(PluginTest, EchoRows) {
     SCOPED_TRACE(row.name);
     ondrava::resetState();
     loadMaps(2);
-    host().ints = row.options.ints;
-    host().floats = row.options.floats;
-    host().strings = row.options.strings;
+    host().parameters.ints = row.options.ints;
+    host().parameters.floats = row.options.floats;
+    host().parameters.strings = row.options.strings;
     EXPECT_TRUE(execute());
     EXPECT_EQ(echoOf(host().log), row.echo);
     ASSERT_GE(host().calls.size(), testing_support::kOptionReads.size());
@@ -125,8 +125,8 @@ TEST_F(PluginTest, MinPEchoShowsTinyPs) {
     SCOPED_TRACE(row.shown);
     ondrava::resetState();
     loadMaps(1);
-    host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
-    host().floats = {{"MinP", row.p}};
+    host().parameters.ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
+    host().parameters.floats = {{"MinP", row.p}};
     EXPECT_TRUE(execute());
     EXPECT_EQ(echoOf(host().log), Strings{std::string("Kelvane>  Set Min P to ") + row.shown});
   }
@@ -134,8 +134,8 @@ TEST_F(PluginTest, MinPEchoShowsTinyPs) {
 
 TEST_F(PluginTest, NothingSelectedEndsTheRun) {
   loadMaps(3);
-  host().ints = {{"DoSetMinP", 1}, {"UseCluster", 1}, {"PNB", 2}};
-  host().strings = {{"Overlay", "1-3"}};
+  host().parameters.ints = {{"DoSetMinP", 1}, {"UseCluster", 1}, {"PNB", 2}};
+  host().parameters.strings = {{"Overlay", "1-3"}};
   const auto before = host().maps;
   EXPECT_FALSE(execute());
   EXPECT_EQ(host().log, (Strings{"Kelvane>  -----", "Kelvane>  No options selected"}));
@@ -148,8 +148,8 @@ TEST_F(PluginTest, NothingSelectedEndsTheRun) {
 
 TEST_F(PluginTest, HostThatFillsTheWholeOverlayBufferCannotOverrunIt) {
   loadMaps(2);
-  host().ints = {{"DoOverlayMaps", 1}};
-  host().strings = {{"Overlay", "1,"}};
+  host().parameters.ints = {{"DoOverlayMaps", 1}};
+  host().parameters.strings = {{"Overlay", "1,"}};
   host().stringFillsWholeBuffer = true;
   EXPECT_TRUE(execute());
   // 511 characters survive; the last byte became the terminator. The echo is
@@ -170,8 +170,8 @@ TEST_F(PluginTest, LongOverlayEchoIsCutAt511Characters) {
   std::string text(511, ' ');
   text.replace(0, 3, "2-3");
   text.back() = '1';
-  host().ints = {{"DoOverlayMaps", 1}};
-  host().strings = {{"Overlay", text}};
+  host().parameters.ints = {{"DoOverlayMaps", 1}};
+  host().parameters.strings = {{"Overlay", text}};
   EXPECT_TRUE(execute());
   const Strings echo = echoOf(host().log);
   ASSERT_EQ(echo.size(), 1u);

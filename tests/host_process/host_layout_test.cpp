@@ -41,11 +41,11 @@ TEST_F(PluginTest, RecordFieldsAreReadAndWrittenAtTheHostsOffsets) {
       {"transparency", 84, true, 1.0, 0.25},
       {"overlay state", 104, false, 0, 1},
   };
-  host().ints = {{"DoSetMin", 1},     {"DoSetMinP", 1},        {"DoSetMax", 1},     {"DoClusterSize", 1},
+  host().parameters.ints = {{"DoSetMin", 1},     {"DoSetMinP", 1},        {"DoSetMax", 1},     {"DoClusterSize", 1},
                  {"ClusterSize", 25}, {"DoUseClusterSize", 1}, {"UseCluster", 1},   {"DoShowPosNegBoth", 1},
                  {"PNB", 1},          {"DoTransparancy", 1},   {"DoOverlayMaps", 1}};
-  host().floats = {{"MinP", 0.05f}, {"Max", 9.5f}, {"Trans", 0.25f}};
-  host().strings = {{"Overlay", "All"}};
+  host().parameters.floats = {{"MinP", 0.05f}, {"Max", 9.5f}, {"Trans", 0.25f}};
+  host().parameters.strings = {{"Overlay", "All"}};
 
   // The host's own bytes: none zero, none alike nearby.
   RawRecord before;
@@ -89,8 +89,8 @@ TEST_F(PluginTest, OverlayTextIsReadFromA512ByteBuffer) {
     ondrava::resetState();
     // Every map starts overlaid, so that a 0 is the parser's doing.
     loadMaps(std::vector<testing_support::MapFields>(5, {1, 10, 1}));
-    host().ints = {{"DoOverlayMaps", 1}};
-    host().strings = {{"Overlay", row.text}};
+    host().parameters.ints = {{"DoOverlayMaps", 1}};
+    host().parameters.strings = {{"Overlay", row.text}};
     host().stringFillsWholeBuffer = row.fillsWholeBuffer;
     EXPECT_TRUE(execute());
     std::vector<int> overlaid;

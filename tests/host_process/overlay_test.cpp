@@ -111,8 +111,8 @@ TEST_F(PluginTest, OverlayListRows) {
     ondrava::resetState();
     // Every map starts overlaid, so that a 0 is the parser's doing.
     loadMaps(std::vector<testing_support::MapFields>(static_cast<std::size_t>(row.maps), {1, 10, 1}));
-    host().ints = {{"DoOverlayMaps", 1}};
-    host().strings = {{"Overlay", row.text}};
+    host().parameters.ints = {{"DoOverlayMaps", 1}};
+    host().parameters.strings = {{"Overlay", row.text}};
     EXPECT_TRUE(execute());
     std::vector<int> overlaid;
     for (std::size_t i = 0; i < host().maps.size(); ++i) {
@@ -128,8 +128,8 @@ TEST_F(PluginTest, OverlayListRows) {
 
 TEST_F(PluginTest, OverlayTextWithoutItsSwitchIsNeitherParsedNorApplied) {
   loadMaps({{1, 10, 1}, {1, 10, 0}, {1, 10, 2}});
-  host().ints = {{"DoSetMax", 1}};
-  host().strings = {{"Overlay", "3-1"}};
+  host().parameters.ints = {{"DoSetMax", 1}};
+  host().parameters.strings = {{"Overlay", "3-1"}};
   EXPECT_TRUE(execute());
   EXPECT_TRUE(parserLines(host().log).empty());
   EXPECT_EQ(testing_support::field<std::int32_t>(host().maps[0], kelvane::record::kOverlayState), 1);

@@ -20,8 +20,8 @@ template <typename T> void put(ondrava::MapRecord &r, std::size_t offset, T valu
 TEST_F(PluginTest, EachFieldIsWrittenUnderItsSwitchAndNothingElseChanges) {
   struct Row {
     const char *name;
-    decltype(ondrava::HostState::ints) ints;
-    decltype(ondrava::HostState::floats) floats;
+    decltype(ondrava::ParameterStore::ints) ints;
+    decltype(ondrava::ParameterStore::floats) floats;
     void (*expect)(ondrava::MapRecord &);
   };
   const Row rows[] = {
@@ -83,9 +83,9 @@ TEST_F(PluginTest, EachFieldIsWrittenUnderItsSwitchAndNothingElseChanges) {
     ondrava::resetState();
     // Overlay state 7: neither overlaid nor cleared, so the refresh leaves it.
     loadMaps({{1, 10, 7}, {3, -2, 7}, {1, 0, 7}});
-    host().ints = row.ints;
-    host().floats = row.floats;
-    host().strings = {{"Overlay", "All"}};
+    host().parameters.ints = row.ints;
+    host().parameters.floats = row.floats;
+    host().parameters.strings = {{"Overlay", "All"}};
     auto expected = host().maps;
     for (auto &r : expected)
       row.expect(r);
@@ -102,7 +102,7 @@ TEST_F(PluginTest, SignShownIsPnbPlusOneWithTwosComplementWrap) {
     SCOPED_TRACE(row[0]);
     ondrava::resetState();
     loadMaps(2);
-    host().ints = {{"DoShowPosNegBoth", 1}, {"PNB", row[0]}};
+    host().parameters.ints = {{"DoShowPosNegBoth", 1}, {"PNB", row[0]}};
     EXPECT_TRUE(execute());
     for (const auto &map : host().maps)
       EXPECT_EQ(field<std::int32_t>(map, rec::kSignShown), row[1]);
@@ -111,8 +111,8 @@ TEST_F(PluginTest, SignShownIsPnbPlusOneWithTwosComplementWrap) {
 
 TEST_F(PluginTest, PThresholdPerTMapFromItsOwnDegreesOfFreedom) {
   loadMaps({{1, 10, 0}, {2, 10, 0}, {1, 30, 0}, {0, 10, 0}, {1, 1000, 0}});
-  host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
-  host().floats = {{"MinP", 0.05f}, {"Min", 99.0f}};
+  host().parameters.ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}};
+  host().parameters.floats = {{"MinP", 0.05f}, {"Min", 99.0f}};
   const auto before = host().maps;
   EXPECT_TRUE(execute());
   EXPECT_EQ(static_cast<double>(field<float>(host().maps[0], rec::kLowerThreshold)), 2.2281389236450195);
@@ -134,8 +134,8 @@ TEST_F(PluginTest, PThresholdPerTMapFromItsOwnDegreesOfFreedom) {
 // threshold, the log says why, and its other options still apply.
 TEST_F(PluginTest, TMapsWithoutDegreesOfFreedomKeepTheirThreshold) {
   loadMaps({{1, 0, 0}, {1, -1, 0}, {1, -9, 0}, {1, INT32_MIN, 0}, {1, INT32_MAX, 0}});
-  host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}, {"DoSetMax", 1}};
-  host().floats = {{"MinP", 0.05f}, {"Max", 7.5f}};
+  host().parameters.ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}, {"DoSetMax", 1}};
+  host().parameters.floats = {{"MinP", 0.05f}, {"Max", 7.5f}};
   const auto before = host().maps;
   EXPECT_TRUE(execute());
   for (int i = 0; i < 4; ++i) {
@@ -160,8 +160,8 @@ TEST_F(PluginTest, TMapsWithoutDegreesOfFreedomKeepTheirThreshold) {
 
 TEST_F(PluginTest, MinPSwitchWithoutMinChangesNoThreshold) {
   loadMaps({{1, 10, 0}, {2, 10, 0}});
-  host().ints = {{"DoSetMinP", 1}, {"DoSetMax", 1}};
-  host().floats = {{"MinP", 0.05f}, {"Max", 4.0f}};
+  host().parameters.ints = {{"DoSetMinP", 1}, {"DoSetMax", 1}};
+  host().parameters.floats = {{"MinP", 0.05f}, {"Max", 4.0f}};
   const auto before = host().maps;
   EXPECT_TRUE(execute());
   for (std::size_t i = 0; i < 2; ++i)
@@ -207,8 +207,8 @@ TEST_F(PluginTest, OverlayRefreshCases) {
     for (const std::int32_t state : row.states)
       maps.push_back({1, 10, state});
     loadMaps(maps);
-    host().ints = {{"DoSetMax", 1}, {"DoOverlayMaps", row.doOverlay ? 1 : 0}};
-    host().strings = {{"Overlay", "no numbers"}};
+    host().parameters.ints = {{"DoSetMax", 1}, {"DoOverlayMaps", row.doOverlay ? 1 : 0}};
+    host().parameters.strings = {{"Overlay", "no numbers"}};
     EXPECT_TRUE(execute());
     const std::string lastMap =
         "zuSetNRVMPParametersOfCurrentVMR(" + std::to_string(row.states.size() - 1) + ", overlay=";
@@ -233,8 +233,8 @@ TEST_F(PluginTest, NoMapsStillRedrawsAndFinishes) {
     ondrava::resetState();
     loadMaps(2);
     host().reportedMapCount = count;
-    host().ints = {{"DoSetMax", 1}, {"DoOverlayMaps", 1}};
-    host().strings = {{"Overlay", "1-2"}};
+    host().parameters.ints = {{"DoSetMax", 1}, {"DoOverlayMaps", 1}};
+    host().parameters.strings = {{"Overlay", "1-2"}};
     const auto before = host().maps;
     EXPECT_TRUE(execute());
     EXPECT_EQ(host().maps, before);
@@ -248,9 +248,9 @@ TEST_F(PluginTest, NoMapsStillRedrawsAndFinishes) {
 
 TEST_F(PluginTest, WholeRunCallTrace) {
   loadMaps({{1, 10, 0}, {2, 5, 1}});
-  host().ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}, {"DoOverlayMaps", 1}};
-  host().floats = {{"MinP", 0.05f}};
-  host().strings = {{"Overlay", "2-1,2"}};
+  host().parameters.ints = {{"DoSetMin", 1}, {"DoSetMinP", 1}, {"DoOverlayMaps", 1}};
+  host().parameters.floats = {{"MinP", 0.05f}};
+  host().parameters.strings = {{"Overlay", "2-1,2"}};
   const Outcome outcome = run();
   EXPECT_TRUE(outcome.initialised);
   EXPECT_TRUE(outcome.executed);
@@ -286,8 +286,8 @@ TEST_F(PluginTest, WholeRunCallTrace) {
 
 TEST_F(PluginTest, WholeRunCallTraceWithoutOverlay) {
   loadMaps({{1, 10, 1}});
-  host().ints = {{"DoTransparancy", 1}};
-  host().floats = {{"Trans", 0.5f}};
+  host().parameters.ints = {{"DoTransparancy", 1}};
+  host().parameters.floats = {{"Trans", 0.5f}};
   EXPECT_TRUE(execute());
   const Strings expected = {
       "zuLogText(Kelvane>  -----)",

@@ -167,7 +167,7 @@ TEST_F(PluginTest, DocumentRefusalsLeaveTheBanner) {
 TEST_F(PluginTest, ExecuteWithoutInitDoesNothingHarmful) {
   // The host is not supposed to do this; with nothing bound, nothing is called.
   loadMaps(1);
-  host().ints["DoSetMax"] = 1;
+  host().parameters.ints["DoSetMax"] = 1;
   ODZUPluginInterface *plugin = create();
   EXPECT_FALSE(plugin->execute());
   delete plugin;
