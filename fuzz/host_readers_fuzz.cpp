@@ -111,7 +111,8 @@ void settings(const std::string &text) {
       ondrava::parseSetting(text.substr(start, end - start), options);
     } catch (const ondrava::FatalError &error) {
       requireShort(error);
-      require(error.argument.size() <= std::strlen("--set ") + ondrava::kQuoteLimit + std::strlen("..."));
+      // At most 80 characters of at most four bytes each.
+      require(error.argument.size() <= std::strlen("--set ") + 4 * ondrava::kQuoteLimit + std::strlen("..."));
       requirePlain(ondrava::escapeText(error.text()));
     }
     start = end + 1;

@@ -7,17 +7,20 @@
 
 namespace ondrava {
 
-// A character is a byte and the continuation bytes after it, three at most
-// (so that bytes that are not UTF-8 still count).
+// A character is a byte and the continuation bytes its first one announces
+// (so that a byte that is not UTF-8 counts alone).
 std::string shorten(const std::string &text) {
   std::size_t end = 0;
   for (std::size_t characters = 0; end < text.size(); ++characters) {
     if (characters == kQuoteLimit)
       return text.substr(0, end) + "...";
-    std::size_t next = end + 1;
-    while (next < text.size() && next - end < 4 && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80)
-      ++next;
-    end = next;
+    const auto lead = static_cast<unsigned char>(text[end++]);
+    for (int more = lead >= 0xF0   ? 3
+                    : lead >= 0xE0 ? 2
+                    : lead >= 0xC0 ? 1
+                                   : 0;
+         more > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; --more)
+      ++end;
   }
   return text;
 }

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -194,7 +195,7 @@ Document *Workspace::current() {
 
 Workspace parseWorkspace(const std::string &text, const Source &source) {
   Workspace workspace;
-  bool current = false; // currentDocument given
+  std::optional<std::int32_t> current; // by default the first document
   // What is still allowed in the whole workspace, counted down as it is read.
   std::size_t documents = kMaxDocuments;
   std::size_t maps = kMaxMaps;
@@ -218,19 +219,15 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
       source.fail(where, "another document has the id " + std::to_string(out.id));
     return out;
   };
-  const Readers readers = {{"currentDocument",
-                            [&](const Json &v, const std::string &at) {
-                              workspace.currentDocument = toInt32(v, source, at);
-                              current = true;
-                            }},
-                           {"documents", [&](const Json &v, const std::string &at) {
-                              workspace.documents =
-                                  readArray(v, source, at, "documents", documents, readDocument);
-                            }}};
+  const Readers readers = {
+      {"currentDocument", [&](const Json &v, const std::string &at) { current = toInt32(v, source, at); }},
+      {"documents", [&](const Json &v, const std::string &at) {
+         workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
+       }}};
   readJson(text, source, kWorkspaceLimits,
            [&](const Json &root) { readObject(root, source, "", "workspace field", readers); });
-  if (!current && !workspace.documents.empty())
-    workspace.currentDocument = workspace.documents.front().id;
+  workspace.currentDocument =
+      current.value_or(workspace.documents.empty() ? -1 : workspace.documents.front().id);
   return workspace;
 }
 

@@ -231,6 +231,23 @@ std::string saveOutcome(bool json, const RunReport *report, const std::optional<
   return "";
 }
 
+// A save done, whose folder cannot then be flushed to the disk.
+const char *const kNotFlushed =
+    "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed "
+    "to the disk (%s): the save may not survive a power loss\n";
+
+// Writes the new file of the save: false, with the error, when it cannot.
+bool writeSave(TempFile &file, const Workspace &workspace, const std::string &savePath,
+               std::optional<FatalError> &error) {
+  try {
+    file.write(savedText(workspace, savePath, kMaxInputFileBytes));
+    return true;
+  } catch (const FatalError &e) {
+    error = e;
+    return false;
+  }
+}
+
 // Saves the workspace after a successful run, and answers: the run's report,
 // if there was one, what became of the save, and the error, if there was one;
 // as text (the error on standard error), or as one JSON object. The new file
@@ -241,15 +258,7 @@ std::string saveOutcome(bool json, const RunReport *report, const std::optional<
 int finish(bool json, const RunReport *report, const Workspace *workspace, std::optional<FatalError> error,
            const std::string &savePath, TempFile *file) {
   const bool succeeded = report != nullptr && report->initialised && report->executed;
-  bool written = false;
-  try {
-    if (file != nullptr && succeeded) {
-      file->write(savedText(*workspace, savePath, kMaxInputFileBytes));
-      written = true;
-    }
-  } catch (const FatalError &e) {
-    error = e;
-  }
+  const bool written = succeeded && file != nullptr && writeSave(*file, *workspace, savePath, error);
   std::string tail = saveOutcome(json, report, error, savePath, written);
   const std::string shownPath = escapeText(savePath);
   // An error refusing the program's own output as the save is not written into it.
@@ -261,8 +270,7 @@ int finish(bool json, const RunReport *report, const Workspace *workspace, std::
     print(stdout, textReport(*report));
   int unflushed = 0;
   try {
-    if (written)
-      unflushed = file->keep();
+    unflushed = written ? file->keep() : 0;
   } catch (const FatalError &e) {
     error = e;
     tail = saveOutcome(json, report, error, savePath, false);
@@ -276,17 +284,30 @@ int finish(bool json, const RunReport *report, const Workspace *workspace, std::
   if (reason != 0)
     throw OutputFailure{reason};
   if (unflushed != 0 && !error)
-    std::fprintf(
-        stderr,
-        "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the disk "
-        "(%s): the save may not survive a power loss\n",
-        shownPath.c_str(), std::strerror(unflushed));
+    std::fprintf(stderr, kNotFlushed, shownPath.c_str(), std::strerror(unflushed));
   if (error && !json)
     print(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
                       (report == nullptr && !savePath.empty()
                            ? "Ondrava.exe: nothing was saved to " + shownPath + "\n"
                            : ""));
   return error ? 2 : succeeded ? 0 : 1;
+}
+
+// Everything is read and checked, and the save's new file made, before
+// anything is loaded or printed. Exit status 0 when --help was answered.
+int run(int argc, char **argv, bool &json, std::string &savePath, std::optional<TempFile> &file) {
+  if (!reserveMemory())
+    throw std::bad_alloc();
+  const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
+  if (!invocation)
+    return 0;
+  savePath = invocation->savePath;
+  RunReport report;
+  Workspace workspace = readInputs(*invocation, report);
+  if (!savePath.empty())
+    file.emplace(savePath);
+  runPlugin(workspace, report, json);
+  return finish(json, &report, &workspace, std::nullopt, savePath, file ? &*file : nullptr);
 }
 
 } // namespace
@@ -299,19 +320,7 @@ int main(int argc, char **argv) {
   try {
     std::optional<FatalError> error;
     try {
-      if (!reserveMemory())
-        throw std::bad_alloc();
-      const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
-      if (!invocation)
-        return 0;
-      savePath = invocation->savePath;
-      // Everything is read and checked before anything is loaded or printed.
-      RunReport report;
-      Workspace workspace = readInputs(*invocation, report);
-      if (!savePath.empty())
-        file.emplace(savePath);
-      runPlugin(workspace, report, json);
-      return finish(json, &report, &workspace, std::nullopt, savePath, file ? &*file : nullptr);
+      return run(argc, argv, json, savePath, file);
     } catch (const FatalError &e) {
       error = e;
     } catch (const std::bad_alloc &) {
