@@ -164,8 +164,8 @@ void TempFile::discard() const {
   process().removeOnSignal = nullptr;
 }
 
-void TempFile::fail(const std::string &why) const {
-  discard();
+void TempFile::fail(const std::string &why) {
+  close();
   failOn(path_, "cannot write the file" + why);
 }
 

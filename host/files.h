@@ -48,7 +48,7 @@ public:
   explicit TempFile(const std::string &target);
   TempFile(const TempFile &) = delete;
   TempFile &operator=(const TempFile &) = delete;
-  ~TempFile() { discard(); }
+  ~TempFile() { close(); }
 
   // Writes the text and flushes it to the disk, or fails, discarding it.
   void write(const std::string &text);
@@ -63,7 +63,12 @@ public:
 private:
   // Ends the save, discarding what it made, with an error naming the target:
   // "cannot write the file" and why.
-  [[noreturn]] void fail(const std::string &why) const;
+  [[noreturn]] void fail(const std::string &why);
+  // Discards the new file once closed, which Windows removes only then.
+  void close() {
+    file_.reset();
+    discard();
+  }
   void checkTarget(const platform::FileInfo &given, const platform::FileInfo &folder);
 
   std::string path_;
