@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <elf.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
@@ -731,6 +732,53 @@ TEST(InputFile, AFileThatWouldMakeTheProgramWaitIsRefusedAtOnce) {
   EXPECT_EQ(module.error(), refused);
   close(holder);
   std::signal(SIGIO, before);
+  fs::remove(path);
+}
+
+// A module whose headers name bytes past the end of its file, in its first
+// segment or in a later one's data, is refused before the loader maps it:
+// touching such a segment would end the program with a signal.
+TEST(PluginModule, ASegmentPastTheEndOfItsFileIsRefusedBeforeLoading) {
+  const struct {
+    const char *what;
+    Elf64_Off offset[2]; // of two segments in a file of 4096 bytes
+    Elf64_Xword size[2];
+  } cases[] = {
+      {"the first segment", {0, 2048}, {4097, 1024}},
+      {"a later segment's data", {0, 2048}, {2048, 2049}},
+      {"a later segment's start", {0, 4097}, {2048, 0}},
+  };
+  const fs::path path = fs::temp_directory_path() / ("kelvane_cut_" + std::to_string(getpid()) + ".so");
+  for (const auto &c : cases) {
+    std::string image(4096, '\0');
+    Elf64_Ehdr header{};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_ident[EI_DATA] = ELFDATA2LSB;
+    header.e_ident[EI_VERSION] = EV_CURRENT;
+    header.e_type = ET_DYN;
+    header.e_machine = EM_X86_64;
+    header.e_version = EV_CURRENT;
+    header.e_phoff = sizeof header;
+    header.e_ehsize = sizeof header;
+    header.e_phentsize = sizeof(Elf64_Phdr);
+    header.e_phnum = 2;
+    std::memcpy(image.data(), &header, sizeof header);
+    for (int i = 0; i < 2; ++i) {
+      Elf64_Phdr segment{};
+      segment.p_type = PT_LOAD;
+      segment.p_flags = PF_R;
+      segment.p_offset = segment.p_vaddr = c.offset[i];
+      segment.p_filesz = segment.p_memsz = c.size[i];
+      segment.p_align = 4096;
+      std::memcpy(image.data() + sizeof header + i * sizeof segment, &segment, sizeof segment);
+    }
+    std::ofstream(path, std::ios::binary) << image;
+    ondrava::PluginModule module;
+    EXPECT_FALSE(module.load(path.string())) << c.what;
+    EXPECT_EQ(module.error(), "the file is cut short: a segment its headers name lies past its end")
+        << c.what;
+  }
   fs::remove(path);
 }
 #endif
