@@ -14,10 +14,12 @@
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
+#include <elf.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -874,6 +876,112 @@ TEST(InputFile, AFileThatWouldMakeTheProgramWaitIsRefusedAtOnce) {
   EXPECT_EQ(module.error(), refused);
   close(holder);
   std::signal(SIGIO, before);
+  fs::remove(path);
+}
+
+// What /proc shows of a process: a line of its status ("ShdPnd:", say) or
+// its system call, empty once it has ended.
+std::string shown(pid_t process, const std::string &file, const std::string &key = "") {
+  std::ifstream in("/proc/" + std::to_string(process) + "/" + file);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(key, 0) == 0)
+      return line.substr(key.size());
+  return {};
+}
+
+// A second signal that comes while the first one's handler cleans up and
+// says its line waits for it: the line is whole, the first signal ends the
+// program. Here standard error is a full pipe, so that the handler is still
+// writing when the second comes.
+TEST(Signals, ASecondSignalWaitsForTheFirstOnesHandler) {
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(pipeEnds[1], STDERR_FILENO);
+    fcntl(STDERR_FILENO, F_SETFL, O_NONBLOCK);
+    const char fill[512] = {};
+    for (std::size_t size : {sizeof fill, std::size_t{1}})
+      while (write(STDERR_FILENO, fill, size) > 0) {
+      }
+    fcntl(STDERR_FILENO, F_SETFL, 0);
+    std::signal(SIGSEGV, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    ondrava::prepareProcess();
+    std::raise(SIGSEGV);
+    _exit(0);
+  }
+  close(pipeEnds[1]);
+  // The handler is under way once the child waits to write to standard error.
+  const std::string writing = std::to_string(SYS_write) + " 0x2 ";
+  for (int i = 0; i < 1000 && shown(child, "syscall").rfind(writing, 0) != 0; ++i)
+    usleep(10000);
+  EXPECT_EQ(shown(child, "syscall").rfind(writing, 0), 0u) << shown(child, "syscall");
+  kill(child, SIGTERM);
+  // Held back while the handler runs (pending), or wrongly taken at once (the child ends).
+  const auto heldOrEnded = [child] {
+    const std::string pending = shown(child, "status", "ShdPnd:\t");
+    return shown(child, "status", "State:\t").rfind('Z', 0) == 0 ||
+           (!pending.empty() && (std::stoull(pending, nullptr, 16) & (1ull << (SIGTERM - 1))) != 0);
+  };
+  for (int i = 0; i < 1000 && !heldOrEnded(); ++i)
+    usleep(10000);
+  std::string said;
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+    said.append(buffer, static_cast<std::size_t>(got));
+  close(pipeEnds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+  const std::size_t start = said.find_first_not_of('\0'); // after what filled the pipe
+  EXPECT_EQ(start == std::string::npos ? "" : said.substr(start), "Ondrava.exe: ended by SIGSEGV\n");
+}
+
+// A module whose headers name bytes past the end of its file, in its first
+// segment or in a later one's data, is refused before the loader maps it:
+// touching such a segment would end the program with a signal.
+TEST(PluginModule, ASegmentPastTheEndOfItsFileIsRefusedBeforeLoading) {
+  const struct {
+    const char *what;
+    Elf64_Off offset[2]; // of two segments in a file of 4096 bytes
+    Elf64_Xword size[2];
+  } cases[] = {
+      {"the first segment", {0, 2048}, {4097, 1024}},
+      {"a later segment's data", {0, 2048}, {2048, 2049}},
+      {"a later segment's start", {0, 4097}, {2048, 0}},
+  };
+  const fs::path path = fs::temp_directory_path() / ("kelvane_cut_" + std::to_string(getpid()) + ".so");
+  for (const auto &c : cases) {
+    std::string image(4096, '\0');
+    Elf64_Ehdr header{};
+    std::memcpy(header.e_ident, ELFMAG, SELFMAG);
+    header.e_ident[EI_CLASS] = ELFCLASS64;
+    header.e_ident[EI_DATA] = ELFDATA2LSB;
+    header.e_ident[EI_VERSION] = EV_CURRENT;
+    header.e_type = ET_DYN;
+    header.e_machine = EM_X86_64;
+    header.e_version = EV_CURRENT;
+    header.e_phoff = sizeof header;
+    header.e_ehsize = sizeof header;
+    header.e_phentsize = sizeof(Elf64_Phdr);
+    header.e_phnum = 2;
+    std::memcpy(image.data(), &header, sizeof header);
+    for (int i = 0; i < 2; ++i) {
+      Elf64_Phdr segment{};
+      segment.p_type = PT_LOAD;
+      segment.p_flags = PF_R;
+      segment.p_offset = segment.p_vaddr = c.offset[i];
+      segment.p_filesz = segment.p_memsz = c.size[i];
+      segment.p_align = 4096;
+      std::memcpy(image.data() + sizeof header + i * sizeof segment, &segment, sizeof segment);
+    }
+    std::ofstream(path, std::ios::binary) << image;
+    ondrava::PluginModule module;
+    EXPECT_FALSE(module.load(path.string())) << c.what;
+    EXPECT_EQ(module.error(), "the file is cut short: a segment its headers name lies past its end")
+        << c.what;
+  }
   fs::remove(path);
 }
 #endif

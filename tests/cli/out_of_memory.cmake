@@ -5,6 +5,9 @@ cmake_minimum_required(VERSION 3.25)
 # memory" with the file it was to save as it was, or exit status 0 with the
 # file saved. Never a signal, never a temporary file left behind.
 #   -DPROGRAM=<the program> -DWORKDIR=<a folder> -DWORKSPACE=<a large workspace>
+# From an empty folder: what a run that was killed left behind is no fault of
+# this one.
+file(REMOVE_RECURSE ${WORKDIR})
 file(MAKE_DIRECTORY ${WORKDIR})
 set(target ${WORKDIR}/saved.json)
 set(answered 0)

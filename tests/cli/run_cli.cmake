@@ -17,10 +17,35 @@ cmake_minimum_required(VERSION 3.25)
 #   [-DFILE_SIZE_LIMIT=<512-byte blocks>]   run under that file size limit
 #   [-DREDIRECT=<sh redirection>]           of the program's output, such as >/dev/full
 #   [-DEMPTY_LAST=ON]           an empty argument after the others
+#   [-DOPEN_FILES_LIMIT=<n>]    run under that limit of open files, standard input closed
+#   [-DENVIRONMENT=<NAME=value@@...>]       in the program's environment
+#   [-DPROGRAM_LINK=<name>]     run the program through a link of that name in the work folder
+#   [-DFRESH=ON]                the work folder starts empty
+#   [-DANSWER=<file> -DBUILD_DIR=<dir> -DDATA=<dir>]  exit status, standard output and error are
+#                               the file's, with the work folder, the data folder and the build
+#                               folder written <work>, <data> and <build>; with
+#                               KELVANE_RECORD_ANSWERS set, the file is written instead
 #   [-DEMULATED=ON]             the program runs under Wine
 # Whatever happens, no temporary file of --save is left in the work folder.
+if(FRESH)
+  # What a run that was killed left behind is no fault of this one.
+  file(REMOVE_RECURSE ${WORKDIR})
+endif()
 file(MAKE_DIRECTORY ${WORKDIR})
 string(REPLACE "@@" ";" COMMAND "${COMMAND}")
+if(DEFINED PROGRAM_LINK)
+  list(POP_FRONT COMMAND program)
+  file(REMOVE ${WORKDIR}/${PROGRAM_LINK})
+  file(CREATE_LINK ${program} ${WORKDIR}/${PROGRAM_LINK} SYMBOLIC)
+  list(PREPEND COMMAND ./${PROGRAM_LINK})
+endif()
+if(DEFINED ENVIRONMENT)
+  string(REPLACE "@@" ";" ENVIRONMENT "${ENVIRONMENT}")
+  foreach(setting IN LISTS ENVIRONMENT)
+    string(REGEX MATCH "^([^=]+)=(.*)$" setting "${setting}")
+    set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
+  endforeach()
+endif()
 if(DEFINED COPY_FROM)
   file(COPY_FILE ${COPY_FROM} ${WORKDIR}/${COPY_TO})
 endif()
@@ -41,7 +66,7 @@ if(DEFINED SPARSE)
     message(FATAL_ERROR "cannot make the sparse file ${SPARSE}")
   endif()
 endif()
-if(DEFINED FILE_SIZE_LIMIT OR DEFINED REDIRECT OR EMPTY_LAST)
+if(DEFINED FILE_SIZE_LIMIT OR DEFINED OPEN_FILES_LIMIT OR DEFINED REDIRECT OR EMPTY_LAST)
   set(shell "exec \"$@\"")
   if(EMPTY_LAST)
     string(APPEND shell " ''")
@@ -53,6 +78,10 @@ if(DEFINED FILE_SIZE_LIMIT OR DEFINED REDIRECT OR EMPTY_LAST)
     # dash and bash count the limit in blocks of 512 and 1024 bytes.
     set(shell "ulimit -f ${FILE_SIZE_LIMIT} && ${shell}")
   endif()
+  if(DEFINED OPEN_FILES_LIMIT)
+    # Closed first: the shell needs a descriptor more to close it in a redirection.
+    set(shell "exec <&- && ulimit -n ${OPEN_FILES_LIMIT} && ${shell}")
+  endif()
   set(COMMAND /bin/sh -c "${shell}" sh ${COMMAND})
 endif()
 # A run that Wine never started is tried again (see cmake/WineTries.cmake).
@@ -62,6 +91,24 @@ kelvane_run_tried(${CODE} "${EMULATED}" ${WORKDIR} ${COMMAND})
 string(REPLACE "\r\n" "\n" out "${out}")
 string(REPLACE "\r\n" "\n" err "${err}")
 set(problems "")
+if(DEFINED ANSWER)
+  set(answer "exit status ${status}\n--- standard output\n${out}--- standard error\n${err}")
+  # The work folder lies in the build folder: it goes first.
+  string(REPLACE "${WORKDIR}" "<work>" answer "${answer}")
+  string(REPLACE "${DATA}" "<data>" answer "${answer}")
+  string(REPLACE "${BUILD_DIR}" "<build>" answer "${answer}")
+  if(DEFINED ENV{KELVANE_RECORD_ANSWERS})
+    file(WRITE ${ANSWER} "${answer}")
+    message(STATUS "recorded ${ANSWER}")
+  else()
+    file(READ ${ANSWER} expected)
+    if(NOT answer STREQUAL expected)
+      file(WRITE ${WORKDIR}/answer.txt "${answer}")
+      execute_process(COMMAND diff -u ${ANSWER} ${WORKDIR}/answer.txt OUTPUT_VARIABLE difference)
+      string(APPEND problems "the answer differs from ${ANSWER}:\n${difference}")
+    endif()
+  endif()
+endif()
 if(NOT status STREQUAL CODE)
   string(APPEND problems "exit status ${status}, expected ${CODE}\n")
 endif()

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 extern "C" {
 bool zuGetVersionOfOndravaZU(std::int32_t *, std::int32_t *, std::int32_t *);
@@ -62,6 +63,28 @@ TEST(MainExecutableHost, BindsEveryExportedNameToItsFunction) {
     SCOPED_TRACE(kelvane::hostEntryName(row.entry));
     EXPECT_EQ(kelvane::hostEntry(row.entry), row.function);
   }
+}
+
+// The host has maps 0 to count - 1: any other index, the count itself
+// included, is refused, and no record is copied either way.
+TEST(MainExecutableHost, AMapIndexTheHostDoesNotHaveIsRefused) {
+  ondrava::resetState();
+  ondrava::MapRecord first{};
+  ondrava::MapRecord second{};
+  first.fill(1);
+  second.fill(2);
+  ondrava::state().maps = {first, second};
+  unsigned char record[112];
+  for (const std::int32_t index : {2, 3, -1}) {
+    std::memset(record, 0xaa, sizeof record);
+    EXPECT_FALSE(zuGetNRVMPOfCurrentVMR(index, record)) << index;
+    EXPECT_EQ(record[0], 0xaa) << index;
+    EXPECT_FALSE(zuSetNRVMPParametersOfCurrentVMR(index, record)) << index;
+  }
+  EXPECT_EQ(ondrava::state().maps, (std::vector<ondrava::MapRecord>{first, second}));
+  EXPECT_TRUE(zuGetNRVMPOfCurrentVMR(1, record));
+  EXPECT_EQ(record[111], 2);
+  ondrava::resetState();
 }
 
 TEST(MainExecutableHost, BindingTwiceGivesTheSameTable) {

@@ -90,7 +90,7 @@ TEST_F(PluginTest, OverlayListRows) {
       {"0-", 3, {1, 2, 3}, {}},
       {"6-", 5, {}, {}},
       {"3-1,2-", 4, {2, 3, 4}, {range(3, 1)}},
-      // The examples that the help page (7 maps) and the docs give.
+      // Examples of the help page, with its 7 maps (Docs.help_page_overlay runs them all).
       {"All", 7, {1, 2, 3, 4, 5, 6, 7}, {}},
       {"2", 7, {2}, {}},
       {"1,3-5", 7, {1, 3, 4, 5}, {}},
