@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <regex>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -31,6 +34,20 @@ std::string describe(const json &value) {
     return value.is_array() ? "an array" : "an object";
   return std::string(value.type_name()) + " " +
          shorten(value.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+// The shortest text that reads back as the same float: 0.3, not 0.30000001192092896.
+std::string floatText(float value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// The double a float is saved as: that of its shortest text, which a reader
+// narrows back to the same float; where it does not (only 7.038531e-26 and
+// its negative, rounded twice: to double, then to float), its own value.
+double shortest(float value) {
+  const double text = std::strtod(floatText(value).c_str(), nullptr);
+  return static_cast<float>(text) == value ? text : value;
 }
 
 // Whether the store holds the key, whatever its type.
@@ -130,16 +147,17 @@ Map readMap(const json &value, const Source &source, const std::string &where) {
 }
 
 // A reader for each of the sixteen keys, checking the value against the key's type.
-std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, ParameterStore &out) {
+std::vector<std::pair<std::string, Reader>> optionReaders(const Source &source, Options &out) {
   std::vector<std::pair<std::string, Reader>> readers;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
     readers.push_back(
         {key.name, [&source, &out, &key](const json &value, const std::string &at) {
            if (key.type == kelvane::OptionType::Float)
-             out.floats[key.name] = toFloat(value, source, at);
+             out.values.floats[key.name] = toFloat(value, source, at),
+             out.given[key.name] = value.get<double>();
            else if (key.type == kelvane::OptionType::Int)
-             out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
-           else if (const std::string &text = out.strings[key.name] = toText(value, source, at);
+             out.values.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
+           else if (const std::string &text = out.values.strings[key.name] = toText(value, source, at);
                     text.size() > kMaxTextBytes)
              source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
                                  std::to_string(kMaxTextBytes));
@@ -236,7 +254,7 @@ void to_json(nlohmann::ordered_json &out, const Map &map) {
     if (!field.isFloat())
       out[field.key] = rec::read<std::int32_t>(map.record.data(), offset);
     else if (std::isfinite(value))
-      out[field.key] = value;
+      out[field.key] = shortest(value);
     else
       continue;
     std::copy_n(map.record.data() + offset, rec::kFieldWidth, named.data() + offset);
@@ -273,11 +291,11 @@ const char *demoWorkspaceJson() {
       ;
 }
 
-void parseOptions(const std::string &text, const Source &source, ParameterStore &out) {
+void parseOptions(const std::string &text, const Source &source, Options &out) {
   readObject(readJson(text, source, kOptionsLimits), source, "", "option", optionReaders(source, out));
 }
 
-void parseSetting(const std::string &setting, ParameterStore &out) {
+void parseSetting(const std::string &setting, Options &out) {
   const Source source{{}, "--set " + shorten(setting)};
   const std::size_t equals = setting.find('=');
   if (equals == std::string::npos || equals == 0)
@@ -285,42 +303,75 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   json value = text;
-  if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
-      known == nullptr || known->type != kelvane::OptionType::Text) {
-    // A number as JSON writes it, or true/false for a switch; anything else
-    // stays text and fails the type check. A number too large for any type
-    // is an error of its own.
+  // A number as a dialog's field takes it, written as JSON: no "+", a digit
+  // on each side of the point, no leading zeros. Whether it suits the key,
+  // the key's reader says; true/false too. Anything else stays text and
+  // fails the type check.
+  static const std::regex number(R"(([+-]?)0*(\d*)(\.(\d*))?([eE][+-]?\d+)?)");
+  const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
+  if (std::smatch part; (known == nullptr || known->type != kelvane::OptionType::Text) &&
+                        std::regex_match(text, part, number) &&
+                        text.find_first_of("0123456789") < text.find_first_of("eE")) {
     try {
-      value = readJson(text, source, JsonLimits{0, 1});
-    } catch (const FatalError &error) {
-      if (error.message.rfind("the number ", 0) == 0)
-        source.fail("", error.message);
+      value = json::parse((part[1] == "-" ? "-" : "") + (part[2].length() > 0 ? part[2].str() : "0") +
+                          (part[3].matched ? "." + (part[4].length() > 0 ? part[4].str() : "0") : "") +
+                          part[5].str());
+    } catch (const json::out_of_range &) {
+      source.fail("", "the number " + shorten(text) + " is out of range");
     }
+  } else if (text == "true" || text == "false") {
+    value = text == "true";
   }
   readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
+  out.set.insert(key);
 }
 
-std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store) {
-  store = named;
+std::vector<std::string> startStore(const Options &named, ParameterStore &store) {
+  Options all = named;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
-    if (!holds(named, key.name))
-      parseSetting(std::string(key.name) + "=" + key.initial, store);
+    if (!holds(named.values, key.name))
+      parseSetting(std::string(key.name) + "=" + key.initial, all);
+  store = all.values;
+  using kelvane::optionKey;
+  const auto on = [&](kelvane::OptionKeyId id) { return store.ints.at(optionKey(id).name) != 0; };
+  // Why the plugin will not use a key: the nearest switch it needs that is
+  // off, or the switch on that puts another key in its place.
+  const auto unused = [&](const kelvane::OptionKey &key) -> std::string {
+    auto off = key.needs;
+    while (off != kelvane::kNoSwitch && on(off))
+      off = optionKey(off).needs;
+    if (off != kelvane::kNoSwitch)
+      return optionKey(off).name + std::string(" is off");
+    return key.unusedWhenOn != kelvane::kNoSwitch && on(key.unusedWhenOn)
+               ? optionKey(key.unusedWhenOn).name + std::string(" is on")
+               : "";
+  };
   std::vector<std::string> out;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
-    if (!holds(named, key.name))
+    if (!holds(named.values, key.name))
       continue;
-    auto off = key.needs; // the nearest switch it needs that is off
-    while (off != kelvane::kNoSwitch && store.ints.at(kelvane::optionKey(off).name) != 0)
-      off = kelvane::optionKey(off).needs;
+    const std::string name = key.name;
     const double value = key.type == kelvane::OptionType::Float ? store.floats.at(key.name)
                          : key.type == kelvane::OptionType::Int ? store.ints.at(key.name)
                                                                 : 0;
-    if (off != kelvane::kNoSwitch)
-      out.push_back(std::string(key.name) + " is set, but " + kelvane::optionKey(off).name +
-                    " is off, so the plugin does not use it");
-    else if (const char *made = key.limits.outside(value))
-      out.push_back(std::string(key.name) + " has a value the dialog never stores; " + made);
+    const char *made = key.limits.outside(value);
+    const auto given = named.given.find(key.name);
+    if (const std::string why = unused(key); !why.empty()) {
+      if (named.set.count(key.name) > 0)
+        out.push_back(name + " is set, but " + why + ", so the plugin does not use it");
+    } else if (given != named.given.end() && (value == 0 || value == 1) && given->second != value) {
+      out.push_back(name + "=" + json(given->second).dump() + " becomes " + (value == 0 ? "0" : "1") +
+                    " as a 32-bit float; " +
+                    (made != nullptr ? made : "the plugin writes that into every map"));
+    } else if (made != nullptr) {
+      out.push_back(name + " has a value the dialog never stores; " + made);
+    }
   }
+  using Id = kelvane::OptionKeyId;
+  if (const float min = store.floats.at("Min"), max = store.floats.at("Max");
+      unused(optionKey(Id::Min)).empty() && unused(optionKey(Id::Max)).empty() && min > max)
+    out.push_back("Min is above Max: the plugin sets every map's lower threshold to " + floatText(min) +
+                  ", above its upper threshold, " + floatText(max));
   return out;
 }
 
