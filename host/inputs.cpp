@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
-#include <regex>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -303,24 +302,29 @@ void parseSetting(const std::string &setting, Options &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   json value = text;
-  // A number as a dialog's field takes it, written as JSON: no "+", a digit
-  // on each side of the point, no leading zeros. Whether it suits the key,
-  // the key's reader says; true/false too. Anything else stays text and
-  // fails the type check.
-  static const std::regex number(R"(([+-]?)0*(\d*)(\.(\d*))?([eE][+-]?\d+)?)");
-  const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
-  if (std::smatch part; (known == nullptr || known->type != kelvane::OptionType::Text) &&
-                        std::regex_match(text, part, number) &&
-                        text.find_first_of("0123456789") < text.find_first_of("eE")) {
-    try {
-      value = json::parse((part[1] == "-" ? "-" : "") + (part[2].length() > 0 ? part[2].str() : "0") +
-                          (part[3].matched ? "." + (part[4].length() > 0 ? part[4].str() : "0") : "") +
-                          part[5].str());
-    } catch (const json::out_of_range &) {
+  // A number as a dialog's field takes it: a sign, and for a float a point
+  // at either end and an exponent; hex, inf and nan have letters no number
+  // here has. true/false for a switch. Whether it suits the key, the key's
+  // reader says; anything else stays text and fails the type check.
+  if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
+      known != nullptr && known->type != kelvane::OptionType::Text) {
+    char *end = nullptr;
+    const double number = std::strtod(text.c_str(), &end);
+    const bool whole = text.find_first_not_of("0123456789", text.find_first_not_of("+-")) == text.npos;
+    std::int64_t integer = 0;
+    if (text == "true" || text == "false")
+      value = text == "true";
+    else if (text.empty() || text.find_first_not_of("0123456789+-.eE") != text.npos || *end != '\0')
+      value = text;
+    else if (std::isinf(number))
       source.fail("", "the number " + shorten(text) + " is out of range");
-    }
-  } else if (text == "true" || text == "false") {
-    value = text == "true";
+    else if (known->type == kelvane::OptionType::Float || !whole)
+      value = number;
+    else if (std::from_chars(text.data() + (text[0] == '+'), text.data() + text.size(), integer).ec ==
+             std::errc())
+      value = integer;
+    else
+      source.fail("", shorten(text) + " does not fit a 32-bit signed integer");
   }
   readObject(json::object({{key, value}}), source, "", "option", optionReaders(source, out));
   out.set.insert(key);

@@ -224,6 +224,11 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
   EXPECT_EQ(options.values.ints["DoSetMin"], 1);
   ondrava::parseSetting("Max=3.4028235e38", options);
   EXPECT_EQ(options.values.floats["Max"], std::numeric_limits<float>::max());
+  // A number as long as an argument may be: an error, not a crash.
+  EXPECT_EQ(errorOf([&] {
+              ondrava::parseSetting("Min=" + std::string(130000, '1'), options);
+            }).message.find("the number 1"),
+            0u);
   // Spellings a dialog's number field does not take stay text; those it takes are numbers.
   for (const std::string typed : {"0x1F", "inf", "nan", "1,5", "1_000", ".", "e5", "null"})
     EXPECT_EQ(errorOf([&] { ondrava::parseSetting("Min=" + typed, options); }).message,
