@@ -98,13 +98,15 @@ struct OptionKey {
   // it: what the host's store holds after OK on an unchanged dialog.
   const char *initial;
   DialogLimits limits;
+  // A switch that, when on, has the plugin use another key in this one's place.
+  OptionKeyId unusedWhenOn = kNoSwitch;
 };
 
 inline constexpr OptionKey kOptionKeys[kOptionKeyCount] = {
     {"DoSetMin", OptionType::Int, OptionRole::Switch, kNoSwitch, "set the lower threshold of every map", "0",
      kAnyValue},
     {"Min", OptionType::Float, OptionRole::Value, OptionKeyId::DoSetMin,
-     "the lower threshold, unless DoSetMinP is on", "3", kAnyValue},
+     "the lower threshold, unless DoSetMinP is on", "3", kAnyValue, OptionKeyId::DoSetMinP},
     // Qualifies DoSetMin rather than being an option of its own.
     {"DoSetMinP", OptionType::Int, OptionRole::Switch, OptionKeyId::DoSetMin,
      "give the lower threshold as a p (t maps)", "0", kAnyValue},

@@ -83,7 +83,7 @@ void workspace(const std::string &text) {
 }
 
 void options(const std::string &text) {
-  ondrava::ParameterStore options;
+  ondrava::Options options;
   if (!reads([&] { ondrava::parseOptions(text, {"options.json", {}}, options); }))
     return;
   const auto typeOf = [](const std::string &name) {
@@ -91,17 +91,17 @@ void options(const std::string &text) {
     require(key != nullptr);
     return key->type;
   };
-  for (const auto &entry : options.ints)
+  for (const auto &entry : options.values.ints)
     require(typeOf(entry.first) == kelvane::OptionType::Int);
-  for (const auto &entry : options.floats)
+  for (const auto &entry : options.values.floats)
     require(typeOf(entry.first) == kelvane::OptionType::Float);
-  for (const auto &entry : options.strings)
+  for (const auto &entry : options.values.strings)
     require(typeOf(entry.first) == kelvane::OptionType::Text &&
             entry.second.size() <= ondrava::kMaxTextBytes);
 }
 
 void settings(const std::string &text) {
-  ondrava::ParameterStore options;
+  ondrava::Options options;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);

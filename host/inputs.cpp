@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <set>
@@ -32,6 +34,20 @@ std::string describe(const Json &value) {
   // A text is cut, then quoted.
   const Json shown = value.is_string() ? Json(shorten(value.get<std::string>())) : value;
   return std::string(value.type_name()) + " " + shown.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// The shortest text that reads back as the same float: 0.3, not 0.30000001192092896.
+std::string floatText(float value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// The double a float is saved as: that of its shortest text, which a reader
+// narrows back to the same float; where it does not (only 7.038531e-26 and
+// its negative, rounded twice: to double, then to float), its own value.
+double shortest(float value) {
+  const double text = std::strtod(floatText(value).c_str(), nullptr);
+  return static_cast<float>(text) == value ? text : value;
 }
 
 // Whether the store holds the key, whatever its type.
@@ -141,16 +157,17 @@ Map readMap(const Json &value, const Source &source, const std::string &where) {
 }
 
 // A reader for each of the sixteen keys, checking the value against the key's type.
-Readers optionReaders(const Source &source, ParameterStore &out) {
+Readers optionReaders(const Source &source, Options &out) {
   Readers readers;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
     readers.push_back(
         {key.name, [&source, &out, &key](const Json &value, const std::string &at) {
            if (key.type == kelvane::OptionType::Float)
-             out.floats[key.name] = toFloat(value, source, at);
+             out.values.floats[key.name] = toFloat(value, source, at),
+             out.given[key.name] = value.get<double>();
            else if (key.type == kelvane::OptionType::Int)
-             out.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
-           else if (const std::string &text = out.strings[key.name] = toText(value, source, at);
+             out.values.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
+           else if (const std::string &text = out.values.strings[key.name] = toText(value, source, at);
                     text.size() > kMaxTextBytes)
              source.fail(at, "text of " + std::to_string(text.size()) + " bytes; the host holds at most " +
                                  std::to_string(kMaxTextBytes));
@@ -247,7 +264,7 @@ void to_json(nlohmann::ordered_json &out, const Map &map) {
     if (!field.isFloat())
       out[field.key] = rec::read<std::int32_t>(map.record.data(), offset);
     else if (std::isfinite(value))
-      out[field.key] = value;
+      out[field.key] = shortest(value);
     else
       continue;
     std::copy_n(map.record.data() + offset, rec::kFieldWidth, named.data() + offset);
@@ -284,7 +301,7 @@ const char *demoWorkspaceJson() {
       ;
 }
 
-void parseOptions(const std::string &text, const Source &source, ParameterStore &out) {
+void parseOptions(const std::string &text, const Source &source, Options &out) {
   const auto hint = [](const std::string &key) {
     return key == "currentDocument" || key == "documents"
                ? "; this looks like a workspace: give it with --workspace"
@@ -295,7 +312,7 @@ void parseOptions(const std::string &text, const Source &source, ParameterStore 
   });
 }
 
-void parseSetting(const std::string &setting, ParameterStore &out) {
+void parseSetting(const std::string &setting, Options &out) {
   const Source source{{}, "--set " + shorten(setting)};
   const std::size_t equals = setting.find('=');
   if (equals == std::string::npos || equals == 0)
@@ -303,43 +320,80 @@ void parseSetting(const std::string &setting, ParameterStore &out) {
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   Json value = text;
+  // A number as a dialog's field takes it: a sign, and for a float a point
+  // at either end and an exponent; hex, inf and nan have letters no number
+  // here has. true/false for a switch. Whether it suits the key, the key's
+  // reader says; anything else stays text and fails the type check.
   if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
-      known == nullptr || known->type != kelvane::OptionType::Text) {
-    // A number as JSON writes it, or true/false for a switch; anything else
-    // stays text and fails the type check. A number too large for any type
-    // is an error of its own.
-    try {
-      readJson(text, source, JsonLimits{0, 1}, [&](const Json &parsed) { value = parsed; });
-    } catch (const FatalError &error) {
-      if (error.kind == FatalError::Kind::NumberOutOfRange)
-        throw;
+      known != nullptr && known->type != kelvane::OptionType::Text) {
+    char *end = nullptr;
+    const double number = std::strtod(text.c_str(), &end);
+    const bool whole = text.find_first_not_of("0123456789", text.find_first_not_of("+-")) == text.npos;
+    std::int64_t integer = 0;
+    if (text == "true" || text == "false")
+      value = text == "true";
+    else if (text.empty() || text.find_first_not_of("0123456789+-.eE") != text.npos || *end != '\0')
       value = text;
-    }
+    else if (std::isinf(number))
+      source.fail("", "the number " + shorten(text) + " is out of range");
+    else if (known->type == kelvane::OptionType::Float || !whole)
+      value = number;
+    else if (std::from_chars(text.data() + (text[0] == '+'), text.data() + text.size(), integer).ec ==
+             std::errc())
+      value = integer;
+    else
+      source.fail("", shorten(text) + " does not fit a 32-bit signed integer");
   }
   readObject(Json::object({{key, value}}), source, "", "option", optionReaders(source, out));
+  out.set.insert(key);
 }
 
-std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store) {
-  store = named;
+std::vector<std::string> startStore(const Options &named, ParameterStore &store) {
+  Options all = named;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)
-    if (!holds(named, key.name))
-      parseSetting(std::string(key.name) + "=" + key.initial, store);
+    if (!holds(named.values, key.name))
+      parseSetting(std::string(key.name) + "=" + key.initial, all);
+  store = all.values;
+  using kelvane::optionKey;
+  const auto on = [&](kelvane::OptionKeyId id) { return store.ints.at(optionKey(id).name) != 0; };
+  // Why the plugin will not use a key: the nearest switch it needs that is
+  // off, or the switch on that puts another key in its place.
+  const auto unused = [&](const kelvane::OptionKey &key) -> std::string {
+    auto off = key.needs;
+    while (off != kelvane::kNoSwitch && on(off))
+      off = optionKey(off).needs;
+    if (off != kelvane::kNoSwitch)
+      return optionKey(off).name + std::string(" is off");
+    return key.unusedWhenOn != kelvane::kNoSwitch && on(key.unusedWhenOn)
+               ? optionKey(key.unusedWhenOn).name + std::string(" is on")
+               : "";
+  };
   std::vector<std::string> out;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
-    if (!holds(named, key.name))
+    if (!holds(named.values, key.name))
       continue;
-    auto off = key.needs; // the nearest switch it needs that is off
-    while (off != kelvane::kNoSwitch && store.ints.at(kelvane::optionKey(off).name) != 0)
-      off = kelvane::optionKey(off).needs;
+    const std::string name = key.name;
     const double value = key.type == kelvane::OptionType::Float ? store.floats.at(key.name)
                          : key.type == kelvane::OptionType::Int ? store.ints.at(key.name)
                                                                 : 0;
-    if (off != kelvane::kNoSwitch)
-      out.push_back(std::string(key.name) + " is set, but " + kelvane::optionKey(off).name +
-                    " is off, so the plugin does not use it");
-    else if (const char *made = key.limits.outside(value))
-      out.push_back(std::string(key.name) + " has a value the dialog never stores; " + made);
+    const char *made = key.limits.outside(value);
+    const auto given = named.given.find(key.name);
+    if (const std::string why = unused(key); !why.empty()) {
+      if (named.set.count(key.name) > 0)
+        out.push_back(name + " is set, but " + why + ", so the plugin does not use it");
+    } else if (given != named.given.end() && (value == 0 || value == 1) && given->second != value) {
+      out.push_back(name + "=" + Json(given->second).dump() + " becomes " + (value == 0 ? "0" : "1") +
+                    " as a 32-bit float; " +
+                    (made != nullptr ? made : "the plugin writes that into every map"));
+    } else if (made != nullptr) {
+      out.push_back(name + " has a value the dialog never stores; " + made);
+    }
   }
+  using Id = kelvane::OptionKeyId;
+  if (const float min = store.floats.at("Min"), max = store.floats.at("Max");
+      unused(optionKey(Id::Min)).empty() && unused(optionKey(Id::Max)).empty() && min > max)
+    out.push_back("Min is above Max: the plugin sets every map's lower threshold to " + floatText(min) +
+                  ", above its upper threshold, " + floatText(max));
   return out;
 }
 

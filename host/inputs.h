@@ -21,6 +21,8 @@
 
 #include <cstdint>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,12 +91,22 @@ constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 // One object of keys; nothing in an options file lies deeper.
 constexpr JsonLimits kOptionsLimits{1, 1000};
 
-// Each reads options into the parameter store the host hands the plugin,
-// changing only the keys they name. Errors name the file with a line and
-// column of malformed JSON, or the JSON pointer of the offending key.
-void parseOptions(const std::string &text, const Source &source, ParameterStore &out);
-// One "KEY=VALUE" of the command line, checked against the key's type.
-void parseSetting(const std::string &setting, ParameterStore &out);
+// Options as the user gave them: the keys' values, each float key's number
+// before it became a 32-bit float, and the keys named with --set.
+struct Options {
+  ParameterStore values;
+  std::map<std::string, double, std::less<>> given;
+  std::set<std::string, std::less<>> set;
+};
+
+// Each reads options, changing only the keys they name. Errors name the
+// file with a line and column of malformed JSON, or the JSON pointer of the
+// offending key.
+void parseOptions(const std::string &text, const Source &source, Options &out);
+// One "KEY=VALUE" of the command line, checked against the key's type. A
+// number is spelled as a dialog's field takes it: a sign, and for a float a
+// point at either end and an exponent (+2, .5, 5., 1e3).
+void parseSetting(const std::string &setting, Options &out);
 
 // The options the built-in demo runs with, as an options file holds them:
 // what the dialog stores when these boxes are ticked and the list typed.
@@ -102,9 +114,12 @@ constexpr const char *kDemoOptions =
     R"({"DoSetMin":1,"DoSetMinP":1,"DoClusterSize":1,"DoUseClusterSize":1,"DoOverlayMaps":1,"Overlay":"1,3-4"})";
 
 // Starts the store a run reads as the host's dialog leaves it: what `named`
-// holds, and every other key at the dialog's default. Returns a line for
-// each key `named` holds that the plugin will not use (a switch it needs is
-// off), or whose value the dialog never stores.
-std::vector<std::string> startStore(const ParameterStore &named, ParameterStore &store);
+// holds, and every other key at the dialog's default. Returns a warning for
+// each key given with --set that the plugin will not use (a switch it needs
+// is off, or one that puts another key in its place is on), for each key
+// given and used whose value the dialog never stores or a 32-bit float makes
+// 0 or 1, and for a lower threshold above the upper one. The dialog writes
+// every key: one of an options file that is not used is no warning.
+std::vector<std::string> startStore(const Options &named, ParameterStore &store);
 
 } // namespace ondrava

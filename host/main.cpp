@@ -24,27 +24,37 @@ namespace {
 using namespace ondrava;
 
 std::string helpFooter() {
+  std::string demo;
+  const nlohmann::ordered_json demoOptions = nlohmann::ordered_json::parse(kDemoOptions);
+  for (auto option = demoOptions.begin(); option != demoOptions.end(); ++option)
+    demo += " " + option.key() + "=" + (option->is_string() ? option->get<std::string>() : option->dump());
   std::string text =
-      "\nThe parameter store starts as the host's dialog leaves it, each key at its default (KEY=default\n"
-      "below). Without --workspace the demo workspace is used, with the demo's options file:\n  " +
-      std::string(kDemoOptions) +
-      "\n--options, then each --set, change only the keys they name. A key the plugin will not use, or a\n"
-      "value the dialog never stores, gets a warning; the run goes on.\n"
+      "The parameter store starts as the host's dialog leaves it, each key at its default (KEY=default\n"
+      "below). Without --workspace the demo workspace is used, with the demo's options:\n " +
+      demo +
+      "\n--options, then each --set, change only the keys they name. The run goes on after a warning for\n"
+      "a key of --set the plugin will not use; a value the dialog never stores, or that a 32-bit float\n"
+      "makes 0 or 1; and Min above Max.\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
-  // Each key with what it means and the switches it needs, root first.
+  // Each key with what it means and the switches it needs, root first; on
+  // a line of its own where the line would grow past 100 characters.
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     std::string needs;
     for (auto id = key.needs; id != kelvane::kNoSwitch; id = kelvane::optionKey(id).needs)
       needs = std::string(kelvane::optionKey(id).name) + (needs.empty() ? "" : " and " + needs);
     char line[200];
-    std::snprintf(line, sizeof line, "  %-20s%-12s%s%s\n",
-                  (std::string(key.name) + "=" + key.initial).c_str(), kelvane::typeName(key), key.meaning,
-                  needs.empty() ? "" : ("; needs " + needs).c_str());
-    text += line;
+    const int used = std::snprintf(line, sizeof line, "  %-20s%-12s%s",
+                                   (std::string(key.name) + "=" + key.initial).c_str(),
+                                   kelvane::typeName(key), key.meaning);
+    const bool wrap = used + needs.size() + 8 > 100;
+    text +=
+        line + (needs.empty() ? "" : (wrap ? ";\n" + std::string(34, ' ') : "; ") + "needs " + needs) + "\n";
   }
   return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
          " bytes, an input file " + std::to_string(kMaxInputFileBytes >> 20) +
-         " MiB. A switch is off at 0 and on at any other value (true/false also do).\n"
+         " MiB. A switch is\noff at 0 and on at any other value (true/false also do). --set takes a number "
+         "as "
+         "a\ndialog's field does: 7, -7, +7, and for a float .5, 5., 1e3; not 0x1F, inf, nan, 1,5 or 1_000.\n"
          "\nExit status:\n"
          "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out (a\n"
          "     folder that cannot be flushed to the disk after the save is a warning)\n"
@@ -82,7 +92,7 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   Invocation in;
   CLI::App app{
       "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace (initPlugin, then\n"
-      "execute) and prints the log pane, any message box and every map before and after the run."};
+      "execute) and prints the log pane, any message box and every map before and after the run.\n"};
   // Every option that names a file goes through this one check.
   const CLI::Validator path(
       [](const std::string &value) {
@@ -99,21 +109,40 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
       {"--save", &in.savePath, "FILE", "after a successful run, write the workspace to this JSON file"},
   };
   for (const auto &[name, value, type, help] : paths)
-    app.add_option(name, *value, help)->type_name(type)->check(path);
+    app.add_option(name, *value, help)
+        ->type_name(type)
+        ->check(path)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
-      ->type_name("KEY=VALUE");
+      ->type_name("KEY=VALUE")
+      ->allow_extra_args(false);
   const CLI::Option *jsonFlag = app.add_flag("--json", "machine-readable output, errors included");
   app.footer(helpFooter());
+  // What the library would refuse in its own words is refused below, in the program's.
+  app.allow_extras();
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &) {
     print(stdout, app.help());
     return std::nullopt;
   } catch (const CLI::ParseError &e) {
+    // "--option: what is wrong", as the path check says it, or a value missing.
     json = jsonFlag->count() > 0;
-    throw FatalError::onArgument("command line", shorten(e.what()));
+    const std::string what = e.what();
+    const std::size_t colon = what.find(": ");
+    Source{{}, colon == what.npos ? "command line" : what.substr(0, colon)}.fail(
+        "", dynamic_cast<const CLI::ArgumentMismatch *>(&e) != nullptr
+                ? "needs a value"
+                : shorten(what.substr(colon + 2 * (colon != what.npos))));
   }
   json = jsonFlag->count() > 0;
+  for (const auto &[name, value, type, help] : paths)
+    if (app.count(name) > 1)
+      Source{{}, name}.fail("", "given more than once; give it once");
+  if (const std::vector<std::string> extra = app.remaining(); !extra.empty())
+    Source{{}, extra.front().empty() ? "\"\"" : shorten(extra.front())}.fail(
+        "", extra.front().rfind('-', 0) == 0 ? "not an option of this program (see --help)"
+                                             : "neither an option nor an option's value (see --help)");
   return in;
 }
 
@@ -125,7 +154,7 @@ Workspace readInputs(const Invocation &invocation, RunReport &report) {
   const std::string &path = invocation.workspacePath;
   Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
                                      : parseWorkspace(readFile(path), Source{path, {}});
-  ParameterStore named;
+  Options named;
   if (path.empty())
     parseOptions(kDemoOptions, Source{"demo options", {}}, named);
   if (!invocation.optionsPath.empty())

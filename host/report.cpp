@@ -42,13 +42,14 @@ std::string mapTable(const std::vector<Map> &before, const std::vector<Map> &aft
       widths.back() = std::max(widths.back(), row.back().size());
   }
   std::string out = "Maps before and after the run (* marks a changed value):\n";
+  const std::size_t numbers = std::max<std::size_t>(3, std::to_string(before.size()).size());
   for (std::size_t r = 0; r < rows.size(); ++r) {
     // The name comes last, so that no column has to follow its width on a
     // terminal, which no table of characters gets right everywhere.
     const std::string name = r == 0 ? "name" : r % 2 == 1 ? escapeText(before[r / 2].name) : "";
-    out += r == 0       ? "  map        "
-           : r % 2 == 1 ? "  " + right(std::to_string(r / 2 + 1), 3) + "  before"
-                        : "       after ";
+    out += r == 0       ? "  map" + std::string(numbers + 5, ' ')
+           : r % 2 == 1 ? "  " + right(std::to_string(r / 2 + 1), numbers) + "  before"
+                        : std::string(numbers + 4, ' ') + "after ";
     for (std::size_t c = 0; c < widths.size(); ++c)
       out += " " + right(rows[r][c], widths[c]);
     out += (name.empty() ? "" : "  " + name) + "\n";
@@ -131,16 +132,23 @@ std::string textReport(const RunReport &report) {
 
 nlohmann::ordered_json jsonReport(const RunReport &report) {
   const std::optional<std::string> refusal = report.refusal();
-  nlohmann::ordered_json result = {{"plugin", report.pluginPath},
-                                   {"warnings", report.warnings},
-                                   {"initialised", report.initialised},
-                                   {"executed", report.executed},
-                                   {"refusal", refusal ? nlohmann::ordered_json(*refusal) : nullptr},
-                                   {"log", report.log},
-                                   {"messages", report.messages},
-                                   {"maps", nlohmann::ordered_json::array()}};
-  for (std::size_t i = 0; i < report.before.size(); ++i)
-    result["maps"].push_back({{"before", report.before[i]}, {"after", report.after[i]}});
+  nlohmann::ordered_json result = {
+      {"plugin",
+       {{"name", report.pluginName}, {"version", report.pluginVersion}, {"path", report.pluginPath}}},
+      {"workspace", report.workspace},
+      {"warnings", report.warnings},
+      {"initialised", report.initialised},
+      {"executed", report.executed},
+      {"refusal", refusal ? nlohmann::ordered_json(*refusal) : nullptr},
+      {"log", report.log},
+      {"messages", report.messages},
+      {"maps", nlohmann::ordered_json::array()}};
+  // Each map's name once, "" for none, ahead of its values.
+  for (std::size_t i = 0; i < report.before.size(); ++i) {
+    nlohmann::ordered_json before = report.before[i], after = report.after[i];
+    before.erase("name"), after.erase("name");
+    result["maps"].push_back({{"name", report.before[i].name}, {"before", before}, {"after", after}});
+  }
   return result;
 }
 

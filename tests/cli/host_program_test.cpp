@@ -214,6 +214,7 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       {"Max=-3.40282356e38", ""},
       {"Max=3.40282357e38", "--set Max=3.40282357e38: 3.40282357e+38 does not fit a 32-bit float"},
       {"Min=1e400", "--set Min=1e400: the number 1e400 is out of range"},
+      {"Min=+.1e400", "--set Min=+.1e400: the number +.1e400 is out of range"},
       {"Min=3.5e38", "--set Min=3.5e38: 3.5e+38 does not fit a 32-bit float"},
       {"Max=[[1]]", "--set Max=[[1]]: expected a number, got string \"[[1]]\""},
       {"Max=[]", "--set Max=[]: expected a number, got string \"[]\""},
@@ -224,64 +225,118 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       {"PNB=2147483648", "--set PNB=2147483648: 2147483648 does not fit a 32-bit signed integer"},
       {"ClusterSize=true", "--set ClusterSize=true: expected a 32-bit integer, got boolean true"},
       {"=1", "--set =1: expected KEY=VALUE"},
+      // A point or an exponent only for a float.
+      {"ClusterSize=5.", "--set ClusterSize=5.: expected a 32-bit integer, got number 5.0"},
+      {"ClusterSize=1e3", "--set ClusterSize=1e3: expected a 32-bit integer, got number 1000.0"},
   };
   for (const auto &c : cases) {
-    ondrava::ParameterStore options;
+    ondrava::Options options;
     if (c.error.empty())
       EXPECT_NO_THROW(ondrava::parseSetting(c.setting, options)) << c.setting;
     else
       EXPECT_EQ(errorOf([&] { ondrava::parseSetting(c.setting, options); }).text(), c.error);
   }
-  ondrava::ParameterStore options;
+  ondrava::Options options;
   ondrava::parseSetting("Overlay=1e400", options);
-  EXPECT_EQ(options.strings["Overlay"], "1e400");
+  EXPECT_EQ(options.values.strings["Overlay"], "1e400");
   ondrava::parseSetting("DoSetMin=true", options);
-  EXPECT_EQ(options.ints["DoSetMin"], 1);
+  EXPECT_EQ(options.values.ints["DoSetMin"], 1);
   ondrava::parseSetting("Max=3.4028235e38", options);
-  EXPECT_EQ(options.floats["Max"], std::numeric_limits<float>::max());
+  EXPECT_EQ(options.values.floats["Max"], std::numeric_limits<float>::max());
+  // A number as long as an argument may be: an error, not a crash.
+  EXPECT_EQ(errorOf([&] {
+              ondrava::parseSetting("Min=" + std::string(130000, '1'), options);
+            }).message.find("the number 1"),
+            0u);
+  // Spellings a dialog's number field does not take stay text; those it takes are numbers.
+  for (const std::string typed : {"0x1F", "inf", "nan", "1,5", "1_000", ".", "e5", "null"})
+    EXPECT_EQ(errorOf([&] { ondrava::parseSetting("Min=" + typed, options); }).message,
+              "expected a number, got string \"" + typed + "\"");
+  const std::pair<const char *, float> floats[] = {{".5", 0.5f},     {"5.", 5.0f},     {"+2", 2.0f},
+                                                   {"1e3", 1000.0f}, {"-.5e1", -5.0f}, {"007.50", 7.5f},
+                                                   {"+0", 0.0f},     {"2.E-1", 0.2f}};
+  for (const auto &[typed, value] : floats) {
+    ondrava::parseSetting(std::string("Min=") + typed, options);
+    EXPECT_EQ(options.values.floats["Min"], value) << typed;
+  }
+  for (const auto &[typed, value] : {std::pair{"+25", 25}, {"-007", -7}, {"0", 0}}) {
+    ondrava::parseSetting(std::string("ClusterSize=") + typed, options);
+    EXPECT_EQ(options.values.ints["ClusterSize"], value) << typed;
+  }
 }
 
 // The store as an unchanged dialog leaves it, and a warning for each key
-// given that the plugin will not use (naming the nearest switch that is
-// off) or whose value the dialog never stores: p strictly inside (0, 1), the
-// other limits with their ends included.
+// given with --set that the plugin will not use (naming the nearest switch
+// that is off, or the one on that replaces it), and for each given key used
+// whose value the dialog never stores (p strictly inside (0, 1), the other
+// limits with their ends included) or which a float makes 0 or 1, and for a
+// lower threshold above the upper one. An options file's unused keys are
+// what the dialog writes every day: no warning.
 TEST(StartStore, DefaultsAndWarningsAtTheDialogsLimits) {
+  const std::string demo = ondrava::kDemoOptions;
   const struct {
+    std::string file; // an options file, read before the settings
     std::vector<std::string> settings;
     std::vector<std::string> warnings; // each warning's start
   } cases[] = {
-      {{}, {}},
-      {{"DoSetMin=1", "DoSetMinP=1", "MinP=0.5"}, {}},
-      {{"DoSetMin=1", "DoSetMinP=1", "MinP=0"}, {"MinP has a value the dialog never stores; "}},
-      {{"DoSetMin=1", "DoSetMinP=1", "MinP=1"}, {"MinP has a value the dialog never stores; "}},
-      {{"DoTransparancy=1", "Trans=0"}, {}},
-      {{"DoTransparancy=1", "Trans=1"}, {}},
-      {{"DoTransparancy=1", "Trans=-0.01"}, {"Trans has a value the dialog never stores; "}},
-      {{"DoTransparancy=1", "Trans=1.01"}, {"Trans has a value the dialog never stores; "}},
-      {{"DoClusterSize=1", "ClusterSize=0"}, {}},
-      {{"DoClusterSize=1", "ClusterSize=-1"}, {"ClusterSize has a value the dialog never stores; "}},
-      {{"DoShowPosNegBoth=1", "PNB=2"}, {}},
-      {{"DoShowPosNegBoth=1", "PNB=3"}, {"PNB has a value the dialog never stores; "}},
-      {{"DoShowPosNegBoth=1", "PNB=-1"}, {"PNB has a value the dialog never stores; "}},
+      {"", {}, {}},
+      {"", {"DoSetMin=1", "DoSetMinP=1", "MinP=0.5"}, {}},
+      {"", {"DoSetMin=1", "DoSetMinP=1", "MinP=0"}, {"MinP has a value the dialog never stores; "}},
+      {"", {"DoSetMin=1", "DoSetMinP=1", "MinP=1"}, {"MinP has a value the dialog never stores; "}},
+      {"", {"DoTransparancy=1", "Trans=0"}, {}},
+      {"", {"DoTransparancy=1", "Trans=1"}, {}},
+      {"", {"DoTransparancy=1", "Trans=-0.01"}, {"Trans has a value the dialog never stores; "}},
+      {"", {"DoTransparancy=1", "Trans=1.01"}, {"Trans has a value the dialog never stores; "}},
+      {"", {"DoClusterSize=1", "ClusterSize=0"}, {}},
+      {"", {"DoClusterSize=1", "ClusterSize=-1"}, {"ClusterSize has a value the dialog never stores; "}},
+      {"", {"DoShowPosNegBoth=1", "PNB=2"}, {}},
+      {"", {"DoShowPosNegBoth=1", "PNB=3"}, {"PNB has a value the dialog never stores; "}},
+      {"", {"DoShowPosNegBoth=1", "PNB=-1"}, {"PNB has a value the dialog never stores; "}},
       // A key given at its default is still a key given.
-      {{"Trans=1"}, {"Trans is set, but DoTransparancy is off, so the plugin does not use it"}},
-      {{"DoSetMin=1", "MinP=0.01"}, {"MinP is set, but DoSetMinP is off"}},
-      {{"DoSetMinP=1", "MinP=0.01"},
+      {"", {"Trans=1"}, {"Trans is set, but DoTransparancy is off, so the plugin does not use it"}},
+      {"", {"DoSetMin=1", "MinP=0.01"}, {"MinP is set, but DoSetMinP is off"}},
+      {"",
+       {"DoSetMinP=1", "MinP=0.01"},
        {"DoSetMinP is set, but DoSetMin is off", "MinP is set, but DoSetMin is off"}},
       // Out of range, but unused: the switch is what is said.
-      {{"MinP=0"}, {"MinP is set, but DoSetMinP is off"}},
+      {"", {"MinP=0"}, {"MinP is set, but DoSetMinP is off"}},
+      // The p takes the lower threshold's place.
+      {"",
+       {"DoSetMin=1", "DoSetMinP=1", "Min=2"},
+       {"Min is set, but DoSetMinP is on, so the plugin does not use it"}},
+      // Only keys the user gave: not the demo's own DoSetMinP, nor an options file's unused keys.
+      {demo, {"DoSetMin=0"}, {}},
+      {R"({"DoSetMin": 0, "Min": 1e-50, "MinP": 2, "Overlay": "1-"})", {}, {}},
+      {R"({"DoTransparancy": 1, "Trans": 7})", {}, {"Trans has a value the dialog never stores; "}},
+      // What a 32-bit float makes of the value, and what the plugin then does.
+      {"",
+       {"DoSetMin=1", "DoSetMinP=1", "MinP=0.99999999"},
+       {"MinP=0.99999999 becomes 1 as a 32-bit float; the plugin sets every t map's lower threshold to 0"}},
+      {R"({"DoSetMin": 1, "Min": -1e-50})",
+       {},
+       {"Min=-1e-50 becomes 0 as a 32-bit float; the plugin writes that"}},
+      {"", {"DoSetMin=1", "Min=1e-45"}, {}}, // the least float above 0
+      // Both thresholds set, the lower above the upper.
+      {"", {"DoSetMin=1", "Min=9", "DoSetMax=1", "Max=8"}, {"Min is above Max"}},
+      {"", {"DoSetMin=1", "Min=8", "DoSetMax=1", "Max=8"}, {}},
+      {"",
+       {"DoSetMin=1", "DoSetMinP=1", "Min=9", "DoSetMax=1", "Max=8"},
+       {"Min is set, but DoSetMinP is on"}},
+      {"", {"Min=9", "DoSetMax=1", "Max=8"}, {"Min is set, but DoSetMin is off"}},
   };
   for (const auto &c : cases) {
-    ondrava::ParameterStore named;
+    ondrava::Options named;
+    if (!c.file.empty())
+      ondrava::parseOptions(c.file, {"options.json", {}}, named);
     for (const std::string &setting : c.settings)
       ondrava::parseSetting(setting, named);
     ondrava::ParameterStore store;
     const std::vector<std::string> warnings = ondrava::startStore(named, store);
-    const std::string shown = ::testing::PrintToString(c.settings);
+    const std::string shown = c.file + ::testing::PrintToString(c.settings);
     ASSERT_EQ(warnings.size(), c.warnings.size()) << shown << ": " << ::testing::PrintToString(warnings);
     for (std::size_t i = 0; i < warnings.size(); ++i)
       EXPECT_EQ(warnings[i].rfind(c.warnings[i], 0), 0u) << shown << ": " << warnings[i];
-    if (c.settings.empty()) {
+    if (c.settings.empty() && c.file.empty()) {
       EXPECT_EQ(store.ints, (std::map<std::string, std::int32_t, std::less<>>{{"DoSetMin", 0},
                                                                               {"DoSetMinP", 0},
                                                                               {"DoSetMax", 0},
@@ -389,6 +444,31 @@ TEST(Workspace, HostBytesAreTheWholeRecordInHexDigits) {
 
 // What --save writes must read back: indented while that fits an input
 // file's limit, else on one line, else nothing.
+// The shortest text that reads back as the same float; where read twice
+// rounded (to double, then to float) it would not, the float's own double.
+TEST(Workspace, FloatsAreSavedAsTheShortestTextThatReadsBack) {
+  namespace rec = kelvane::record;
+  const struct {
+    float value;
+    const char *saved;
+  } cases[] = {{0.3f, "0.3"},
+               {2.1f, "2.1"},
+               {-1e-45f, "-1e-45"},
+               {3.4028235e38f, "3.4028235e+38"},
+               {0x1.5c87fap-84f, "7.038530691851209e-26"}};
+  for (const auto &c : cases) {
+    ondrava::Workspace workspace;
+    workspace.documents.resize(1);
+    workspace.documents[0].maps.resize(1);
+    unsigned char *record = workspace.documents[0].maps[0].record.data();
+    rec::write(record, rec::kTransparency, c.value);
+    const std::string text = ondrava::savedText(workspace, "w.json", 1u << 20);
+    EXPECT_NE(text.find(std::string("\"transparency\": ") + c.saved + ","), std::string::npos) << text;
+    const ondrava::Workspace again = ondrava::parseWorkspace(text, {"w.json", {}});
+    EXPECT_EQ(rec::read<float>(again.documents.at(0).maps.at(0).record.data(), rec::kTransparency), c.value);
+  }
+}
+
 TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
   ondrava::Workspace workspace;
   workspace.documents.resize(1);
