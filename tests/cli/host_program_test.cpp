@@ -378,7 +378,7 @@ TEST(ParseOptions, TheFirstProblemInTheFileIsNamedAndAKeyGivenTwiceIsOne) {
       {R"({"Min":1,"Max":)", "o.json:1:16: malformed JSON: syntax error while parsing value"},
   };
   for (const auto &c : cases) {
-    ondrava::ParameterStore options;
+    ondrava::Options options;
     const std::string text = errorOf([&] { ondrava::parseOptions(c.text, {"o.json", {}}, options); }).text();
     EXPECT_EQ(text.substr(0, c.error.size()), c.error) << c.text;
   }
