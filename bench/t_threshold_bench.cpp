@@ -49,7 +49,7 @@ BENCHMARK(BM_boost_t_quantile)->Apply(dfAndPArgs);
 
 // The tail probability at t = 2.2 as the walk asks for it.
 void betaArgs(benchmark::internal::Benchmark *b) {
-  for (int df = 0; df < 4; ++df)
+  for (int df = 0; df < static_cast<int>(std::size(kDfs)); ++df)
     b->Arg(df);
 }
 
