@@ -65,6 +65,13 @@ def main(run_path, stats_path):
     table("\nThe plain walk (every point evaluated) beside the same:",
           "BM_t_from_p_plain", "BM_boost_t_quantile", stats_best)
     stats = times(stats_path)[0]
+    print("\nEvaluations per conversion: the walk's exact ones + the accurate tail's"
+          " (-1: the plain walk evaluates every point):")
+    print(f"  {'df':>6}{header}")
+    for d, df in enumerate(dfs):
+        cells = "".join(f"{int(stats[f'BM_t_from_p/{d}/{p}']['exact']):>5}+{int(stats[f'BM_t_from_p/{d}/{p}']['tail']):<2}"
+                        for p in range(len(ps)))
+        print(f"  {df:>6}{cells}")
     print("\nbetai beside boost::math::ibeta at t = 2.2:")
     for d, df in enumerate(dfs):
         ours, boost = stats[f"BM_betai/{d}"], stats[f"BM_boost_ibeta/{d}"]

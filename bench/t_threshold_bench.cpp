@@ -21,6 +21,10 @@ void BM_t_from_p(benchmark::State &state) {
   const double p = kPs[state.range(1)];
   for (auto _ : state)
     benchmark::DoNotOptimize(kelvane::stats::t_from_p(df, p, 1e-7));
+  kelvane::stats::TFromPCounts counts;
+  kelvane::stats::t_from_p(df, p, 1e-7, &counts);
+  state.counters["exact"] = counts.exactEvaluations;
+  state.counters["tail"] = counts.tailEvaluations;
   state.SetLabel("df=" + std::to_string(static_cast<long>(df)) + " p=" + std::to_string(p));
 }
 BENCHMARK(BM_t_from_p)->Apply(dfAndPArgs);

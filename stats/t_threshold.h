@@ -30,6 +30,9 @@ struct TFromPCounts {
   // evaluation or from bounds: the count is that of the walk evaluating
   // every point.
   int evaluations = 0;
+  // Of these, the tail probabilities evaluated for accuracy rather than as
+  // the walk evaluates them: the look past an edge and the search beyond it.
+  int tailEvaluations = 0;
   // Points the fast walk evaluated exactly; -1 where it does not apply and
   // every point is evaluated.
   int exactEvaluations = -1;

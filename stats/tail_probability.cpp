@@ -197,6 +197,7 @@ bool stepToCrossing(TailProbability &tail, double p, double below, double above,
 // prefactor: -dP/dt = 2 bt / t.
 double TailProbability::at(double t, double *logSlope) {
   ++evaluations;
+  ++accurateEvaluations;
   if (!haveTerms_) {
     terms_ = logBetaTermsHalf(a_);
     haveTerms_ = true;

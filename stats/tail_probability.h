@@ -20,6 +20,7 @@ public:
   double normalStart(double p);
 
   int evaluations = 0;
+  int accurateEvaluations = 0; // of these, the calls of at()
 
 private:
   double df_;
