@@ -11,14 +11,21 @@ import sys
 
 
 def times(path):
+    """Each benchmark's median (the aggregate, where repeated) and its best
+    repetition."""
     with open(path) as f:
         data = json.load(f)
-    result = {}
+    result, best = {}, {}
     for b in data["benchmarks"]:
-        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+        name = b["run_name"] if "run_name" in b else b["name"]
+        if b.get("run_type") == "aggregate":
+            if b.get("aggregate_name") == "median":
+                result[name] = b
             continue
-        result[b["run_name"] if "run_name" in b else b["name"]] = b
-    return result
+        result.setdefault(name, b)
+        if name not in best or ns(b) < ns(best[name]):
+            best[name] = b
+    return result, best
 
 
 def ns(b):
@@ -27,7 +34,7 @@ def ns(b):
 
 
 def main(run_path, stats_path):
-    run = times(run_path)
+    run = times(run_path)[0]
     print("Whole run beside the floor (same host calls, no plugin work):")
     print(f"  {'maps':>6}  {'floor':>12}  {'run':>12}  {'run/floor':>9}  {'with p':>12}  {'p per t map':>12}  allocations")
     for n in (1, 100, 10000):
@@ -36,28 +43,39 @@ def main(run_path, stats_path):
         print(f"  {n:>6}  {ns(floor):>10.0f}ns  {ns(plain):>10.0f}ns  {ns(plain) / ns(floor):>9.2f}"
               f"  {ns(with_p):>10.0f}ns  {per_map:>10.0f}ns  {int(plain['allocations'])}")
 
-    labels = {0: "0.05", 1: "0.001", 2: "1e-6 (beyond the walk)"}
-    dfs = {0: 20, 1: 100, 2: 1000, 3: 100000}
-    print("\np to t through a whole run over 1,500 t maps beside 1,500 Boost.Math quantiles (time ratio):")
-    for d in dfs:
-        for p in labels:
-            ours, boost = run[f"BM_RunWithPAt/{d}/{p}"], run[f"BM_BoostQuantiles/{d}/{p}"]
-            print(f"  df {dfs[d]:>6}  p {labels[p]:<24} {ns(ours) / 1e3:>8.0f}us vs {ns(boost) / 1e3:>8.0f}us"
-                  f"  ratio {ns(ours) / ns(boost):.2f}")
+    ps = ["0.05", "0.001", "1e-5", "1e-6", "1e-8", "0.2", "0.6"]
+    dfs = [5, 20, 100, 1000, 100000]
+    header = "".join(f"{'p ' + p:>8}" for p in ps)
 
-    stats = times(stats_path)
-    print("\nt_from_p beside Boost.Math's students_t quantile (time ratio, below 1 is faster),")
-    print("and the plain walk (every point evaluated) beside both:")
-    for d in dfs:
-        for p in labels:
-            ours, boost = stats[f"BM_t_from_p/{d}/{p}"], stats[f"BM_boost_t_quantile/{d}/{p}"]
-            plain = stats[f"BM_t_from_p_plain/{d}/{p}"]
-            print(f"  df {dfs[d]:>6}  p {labels[p]:<24} {ns(ours):>8.0f}ns vs {ns(boost):>8.0f}ns  ratio {ns(ours) / ns(boost):.2f}"
-                  f"   plain walk {ns(plain):>8.0f}ns, ratio {ns(plain) / ns(boost):.2f}, fast/plain {ns(ours) / ns(plain):.2f}")
+    def table(title, ours_name, boost_name, source):
+        print(title)
+        print(f"  {'df':>6}{header}")
+        for d, df in enumerate(dfs):
+            cells = "".join(f"{ns(source[f'{ours_name}/{d}/{p}']) / ns(source[f'{boost_name}/{d}/{p}']):>8.2f}"
+                            for p in range(len(ps)))
+            print(f"  {df:>6}{cells}")
+
+    run_best = times(run_path)[1]
+    table("\np to t through a whole run over 1,500 t maps beside 1,500 Boost.Math quantiles"
+          " (time ratio, best repetitions):", "BM_RunWithPAt", "BM_BoostQuantiles", run_best)
+
+    stats_best = times(stats_path)[1]
+    table("\nt_from_p beside Boost.Math's students_t quantile (time ratio, best repetitions):",
+          "BM_t_from_p", "BM_boost_t_quantile", stats_best)
+    table("\nThe plain walk (every point evaluated) beside the same:",
+          "BM_t_from_p_plain", "BM_boost_t_quantile", stats_best)
+    stats = times(stats_path)[0]
+    print("\nEvaluations per conversion: the walk's exact ones + the accurate tail's"
+          " (-1: the plain walk evaluates every point):")
+    print(f"  {'df':>6}{header}")
+    for d, df in enumerate(dfs):
+        cells = "".join(f"{int(stats[f'BM_t_from_p/{d}/{p}']['exact']):>5}+{int(stats[f'BM_t_from_p/{d}/{p}']['tail']):<2}"
+                        for p in range(len(ps)))
+        print(f"  {df:>6}{cells}")
     print("\nbetai beside boost::math::ibeta at t = 2.2:")
-    for d in dfs:
+    for d, df in enumerate(dfs):
         ours, boost = stats[f"BM_betai/{d}"], stats[f"BM_boost_ibeta/{d}"]
-        print(f"  df {dfs[d]:>6}  {ns(ours):>8.0f}ns vs {ns(boost):>8.0f}ns  ratio {ns(ours) / ns(boost):.2f}")
+        print(f"  df {df:>6}  {ns(ours):>8.0f}ns vs {ns(boost):>8.0f}ns  ratio {ns(ours) / ns(boost):.2f}")
 
 
 if __name__ == "__main__":

@@ -21,6 +21,10 @@ void BM_t_from_p(benchmark::State &state) {
   const double p = kPs[state.range(1)];
   for (auto _ : state)
     benchmark::DoNotOptimize(kelvane::stats::t_from_p(df, p, 1e-7));
+  kelvane::stats::TFromPCounts counts;
+  kelvane::stats::t_from_p(df, p, 1e-7, &counts);
+  state.counters["exact"] = counts.exactEvaluations;
+  state.counters["tail"] = counts.tailEvaluations;
   state.SetLabel("df=" + std::to_string(static_cast<long>(df)) + " p=" + std::to_string(p));
 }
 BENCHMARK(BM_t_from_p)->Apply(dfAndPArgs);
@@ -49,7 +53,7 @@ BENCHMARK(BM_boost_t_quantile)->Apply(dfAndPArgs);
 
 // The tail probability at t = 2.2 as the walk asks for it.
 void betaArgs(benchmark::internal::Benchmark *b) {
-  for (int df = 0; df < 4; ++df)
+  for (int df = 0; df < static_cast<int>(std::size(kDfs)); ++df)
     b->Arg(df);
 }
 

@@ -1,6 +1,7 @@
 #include "fast_walk.h"
 
 #include "beta.h"
+#include "quantile_start.h"
 #include "t_threshold.h"
 #include "walk.h"
 
@@ -9,28 +10,10 @@
 namespace kelvane::stats::detail {
 namespace {
 
-constexpr double kSqrtHalf = 0.7071067811865476;
-constexpr double kInvSqrtTwoPi = 0.3989422804014327;
-
-// The upper quantile z of the standard normal distribution, P(Z > z) = q for
-// 0 < q < 1/2: Abramowitz and Stegun 26.2.23, then two Newton steps on
-// 1 - erf (docs/thresholds.md, "The start").
-double normalUpperQuantile(double q) {
-  const double w = std::sqrt(-2.0 * std::log(q));
-  double z =
-      w - (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
-  for (int k = 0; k < 2; ++k) {
-    const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
-    z = z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
-  }
-  return z;
-}
-
 // A start for the quantile t with P(|T| > t) = p: the Cornish-Fisher
-// expansion in 1/df about the normal quantile (Abramowitz and Stegun 26.7.5),
-// kept within the walk's reach.
-double approximateQuantile(double df, double p) {
-  const double z = normalUpperQuantile(0.5 * p);
+// expansion in 1/df about z, the normal quantile of p / 2 (Abramowitz and
+// Stegun 26.7.5), kept within the walk's reach.
+double approximateQuantile(double df, double z) {
   const double z2 = z * z;
   const double g1 = (z2 + 1.0) * z / 4.0;
   const double g2 = ((5.0 * z2 + 16.0) * z2 + 3.0) * z / 96.0;
@@ -48,14 +31,14 @@ double approximateQuantile(double df, double p) {
 // bounds hold: docs/thresholds.md, "The fast walk's bounds".
 class FastDecider {
 public:
-  FastDecider(double df, double p, double tolerance)
-      : df_(df), a_(df * 0.5), p_(p), tolerance_(tolerance), switch_(betai_switch_point(a_, 0.5)),
+  FastDecider(double df, double p, double tolerance, double z)
+      : df_(df), a_(df * 0.5), p_(p), tolerance_(tolerance), z_(z), switch_(betai_switch_point(a_, 0.5)),
         evaluation_(df), margin_(2.0 * walk_error_bound(df)) {}
 
   // Places the first anchors near the quantile: an approximation, then
   // Halley steps on the walk's own evaluation while they move far.
   void anchorNearQuantile() {
-    double t = approximateQuantile(df_, p_);
+    double t = approximateQuantile(df_, z_);
     for (int k = 0; k < kMaxRefinements; ++k) {
       const Anchor *anchor = anchorAt(walk_x(df_, t));
       if (anchor == nullptr)
@@ -191,10 +174,11 @@ private:
   double a_;
   double p_;
   double tolerance_;
+  double z_; // the normal upper quantile of p / 2
   double switch_;
   WalkEvaluation evaluation_;
   double margin_;
-  Anchor anchors_[kMaxAnchors] = {};
+  Anchor anchors_[kMaxAnchors]; // the first count_ are set
   int count_ = 0;
 };
 
@@ -203,11 +187,11 @@ private:
 double walk_error_bound(double df) { return 0x1p-38 + df * 0x1p-46; }
 
 bool fastWalkApplies(double df, double p, double tolerance) {
-  return df >= 2.0 && df <= 1e8 && p > 0.0 && p < 0.5 && tolerance >= 0.0 && tolerance < 0.01;
+  return df >= 2.0 && df <= 1e8 && p > 0.0 && p < 1.0 && tolerance >= 0.0 && tolerance < 0.01;
 }
 
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
-  FastDecider decider(df, p, tolerance);
+  FastDecider decider(df, p, tolerance, tail.normalStart(p));
   decider.anchorNearQuantile();
   const double t = walk(decider, tail, p, tolerance);
   counts.exactEvaluations = decider.exactEvaluations;

@@ -34,6 +34,7 @@ double threshold(double df, double p, double tolerance, WalkKind kind, TFromPCou
     result = detail::walk(decider, tail, p, tolerance);
   }
   counts.evaluations = tail.evaluations;
+  counts.tailEvaluations = tail.accurateEvaluations;
   return result;
 }
 

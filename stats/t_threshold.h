@@ -13,14 +13,15 @@ constexpr double kWalkHighEdge = kWalkStart + kWalkFirstStep; // 4.5
 
 // Evaluations of the tail probability one call may make at the most: the
 // halving walk (with one look past the edge it heads for), then, for a target
-// the walk cannot reach, the search of the bracket beyond: its two ends, a
-// bounded number of interpolation steps and at most 64 halvings of the
-// binary64 bit distance.
+// the walk cannot reach, the steps from a close start and, where they fail,
+// the search of the bracket beyond: its two ends, a bounded number of
+// interpolation steps and at most 64 halvings of the binary64 bit distance.
 constexpr int kWalkMaxEvaluations = 64;
 constexpr int kWalkEdgeMoves = 8; // moves in one direction before the look past the edge
+constexpr int kSearchSteps = 8;
 constexpr int kInterpolationSteps = 40;
 constexpr int kBracketMaxEvaluations = 1 + 2 + kInterpolationSteps + 64;
-constexpr int kTFromPMaxEvaluations = kWalkMaxEvaluations + kBracketMaxEvaluations;
+constexpr int kTFromPMaxEvaluations = kWalkMaxEvaluations + kSearchSteps + kBracketMaxEvaluations;
 
 // What one call of t_from_p consulted.
 struct TFromPCounts {
@@ -29,6 +30,9 @@ struct TFromPCounts {
   // evaluation or from bounds: the count is that of the walk evaluating
   // every point.
   int evaluations = 0;
+  // Of these, the tail probabilities evaluated for accuracy rather than as
+  // the walk evaluates them: the look past an edge and the search beyond it.
+  int tailEvaluations = 0;
   // Points the fast walk evaluated exactly; -1 where it does not apply and
   // every point is evaluated.
   int exactEvaluations = -1;
@@ -43,8 +47,9 @@ struct TFromPCounts {
 // Inside the walk's reach, t in (1.5, 4.5): the halving walk from t = 3,
 // returning the first point whose tail probability is within tolerance of p.
 // Beyond the reach, and for p within tolerance of 1/2 (whose t lies below
-// 1.5 for every df): the quantile itself, found by a bracketing search on the
-// tail probability (regula falsi on the bit patterns, then halving).
+// 1.5 for every df): the quantile itself, narrowed to a float, found by
+// Halley steps on the tail probability from a close start, with a bracketing
+// search (regula falsi on the bit patterns, then halving) where they fail.
 //
 // Always finite, in [0, FLT_MAX]; never ends the process. A NaN p, and a df
 // that is not positive and finite (there is no t distribution), give 3.0

@@ -1,6 +1,7 @@
 #include "tail_probability.h"
 
 #include "beta.h"
+#include "quantile_start.h"
 #include "t_threshold.h"
 
 #include <cfloat>
@@ -95,37 +96,149 @@ double findCrossing(TailProbability &tail, double below, double fBelow, double a
   return static_cast<float>(fromBits(hi));
 }
 
+// The doubles that round to the float f lie in (below, top]; below is the
+// largest double that does not.
+struct FloatSpan {
+  double below;
+  double top;
+};
+
+float floatFromBits(std::uint32_t bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// f positive, normal and below FLT_MAX; its neighbours by their bits.
+FloatSpan spanOf(float f) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  const double value = f;
+  const double lower = 0.5 * (static_cast<double>(floatFromBits(bits - 1)) + value);
+  const double upper = 0.5 * (value + static_cast<double>(floatFromBits(bits + 1)));
+  return {static_cast<float>(lower) == f ? fromBits(bitsOf(lower) - 1) : lower,
+          static_cast<float>(upper) == f ? upper : fromBits(bitsOf(upper) - 1)};
+}
+
+// The float findCrossing ends on, found by Halley steps in ln t from Hill's
+// start and proven by two evaluations: one above p at a double that does not
+// round to it, one no higher than p at a double that does, both inside the
+// bracket (below, above] (docs/thresholds.md, "The search beyond the walk's
+// reach"). False where the steps do not prove it within kSearchSteps.
+bool stepToCrossing(TailProbability &tail, double p, double below, double above, double *result) {
+  constexpr double kPinned = 1e-6; // a step this short leaves the next point inside one float
+  if (!(p > 0.0 && p < 1.0))
+    return false;
+  const double df = tail.df();
+  double lo = below; // tail above p at lo, once loSeen
+  double hi = above; // tail no higher than p at hi, once hiSeen
+  bool loSeen = false;
+  bool hiSeen = false;
+  const double lnP = std::log(p);
+  double t = hillQuantile(df, p, tail.normalStart(p));
+  if (std::isnan(t))
+    return false;
+  t = std::fmin(above, std::fmax(fromBits(bitsOf(below) + 1), t));
+  for (int step = 0; step < kSearchSteps; ++step) {
+    double slope;
+    const double pc = tail.at(t, &slope);
+    if (std::isnan(pc))
+      return false;
+    const double g = std::log(pc) - lnP; // excess() at t
+    if (g > 0.0) {
+      lo = t;
+      loSeen = true;
+    } else {
+      hi = t;
+      hiSeen = true;
+    }
+    if (!(lo < hi))
+      return false; // the tail did not fall
+    if (loSeen && hiSeen && spanOf(static_cast<float>(hi)).below <= lo) {
+      *result = static_cast<float>(hi);
+      return true;
+    }
+    // Halley in u = ln t on g = ln(P / p): g' = -slope, g'' = -slope (k + slope).
+    const double k = df * (1.0 - t * t) / (df + t * t);
+    const double newton = g / slope;
+    const double bend = 1.0 + 0.5 * g * (k + slope) / slope;
+    const double du = bend > 0.5 ? newton / bend : newton;
+    const double next = t * std::exp(du);
+    if (std::fabs(du) < kPinned) {
+      // Prove the float next rounds to: evaluate the end of its span that
+      // the points so far leave open, across from t when both are.
+      if (!(next < static_cast<double>(FLT_MAX)))
+        return false;
+      const float f = static_cast<float>(next);
+      if (!(f >= FLT_MIN && f < FLT_MAX))
+        return false;
+      const FloatSpan span = spanOf(f);
+      if (loSeen && lo >= span.below)
+        t = span.top;
+      else if (hiSeen && hi <= span.top)
+        t = span.below;
+      else
+        t = g > 0.0 ? span.top : span.below;
+    } else if (loSeen && hiSeen && !(next > lo && next < hi)) {
+      t = 0.5 * (lo + hi);
+    } else {
+      t = next;
+    }
+    if (!(t > lo && t < hi && t > below && t <= above))
+      return false;
+  }
+  return false;
+}
+
 } // namespace
 
 // Written for accuracy from t = 0 to FLT_MAX (docs/thresholds.md, "The tail
-// probability beyond the walk's reach").
-double TailProbability::at(double t) {
+// probability beyond the walk's reach"). The slope comes from the same
+// prefactor: -dP/dt = 2 bt / t.
+double TailProbability::at(double t, double *logSlope) {
   ++evaluations;
+  ++accurateEvaluations;
   if (!haveTerms_) {
     terms_ = logBetaTermsHalf(a_);
     haveTerms_ = true;
   }
+  double slope = df_; // its limit for huge t
   const double tt = t * t;
   const double sum = tt + df_;
   const double x = df_ / sum;
   const double y = tt / sum;
-  if (y == 0.0)
-    return 1.0;
-  if (x == 0.0)
-    return 0.0;
-  const double lnX = y < 0.5 ? std::log1p(-y) : std::log(x);
-  const double lnY = x < 0.5 ? std::log1p(-x) : std::log(y);
-  const double bt = std::exp(terms_ + lnX * a_ + lnY * 0.5);
-  BetaResult fraction;
   double result;
-  if (x < (a_ + 1.0) / (a_ + 2.5)) {
-    fraction = betacf(a_, 0.5, x);
-    result = (fraction.value * bt) / a_;
+  BetaResult fraction{0.0, BetaStatus::converged};
+  if (y == 0.0) {
+    result = 1.0;
+    slope = 0.0;
+  } else if (x == 0.0) {
+    result = 0.0;
   } else {
-    fraction = betacf(0.5, a_, y);
-    result = 1.0 - (fraction.value * bt) / 0.5;
+    const double lnX = y < 0.5 ? std::log1p(-y) : std::log(x);
+    const double lnY = x < 0.5 ? std::log1p(-x) : std::log(y);
+    const double bt = std::exp(terms_ + lnX * a_ + lnY * 0.5);
+    if (x < (a_ + 1.0) / (a_ + 2.5)) {
+      fraction = betacf(a_, 0.5, x);
+      result = (fraction.value * bt) / a_;
+      slope = 2.0 * a_ / fraction.value; // 2 bt / P without P's underflow
+    } else {
+      fraction = betacf(0.5, a_, y);
+      result = 1.0 - (fraction.value * bt) / 0.5;
+      slope = 2.0 * bt / result;
+    }
   }
+  if (logSlope != nullptr)
+    *logSlope = slope;
   return fraction.status == BetaStatus::converged ? result : std::nan("");
+}
+
+double TailProbability::normalStart(double p) {
+  if (!haveNormalStart_) {
+    normalStart_ = normalUpperQuantile(0.5 * p);
+    haveNormalStart_ = true;
+  }
+  return normalStart_;
 }
 
 // The margin is far wider than any difference between the walk's evaluation
@@ -139,17 +252,22 @@ bool clearlyBeyond(TailProbability &tail, double edge, double direction, double 
   return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
 }
 
-double beyondReach(TailProbability &tail, double t, double direction, double p) {
+double beyondReach(TailProbability &tail, double t, double direction, double p, Search search) {
   constexpr double kLargest = FLT_MAX; // the caller narrows to float
+  double stepped;
   if (direction > 0.0) {
     // No finite t has a tail of 0 or less.
     if (!(p > 0.0))
       return kLargest;
+    if (search == Search::steps && stepToCrossing(tail, p, t, kLargest, &stepped))
+      return stepped;
     const double fTop = excess(tail, kLargest, p);
     if (fTop > 0.0)
       return kLargest;
     return findCrossing(tail, t, excess(tail, t, p), kLargest, fTop, p);
   }
+  if (search == Search::steps && stepToCrossing(tail, p, 0.0, t, &stepped))
+    return stepped;
   // P(|T| > 0) is 1: a p of 1 or more asks for no threshold at all.
   const double fZero = excess(tail, 0.0, p);
   if (!(fZero > 0.0))
@@ -159,9 +277,14 @@ double beyondReach(TailProbability &tail, double t, double direction, double p) 
 
 // The tail at the low edge is at most 0.3743 (df 1), so p near one half lies
 // below it; only a tolerance wider than that gap asks for a search upward.
-double nearOneHalf(TailProbability &tail, double p) {
+// Either way the bracketing search ends on the same crossing, which the
+// steps find without looking at the edge.
+double nearOneHalf(TailProbability &tail, double p, Search search) {
+  double stepped;
+  if (search == Search::steps && stepToCrossing(tail, p, 0.0, FLT_MAX, &stepped))
+    return stepped;
   const double direction = excess(tail, kWalkLowEdge, p) > 0.0 ? 1.0 : -1.0;
-  return beyondReach(tail, kWalkLowEdge, direction, p);
+  return beyondReach(tail, kWalkLowEdge, direction, p, Search::bracket);
 }
 
 } // namespace kelvane::stats::detail

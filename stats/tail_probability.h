@@ -11,26 +11,41 @@ class TailProbability {
 public:
   explicit TailProbability(double df) : df_(df), a_(df * 0.5) {}
 
-  double at(double t);
+  double at(double t) { return at(t, nullptr); }
+  // With -d ln P / d ln t in *logSlope, for the steps of the search.
+  double at(double t, double *logSlope);
+  double df() const { return df_; }
+  // The normal upper quantile of p / 2, which the walk's start and the
+  // search's both take: computed once per call, p being the call's.
+  double normalStart(double p);
 
   int evaluations = 0;
+  int accurateEvaluations = 0; // of these, the calls of at()
 
 private:
   double df_;
   double a_;
   bool haveTerms_ = false;
   double terms_ = 0.0;
+  bool haveNormalStart_ = false;
+  double normalStart_ = 0.0;
 };
 
 // Whether p clearly lies beyond the walk's edge in direction (+1: the high
 // edge), so that the walk could never end there.
 bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance);
 
+// How the quantile beyond the reach is found: by steps from a close start,
+// with the bracketing search where they fail; or by that search alone, the
+// reference the steps are held to bit for bit.
+enum class Search { steps, bracket };
+
 // The quantile for p beyond the reach, searched from t, the point the walk
 // crept to, in direction: a float, from 0 to FLT_MAX.
-double beyondReach(TailProbability &tail, double t, double direction, double p);
+double beyondReach(TailProbability &tail, double t, double direction, double p,
+                   Search search = Search::steps);
 
 // The quantile for p within the tolerance of one half, below the reach.
-double nearOneHalf(TailProbability &tail, double p);
+double nearOneHalf(TailProbability &tail, double p, Search search = Search::steps);
 
 } // namespace kelvane::stats::detail

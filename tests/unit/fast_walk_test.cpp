@@ -162,12 +162,14 @@ TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
       {10, 0.01f, 1e-7, 2, 14},
       // large df
       {1000, 0.05f, 1e-7, 1, 21},
+      // beyond the low edge: one anchor there settles the walk down to it
+      {10, 0.6, 1e-7, 1, 1},
       // does not apply
       {1, 0.05, 1e-7, -1, -1},
       {1.5, 0.05, 1e-7, -1, -1},
       {2e8, 0.05, 1e-7, -1, -1},
       {10, 0.5, 1e-7, -1, -1},
-      {10, 0.6, 1e-7, -1, -1},
+      {10, 1.0, 1e-7, -1, -1},
       {10, 0.0, 1e-7, -1, -1},
       {10, 0.05, 0.01, -1, -1},
       {10, 0.05, -1e-7, -1, -1},

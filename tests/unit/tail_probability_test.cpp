@@ -1,12 +1,22 @@
 // The tail probability the search beyond the walk's reach runs on, and that
 // search, on their own: against Boost.Math's Student t distribution,
-// 2 cdf(complement(students_t(df), t)) and its quantile.
+// 2 cdf(complement(students_t(df), t)) and its quantile, and against the
+// bracketing search it replaces.
+//
+// KELVANE_SEARCH_PAIRS=n sets how many random pairs the steps are compared
+// with the bracketing search on (default 100,000).
 #include "tail_probability.h"
+
+#include "random_pairs.h"
+#include "t_threshold.h"
 
 #include <boost/math/distributions/students_t.hpp>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
 
 namespace {
 
@@ -72,9 +82,66 @@ TEST(TailProbability, SearchBeyondTheReachFindsTheQuantileAsAFloat) {
     const double exact = bm::quantile(bm::complement(bm::students_t(row.df), row.p / 2));
     EXPECT_LE(std::fabs(t - exact), 1e-6 * exact);
     EXPECT_EQ(static_cast<double>(static_cast<float>(t)), t);
-    // Interpolation on the bits: a few dozen evaluations, not 64 halvings.
-    EXPECT_LE(tail.evaluations, 40);
+    // Steps from a close start and two evaluations proving the float.
+    EXPECT_LE(tail.evaluations, 4);
   }
+}
+
+// From where the walk leaves off at either end, and near one half: the same
+// float as the bracketing search alone, for doubles and floats from 1e-20 to
+// just under 1. Doubles within about 3e-9 of 1, where the computed tail is a
+// staircase in t, may need that search; a float p never does.
+TEST(TailProbability, StepsEndOnTheBracketingSearchsFloat) {
+  const long pairs = random_pairs::count("KELVANE_SEARCH_PAIRS", 100000);
+  std::mt19937_64 random(37);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  long compared = 0;
+  long mismatches = 0;
+  long floatEvaluations = 0;
+  long bracketEvaluations = 0;
+  long floatCount = 0;
+  for (long i = 0; i < pairs; ++i) {
+    const double df = std::floor(std::exp(unit(random) * std::log(2147483647.0)));
+    const double u = unit(random);
+    double p = std::pow(10.0, -20.0 * u);
+    if (i % 4 == 1)
+      p = static_cast<float>(p);
+    else if (i % 4 == 2)
+      p = 1.0 - std::pow(10.0, -16.0 * u);
+    else if (i % 4 == 3)
+      p = 0.5 + (u - 0.5) * 2e-7;
+    ks::detail::TailProbability probe(df), steps(df), bracket(df);
+    const bool creptAll = i % 8 < 4; // else abandoned after eight moves
+    double t;
+    double stepped;
+    if (i % 4 == 3) {
+      stepped = ks::detail::nearOneHalf(steps, p);
+      t = ks::detail::nearOneHalf(bracket, p, ks::detail::Search::bracket);
+    } else if (p < probe.at(4.5) || p > probe.at(1.5)) {
+      const double direction = p < probe.at(4.5) ? 1.0 : -1.0;
+      const double from = direction > 0 ? (creptAll ? 4.499999999999999 : 4.494140625)
+                                        : (creptAll ? 1.5000000000000002 : 1.505859375);
+      stepped = ks::detail::beyondReach(steps, from, direction, p);
+      t = ks::detail::beyondReach(bracket, from, direction, p, ks::detail::Search::bracket);
+    } else {
+      continue; // inside the reach
+    }
+    ++compared;
+    if (std::memcmp(&stepped, &t, sizeof t) != 0 && ++mismatches <= 10)
+      ADD_FAILURE() << "df=" << df << " p=" << p << ": " << stepped << " vs " << t;
+    if (i % 4 == 1) {
+      EXPECT_LE(steps.evaluations, ks::kSearchSteps) << "df=" << df << " p=" << p;
+      floatEvaluations += steps.evaluations;
+      bracketEvaluations += bracket.evaluations;
+      ++floatCount;
+    }
+  }
+  const double perFloat = static_cast<double>(floatEvaluations) / floatCount;
+  std::printf("%ld pairs compared, %ld differ; per float p %.2f evaluations, the bracketing search %.2f\n",
+              compared, mismatches, perFloat, static_cast<double>(bracketEvaluations) / floatCount);
+  EXPECT_EQ(mismatches, 0) << "of " << compared;
+  EXPECT_GT(compared, pairs * 3 / 4);
+  EXPECT_LT(perFloat, 3.0);
 }
 
 } // namespace
