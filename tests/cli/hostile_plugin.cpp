@@ -1,5 +1,5 @@
 // A plugin that misbehaves in execute() the way its build asks (one of
-// THROW_INT, THROW_ERROR, EXIT, NULL_WRITE, OVERFLOW_STACK): code running
+// THROW_INT, THROW_ERROR, EXIT, IMMEDIATE_EXIT, NULL_WRITE, OVERFLOW_STACK): code running
 // inside the host, whose end the host must still tell truthfully.
 #include <cstdlib>
 #include <stdexcept>
@@ -27,6 +27,8 @@ bool Hostile::execute() {
   throw std::runtime_error("broken");
 #elif defined(EXIT)
   std::exit(0);
+#elif defined(IMMEDIATE_EXIT)
+  std::_Exit(0);
 #elif defined(NULL_WRITE)
   int *volatile nowhere = nullptr;
   *nowhere = 1;
