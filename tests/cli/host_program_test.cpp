@@ -131,12 +131,12 @@ TEST(TextReport, TheNameIsLastOnItsRowWhole) {
 }
 
 TEST(Shorten, CutsAfterTheLimitBetweenCharacters) {
-  const std::string limit(ondrava::kQuoteLimit, 'a');
+  const std::string limit(80, 'a');
   EXPECT_EQ(ondrava::shorten(limit), limit);
   EXPECT_EQ(ondrava::shorten(limit + "b"), limit + "...");
   // Characters are counted, never cut: 60 two-byte ones fit, the 81st of
   // them is left out whole; a byte that is not UTF-8 counts alone.
-  const std::string before(ondrava::kQuoteLimit - 1, 'a');
+  const std::string before(79, 'a');
   EXPECT_EQ(ondrava::shorten(before + "\xc3\xa9" + "zz"), before + "\xc3\xa9...");
   std::string e60, e80;
   for (int i = 0; i < 80; ++i)
