@@ -15,28 +15,16 @@ std::string shorten(const std::string &text) {
     if (characters == kQuoteLimit)
       return text.substr(0, end) + "...";
     const auto lead = static_cast<unsigned char>(text[end++]);
-    for (int more = lead >= 0xF0   ? 3
-                    : lead >= 0xE0 ? 2
-                    : lead >= 0xC0 ? 1
-                                   : 0;
-         more > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; --more)
+    int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    for (; more > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; --more)
       ++end;
   }
   return text;
 }
 
-FatalError FatalError::plain(const std::string &message) { return onFile({}, message); }
-
-FatalError FatalError::onFile(const std::string &file, const std::string &message) {
+FatalError FatalError::plain(const std::string &message) {
   FatalError error;
-  error.file = file;
   error.message = message;
-  return error;
-}
-
-FatalError FatalError::onArgument(const std::string &argument, const std::string &message) {
-  FatalError error = plain(message);
-  error.argument = argument;
   return error;
 }
 
@@ -59,11 +47,16 @@ Json FatalError::toJson() const {
   return out;
 }
 
-void failOn(const std::string &file, const std::string &message) { throw FatalError::onFile(file, message); }
+void failOn(const std::string &file, const std::string &message) {
+  FatalError error = FatalError::plain(message);
+  error.file = file;
+  throw error;
+}
 
 FatalError Source::at(const std::string &pointer, const std::string &message) const {
-  FatalError error = FatalError::onArgument(argument, message);
+  FatalError error = FatalError::plain(message);
   error.file = file;
+  error.argument = argument;
   // A whole file is "/"; a command-line argument has no pointer.
   error.pointer = !argument.empty() ? "" : pointer.empty() ? "/" : pointer;
   return error;
@@ -99,10 +92,13 @@ public:
   bool number_float(Json::number_float_t v, const std::string &) { return value(v); }
   bool string(std::string &v) { return value(std::move(v)); }
   bool binary(Json::binary_t &) { return false; } // text has none
-  bool start_object(std::size_t) { return open(Json::object()); }
-  bool start_array(std::size_t) { return open(Json::array()); }
-  bool end_object() { return close(); }
-  bool end_array() { return close(); }
+  bool start_object(std::size_t) { return value(Json::object()); }
+  bool start_array(std::size_t) { return value(Json::array()); }
+  bool end_object() { return end_array(); } // either closes the container being read
+  bool end_array() {
+    frames_.pop_back();
+    return true;
+  }
 
   bool key(std::string &key) {
     Frame &frame = frames_.back();
@@ -118,11 +114,8 @@ public:
   // column, and what it read, which may be long) is the message.
   template <typename Exception>
   bool parse_error(std::size_t position, const std::string &token, const Exception &e) {
-    if (e.id == 406) {
-      FatalError error = source_.at(pointer(), "the number " + shorten(token) + " is out of range");
-      error.kind = FatalError::Kind::NumberOutOfRange;
-      return stop(error);
-    }
+    if (e.id == 406)
+      return stop(source_.at(pointer(), "the number " + shorten(token) + " is out of range"));
     const std::string what = e.what();
     const std::size_t start = what.find(": ") + 2;
     return stop(source_.atOffset(text_, position > 0 ? position - 1 : 0,
@@ -131,7 +124,7 @@ public:
 
   // What came before the fault: every object still open is taken out of its
   // container (but the root, which holds only whole values), so that nothing
-  // half read is checked.
+  // half read is checked. Discarded when no value was read.
   const Json &document() {
     for (std::size_t i = 1; fault_ && i < frames_.size(); ++i) {
       if (!frames_[i].value->is_object())
@@ -146,9 +139,6 @@ public:
     return root_;
   }
   const std::optional<FatalError> &fault() const { return fault_; }
-  bool begun() const { return begun_; }
-  // A fault found before the parse.
-  void refuse(const FatalError &error) { fault_ = error; }
 
 private:
   struct Frame {
@@ -175,7 +165,6 @@ private:
 
   // Into the container being read; the root when there is none.
   Json *add(Json &&v) {
-    begun_ = true;
     if (frames_.empty())
       return &(root_ = std::move(v));
     Json &into = *frames_.back().value;
@@ -185,26 +174,17 @@ private:
     return &into.get_ref<Json::object_t &>().emplace_back(frames_.back().key, std::move(v)).second;
   }
 
-  bool count() {
-    if (++values_ <= limits_.maxValues)
+  // Every value counts; a container is then read into, unless it lies too
+  // deep: that one is kept empty, as what it is may be the first problem.
+  bool value(Json &&v) {
+    if (++values_ > limits_.maxValues)
+      return stop(source_.at(pointer(), "more than " + std::to_string(limits_.maxValues) +
+                                            " values; the format needs far fewer"));
+    const bool container = v.is_structured();
+    const std::string where = container ? pointer() : std::string();
+    Json *added = add(std::move(v));
+    if (!container)
       return true;
-    return stop(source_.at(pointer(), "more than " + std::to_string(limits_.maxValues) +
-                                          " values; the format needs far fewer"));
-  }
-
-  template <typename V> bool value(V &&v) {
-    if (!count())
-      return false;
-    add(Json(std::forward<V>(v)));
-    return true;
-  }
-
-  // A container too deep is kept empty: what it is may be the first problem.
-  bool open(Json &&container) {
-    if (!count())
-      return false;
-    const std::string where = pointer();
-    Json *added = add(std::move(container));
     if (frames_.size() >= limits_.maxDepth)
       return stop(source_.at(where, "nested deeper than " + std::to_string(limits_.maxDepth) +
                                         (limits_.maxDepth == 1 ? " level" : " levels") +
@@ -213,18 +193,12 @@ private:
     return true;
   }
 
-  bool close() {
-    frames_.pop_back();
-    return true;
-  }
-
   const std::string &text_;
   const Source &source_;
   const JsonLimits limits_;
-  Json root_;
+  Json root_ = Json::value_t::discarded;
   std::vector<Frame> frames_;
   std::size_t values_ = 0;
-  bool begun_ = false; // a value was read
   std::optional<FatalError> fault_;
 };
 
@@ -232,14 +206,13 @@ private:
 
 void readJson(const std::string &text, const Source &source, const JsonLimits &limits,
               const std::function<void(const Json &)> &read) {
-  CheckedReader reader(text, source, limits);
   // The parser reads a NUL byte as the end of the text; here it is malformed.
   if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
-    reader.refuse(source.atOffset(text, nul, "malformed JSON: a NUL byte"));
-  else
-    Json::sax_parse(text, &reader);
-  if (reader.begun())
-    read(reader.document());
+    throw source.atOffset(text, nul, "malformed JSON: a NUL byte");
+  CheckedReader reader(text, source, limits);
+  Json::sax_parse(text, &reader);
+  if (const Json &document = reader.document(); !document.is_discarded())
+    read(document);
   if (reader.fault())
     throw *reader.fault();
 }

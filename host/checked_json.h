@@ -19,19 +19,14 @@ using Json = nlohmann::ordered_json; // members in the file's order
 // a file that cannot be read or saved, a plugin that throws or fails to load,
 // want of memory; with where it lies, when it lies somewhere.
 struct FatalError {
-  enum class Kind { Other, NumberOutOfRange };
-
   std::string file;     // the file, when the error is in one
   std::string argument; // the command-line argument, when the error is in one
   std::size_t line = 0; // 1-based; 0 when there is no position
   std::size_t column = 0;
   std::string pointer; // JSON pointer to the offending value; "/" for the whole document
   std::string message;
-  Kind kind = Kind::Other;
 
   static FatalError plain(const std::string &message);
-  static FatalError onFile(const std::string &file, const std::string &message);
-  static FatalError onArgument(const std::string &argument, const std::string &message);
 
   // "file at /pointer: message", "file:line:column: message",
   // "argument: message" or just the message.

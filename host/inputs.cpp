@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string_view>
 #include <utility>
 
@@ -131,7 +130,7 @@ auto readArray(const Json &value, const Source &source, const std::string &where
 Map readMap(const Json &value, const Source &source, const std::string &where) {
   Map out;
   MapRecord hostBytes{};
-  MapRecord named{}; // 0xff where a named field was given, which hostBytes lies under
+  MapRecord named{}; // all bits set where a named field was given, which hostBytes lies under
   Readers readers = {
       {"name", [&](const Json &v, const std::string &at) { out.name = toText(v, source, at); }},
       {"hostBytes", [&](const Json &v, const std::string &at) {
@@ -147,13 +146,28 @@ Map readMap(const Json &value, const Source &source, const std::string &where) {
                            rec::write(out.record.data(), offset, toFloat(v, source, at));
                          else
                            rec::write(out.record.data(), offset, toInt32(v, source, at));
-                         std::fill_n(named.begin() + static_cast<std::ptrdiff_t>(offset), rec::kFieldWidth,
-                                     0xff);
+                         rec::write(named.data(), offset, std::int32_t{-1});
                        }});
   readObject(value, source, where, "map field", readers);
   for (std::size_t i = 0; i < kRecordSize; ++i)
     out.record[i] = named[i] != 0 ? out.record[i] : hostBytes[i];
   return out;
+}
+
+// Why the plugin will not use a key: the nearest switch it needs that is
+// off, or the switch on that puts another key in its place; empty when it uses it.
+std::string unused(const kelvane::OptionKey &key, const ParameterStore &store) {
+  using kelvane::kNoSwitch;
+  using kelvane::optionKey;
+  const auto on = [&](kelvane::OptionKeyId id) { return store.ints.at(optionKey(id).name) != 0; };
+  auto off = key.needs;
+  while (off != kNoSwitch && on(off))
+    off = optionKey(off).needs;
+  if (off != kNoSwitch)
+    return optionKey(off).name + std::string(" is off");
+  return key.unusedWhenOn != kNoSwitch && on(key.unusedWhenOn)
+             ? optionKey(key.unusedWhenOn).name + std::string(" is on")
+             : "";
 }
 
 // A reader for each of the sixteen keys, checking the value against the key's type.
@@ -189,17 +203,13 @@ constexpr MapField kMapFields[std::size(rec::kFields)] = {
     {"overlay", recordField("OverlayState"), "overlay", 8, 0},
 };
 
-// As many rows as the record has fields, and each field in exactly one of
-// them: so every row found its field.
+// As many rows as the record has fields, and every field named by one of
+// them: so each field is in exactly one row, and every row found its field.
 constexpr bool eachFieldOnce() {
-  for (const rec::Field &field : rec::kFields) {
-    int rows = 0;
-    for (const MapField &row : kMapFields)
-      rows += row.field == &field;
-    if (rows != 1)
-      return false;
-  }
-  return true;
+  unsigned named = 0;
+  for (const MapField &row : kMapFields)
+    named |= row.field == nullptr ? 0u : 1u << (row.field - rec::kFields);
+  return named == (1u << std::size(rec::kFields)) - 1;
 }
 static_assert(eachFieldOnce(), "a record field without a row, or with more than one");
 
@@ -248,10 +258,10 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   return workspace;
 }
 
-void to_json(nlohmann::ordered_json &out, const Map &map) {
+void to_json(Json &out, const Map &map) {
   // An object from the start: a null made one by its first member is left
   // broken when that fails for want of memory.
-  out = nlohmann::ordered_json::object();
+  out = Json::object();
   if (!map.name.empty())
     out["name"] = map.name;
   // A float that is not finite has no JSON number: it travels in hostBytes
@@ -273,19 +283,20 @@ void to_json(nlohmann::ordered_json &out, const Map &map) {
     out["hostBytes"] = boost::algorithm::hex_lower(std::string(map.record.begin(), map.record.end()));
 }
 
-void to_json(nlohmann::ordered_json &out, const Document &document) {
+// A document's maps convert through to_json, which nlohmann-json finds.
+void to_json(Json &out, const Document &document) {
   out = {{"id", document.id}, {"type", document.type}};
   if (!document.name.empty())
     out["name"] = document.name;
   out["maps"] = document.maps;
 }
 
-nlohmann::ordered_json toJson(const Workspace &workspace) {
+Json toJson(const Workspace &workspace) {
   return {{"currentDocument", workspace.currentDocument}, {"documents", workspace.documents}};
 }
 
 std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit) {
-  const nlohmann::ordered_json saved = toJson(workspace);
+  const Json saved = toJson(workspace);
   for (const int indent : {2, -1}) {
     std::string text = saved.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
     if (text.size() <= limit)
@@ -354,20 +365,6 @@ std::vector<std::string> startStore(const Options &named, ParameterStore &store)
     if (!holds(named.values, key.name))
       parseSetting(std::string(key.name) + "=" + key.initial, all);
   store = all.values;
-  using kelvane::optionKey;
-  const auto on = [&](kelvane::OptionKeyId id) { return store.ints.at(optionKey(id).name) != 0; };
-  // Why the plugin will not use a key: the nearest switch it needs that is
-  // off, or the switch on that puts another key in its place.
-  const auto unused = [&](const kelvane::OptionKey &key) -> std::string {
-    auto off = key.needs;
-    while (off != kelvane::kNoSwitch && on(off))
-      off = optionKey(off).needs;
-    if (off != kelvane::kNoSwitch)
-      return optionKey(off).name + std::string(" is off");
-    return key.unusedWhenOn != kelvane::kNoSwitch && on(key.unusedWhenOn)
-               ? optionKey(key.unusedWhenOn).name + std::string(" is on")
-               : "";
-  };
   std::vector<std::string> out;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     if (!holds(named.values, key.name))
@@ -378,7 +375,7 @@ std::vector<std::string> startStore(const Options &named, ParameterStore &store)
                                                                 : 0;
     const char *made = key.limits.outside(value);
     const auto given = named.given.find(key.name);
-    if (const std::string why = unused(key); !why.empty()) {
+    if (const std::string why = unused(key, store); !why.empty()) {
       if (named.set.count(key.name) > 0)
         out.push_back(name + " is set, but " + why + ", so the plugin does not use it");
     } else if (given != named.given.end() && (value == 0 || value == 1) && given->second != value) {
@@ -389,9 +386,10 @@ std::vector<std::string> startStore(const Options &named, ParameterStore &store)
       out.push_back(name + " has a value the dialog never stores; " + made);
     }
   }
+  using kelvane::optionKey;
   using Id = kelvane::OptionKeyId;
   if (const float min = store.floats.at("Min"), max = store.floats.at("Max");
-      unused(optionKey(Id::Min)).empty() && unused(optionKey(Id::Max)).empty() && min > max)
+      unused(optionKey(Id::Min), store).empty() && unused(optionKey(Id::Max), store).empty() && min > max)
     out.push_back("Min is above Max: the plugin sets every map's lower threshold to " + floatText(min) +
                   ", above its upper threshold, " + floatText(max));
   return out;

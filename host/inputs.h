@@ -17,8 +17,6 @@
 #include "map_record.h"
 #include "option_keys.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <iterator>
 #include <map>
@@ -72,11 +70,10 @@ constexpr JsonLimits kWorkspaceLimits{5, 2000000};
 // the JSON pointer of the offending value.
 Workspace parseWorkspace(const std::string &text, const Source &source);
 
-// A workspace as --save writes it, and its parts, which nlohmann-json
-// converts through to_json.
-nlohmann::ordered_json toJson(const Workspace &workspace);
-void to_json(nlohmann::ordered_json &out, const Document &document);
-void to_json(nlohmann::ordered_json &out, const Map &map);
+// A workspace as --save writes it, and a map as nlohmann-json converts it
+// through to_json.
+Json toJson(const Workspace &workspace);
+void to_json(Json &out, const Map &map);
 // The text --save writes to path: indented, or in one line where only that
 // stays within the limit of an input file; an error where neither does.
 std::string savedText(const Workspace &workspace, const std::string &path, std::uintmax_t limit);
