@@ -96,15 +96,11 @@ const std::tuple<const char *, std::string Invocation::*, const char *, const ch
 };
 
 // Every option that names a file goes through this one check.
-CLI::Validator pathCheck() {
-  return CLI::Validator(
-      [](const std::string &value) {
-        return value.empty() ? std::string("an empty path names no file")
-               : value.front() == '-'
-                   ? shorten(value) + " would be read as an option; name such a file ./" + shorten(value)
-                   : std::string();
-      },
-      "");
+std::string pathProblem(const std::string &value) {
+  return value.empty() ? std::string("an empty path names no file")
+         : value.front() == '-'
+             ? shorten(value) + " would be read as an option; name such a file ./" + shorten(value)
+             : std::string();
 }
 
 // What the library refused, in the program's words: "--option: what is
@@ -141,7 +137,7 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   for (const auto &[name, value, type, help] : kPathOptions)
     app.add_option(name, in.*value, help)
         ->type_name(type)
-        ->check(pathCheck())
+        ->check(pathProblem)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
       ->type_name("KEY=VALUE")
@@ -278,11 +274,6 @@ std::string saveOutcome(bool json, const RunReport *report, const std::optional<
   return "";
 }
 
-// A save done, whose folder cannot then be flushed to the disk.
-const char *const kNotFlushed =
-    "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed "
-    "to the disk (%s): the save may not survive a power loss\n";
-
 // Writes the new file of the save: false, with the error, when it cannot.
 bool writeSave(TempFile &file, const Workspace &workspace, const std::string &savePath,
                std::optional<FatalError> &error) {
@@ -331,7 +322,10 @@ int finish(bool json, const RunReport *report, const Workspace *workspace, std::
   if (reason != 0)
     throw OutputFailure{reason};
   if (unflushed != 0 && !error)
-    std::fprintf(stderr, kNotFlushed, shownPath.c_str(), std::strerror(unflushed));
+    std::fprintf(stderr,
+                 "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the "
+                 "disk (%s): the save may not survive a power loss\n",
+                 shownPath.c_str(), std::strerror(unflushed));
   if (error && !json)
     print(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
                       (report == nullptr && !savePath.empty()
