@@ -12,14 +12,6 @@
 #include <string>
 #include <string_view>
 
-// Each export is declared with the type the plugin calls it through, from
-// the plugin's own list: a C function has no overloads, so a definition of
-// any other type fails to compile.
-#define ONDRAVA_DECLARE_EXPORT(Name, Result, Parameters, fallback)                                           \
-  extern "C" ONDRAVA_API Result zu##Name Parameters;
-KELVANE_CALLED_HOST_FUNCTIONS(ONDRAVA_DECLARE_EXPORT)
-#undef ONDRAVA_DECLARE_EXPORT
-
 namespace {
 
 using ondrava::state;
@@ -58,6 +50,14 @@ template <typename... Parts> void trace(const char *name, const Parts &...parts)
 }
 
 } // namespace
+
+// Each export is declared with the type the plugin calls it through, from
+// the plugin's own list: a C function has no overloads, so a definition of
+// any other type fails to compile.
+#define ONDRAVA_DECLARE_EXPORT(Name, Result, Parameters, fallback)                                           \
+  extern "C" ONDRAVA_API Result zu##Name Parameters;
+KELVANE_CALLED_HOST_FUNCTIONS(ONDRAVA_DECLARE_EXPORT)
+#undef ONDRAVA_DECLARE_EXPORT
 
 #if !defined(ONDRAVA_OMIT_zuGetVersionOfOndravaZU)
 extern "C" bool zuGetVersionOfOndravaZU(std::int32_t *major, std::int32_t *minor, std::int32_t *third) {

@@ -85,6 +85,47 @@ struct Invocation {
   std::vector<std::string> settings;
 };
 
+// The options that name a file: name, where its value goes, type and help.
+const std::tuple<const char *, std::string Invocation::*, const char *, const char *> kPathOptions[] = {
+    {"--plugin", &Invocation::pluginPath, "PATH",
+     "the plugin module (default: the one built next to this program)"},
+    {"--workspace", &Invocation::workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
+    {"--options", &Invocation::optionsPath, "FILE", "JSON file with the plugin's option keys"},
+    {"--save", &Invocation::savePath, "FILE",
+     "after a successful run, write the workspace to this JSON file"},
+};
+
+// Every option that names a file goes through this one check.
+std::string pathProblem(const std::string &value) {
+  return value.empty() ? std::string("an empty path names no file")
+         : value.front() == '-'
+             ? shorten(value) + " would be read as an option; name such a file ./" + shorten(value)
+             : std::string();
+}
+
+// What the library refused, in the program's words: "--option: what is
+// wrong", as the path check says it, or a value missing.
+[[noreturn]] void refuse(const CLI::ParseError &error) {
+  const std::string what = error.what();
+  const std::size_t colon = what.find(": ");
+  Source{{}, colon == what.npos ? "command line" : what.substr(0, colon)}.fail(
+      "", dynamic_cast<const CLI::ArgumentMismatch *>(&error) != nullptr
+              ? "needs a value"
+              : shorten(what.substr(colon + 2 * (colon != what.npos))));
+}
+
+// What the library would refuse in its own words, refused in the program's:
+// a path option given twice, an unknown option, a stray word.
+void refuseLeftovers(const CLI::App &app) {
+  for (const auto &[name, value, type, help] : kPathOptions)
+    if (app.count(name) > 1)
+      Source{{}, name}.fail("", "given more than once; give it once");
+  if (const std::vector<std::string> extra = app.remaining(); !extra.empty())
+    Source{{}, extra.front().empty() ? "\"\"" : shorten(extra.front())}.fail(
+        "", extra.front().rfind('-', 0) == 0 ? "not an option of this program (see --help)"
+                                             : "neither an option nor an option's value (see --help)");
+}
+
 // Nothing when --help was asked for and answered. Whether the answer is JSON
 // is known even when the command line is bad: as the parser read it, so that
 // --json counts only where it is the switch, never an option's value.
@@ -93,32 +134,17 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
   CLI::App app{
       "Ondrava.exe, the stand-in host: runs the Kelvane plugin once on a workspace (initPlugin, then\n"
       "execute) and prints the log pane, any message box and every map before and after the run.\n"};
-  // Every option that names a file goes through this one check.
-  const CLI::Validator path(
-      [](const std::string &value) {
-        return value.empty() ? std::string("an empty path names no file")
-               : value.front() == '-'
-                   ? shorten(value) + " would be read as an option; name such a file ./" + shorten(value)
-                   : std::string();
-      },
-      "");
-  const std::tuple<const char *, std::string *, const char *, const char *> paths[] = {
-      {"--plugin", &in.pluginPath, "PATH", "the plugin module (default: the one built next to this program)"},
-      {"--workspace", &in.workspacePath, "FILE", "workspace JSON file (default: the built-in demo)"},
-      {"--options", &in.optionsPath, "FILE", "JSON file with the plugin's option keys"},
-      {"--save", &in.savePath, "FILE", "after a successful run, write the workspace to this JSON file"},
-  };
-  for (const auto &[name, value, type, help] : paths)
-    app.add_option(name, *value, help)
+  for (const auto &[name, value, type, help] : kPathOptions)
+    app.add_option(name, in.*value, help)
         ->type_name(type)
-        ->check(path)
+        ->check(pathProblem)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--set", in.settings, "one option, checked against the key's type (repeatable)")
       ->type_name("KEY=VALUE")
       ->allow_extra_args(false);
   const CLI::Option *jsonFlag = app.add_flag("--json", "machine-readable output, errors included");
   app.footer(helpFooter());
-  // What the library would refuse in its own words is refused below, in the program's.
+  // What the library would refuse in its own words is refused after it, in the program's.
   app.allow_extras();
   try {
     app.parse(argc, argv);
@@ -126,23 +152,11 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
     print(stdout, app.help());
     return std::nullopt;
   } catch (const CLI::ParseError &e) {
-    // "--option: what is wrong", as the path check says it, or a value missing.
     json = jsonFlag->count() > 0;
-    const std::string what = e.what();
-    const std::size_t colon = what.find(": ");
-    Source{{}, colon == what.npos ? "command line" : what.substr(0, colon)}.fail(
-        "", dynamic_cast<const CLI::ArgumentMismatch *>(&e) != nullptr
-                ? "needs a value"
-                : shorten(what.substr(colon + 2 * (colon != what.npos))));
+    refuse(e);
   }
   json = jsonFlag->count() > 0;
-  for (const auto &[name, value, type, help] : paths)
-    if (app.count(name) > 1)
-      Source{{}, name}.fail("", "given more than once; give it once");
-  if (const std::vector<std::string> extra = app.remaining(); !extra.empty())
-    Source{{}, extra.front().empty() ? "\"\"" : shorten(extra.front())}.fail(
-        "", extra.front().rfind('-', 0) == 0 ? "not an option of this program (see --help)"
-                                             : "neither an option nor an option's value (see --help)");
+  refuseLeftovers(app);
   return in;
 }
 
@@ -260,11 +274,6 @@ std::string saveOutcome(bool json, const RunReport *report, const std::optional<
   return "";
 }
 
-// A save done, whose folder cannot then be flushed to the disk.
-const char *const kNotFlushed =
-    "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed "
-    "to the disk (%s): the save may not survive a power loss\n";
-
 // Writes the new file of the save: false, with the error, when it cannot.
 bool writeSave(TempFile &file, const Workspace &workspace, const std::string &savePath,
                std::optional<FatalError> &error) {
@@ -313,7 +322,10 @@ int finish(bool json, const RunReport *report, const Workspace *workspace, std::
   if (reason != 0)
     throw OutputFailure{reason};
   if (unflushed != 0 && !error)
-    std::fprintf(stderr, kNotFlushed, shownPath.c_str(), std::strerror(unflushed));
+    std::fprintf(stderr,
+                 "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the "
+                 "disk (%s): the save may not survive a power loss\n",
+                 shownPath.c_str(), std::strerror(unflushed));
   if (error && !json)
     print(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
                       (report == nullptr && !savePath.empty()

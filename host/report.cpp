@@ -73,16 +73,15 @@ std::string escapeText(const std::string &text) {
     // the rest of the line around.
     const bool bidi = (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
                       code == 0x200E || code == 0x200F || code == 0x061C;
-    if (utf::is_valid_codepoint(code) && code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !bidi) {
+    // Shown as it is, named, or else (a control character: C0, DEL, C1 or
+    // bidirectional; or a byte that is not UTF-8) escaped byte by byte.
+    if (utf::is_valid_codepoint(code) && code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !bidi)
       out.append(start, next);
-    } else if (code == '\n' || code == '\t' || code == '\r') {
+    else if (code == '\n' || code == '\t' || code == '\r')
       out += code == '\n' ? "\\n" : code == '\t' ? "\\t" : "\\r";
-    } else {
-      // A control character (C0, DEL, C1 or bidirectional, as its bytes) or
-      // a byte that is not UTF-8.
+    else
       for (; start != next; ++start)
         out += "\\x" + boost::algorithm::hex_lower(std::string(1, *start));
-    }
   }
   return out;
 }
