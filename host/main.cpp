@@ -60,8 +60,9 @@ std::string helpFooter() {
          "     folder that cannot be flushed to the disk after the save is a warning)\n"
          "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
          "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin that\n"
-         "     threw or ended the program: the error says what happened and whether the file was saved\n"
-         "A plugin that crashes ends the program with its signal, after a line on standard error.\n";
+         "     threw or called exit: the error says what happened and whether the file was saved\n"
+         "A plugin that crashes ends the program with its signal, after a line on standard error; one that\n"
+         "calls _exit or quick_exit ends it at once with its own status, and says nothing.\n";
 }
 
 // What the program writes cannot be written: the answer is lost, so exit
