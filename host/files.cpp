@@ -4,6 +4,7 @@
 #include "host_state.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -12,7 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::FileKind;
-using platform::reason;
 
 // What a failed save that leaves the old file says last.
 const char *const kLeftAsItWas = "; it was left as it was";
@@ -25,18 +25,19 @@ bool same(const platform::FileId &a, const platform::FileId &b) {
 
 std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
 
+// Why a call failed, as a message ends: " (" the errno value's text ")".
+std::string because(int error) { return std::string(" (") + std::strerror(error) + ")"; }
+
 } // namespace
 
 platform::Handle openInput(const std::string &path) {
   platform::Handle file;
   platform::FileInfo info;
-  int error = platform::system().openToRead(path, file);
-  if (error == 0)
-    error = platform::system().info(file, info);
+  const int error = platform::system().openToRead(path, file, info);
   if (error == EISDIR || info.kind == FileKind::Folder)
     failOn(path, "is a folder, not a file");
   if (error != 0)
-    failOn(path, "cannot open the file (" + reason(error) + ")");
+    failOn(path, "cannot open the file" + because(error));
   if (info.kind != FileKind::Regular)
     failOn(path, "is not a regular file (a device, pipe or socket); give a file");
   if (info.size > kMaxInputFileBytes)
@@ -58,7 +59,7 @@ std::string readFile(const std::string &path) {
       failOn(path, "is too large; the limit is " + limitText());
   }
   if (error != 0)
-    failOn(path, "cannot read the file (" + reason(error) + ")");
+    failOn(path, "cannot read the file" + because(error));
   return content;
 }
 
@@ -71,12 +72,10 @@ int writeAll(std::FILE *stream, const std::string &text) {
 }
 
 int standardStreamOf(const std::string &path) {
-  platform::FileInfo given;
-  platform::FileInfo stream;
-  platform::system().infoOfPath(path, given);
+  const platform::FileInfo given = platform::system().infoOfPath(path);
   for (const int number : {1, 2})
-    if (given.kind != FileKind::Missing && platform::system().infoOfStream(number, stream) == 0 &&
-        stream.id.number != 0 && stream.id == given.id)
+    if (given.kind != FileKind::Missing && given.id.number != 0 &&
+        platform::system().infoOfStream(number).id == given.id)
       return number;
   return 0;
 }
@@ -99,14 +98,10 @@ TempFile::TempFile(const std::string &target) : path_(target) {
     fail(": another save is under way");
   if (const int error =
           system.openFolder(resolved.has_parent_path() ? resolved.parent_path().string() : ".", folder_))
-    fail(": cannot open its folder (" + reason(error) + ")");
+    fail(": cannot open its folder" + because(error));
   name_ = resolved.filename().string();
-  platform::FileInfo given;
-  platform::FileInfo folder;
-  system.infoOfPath(target, given);
-  system.infoIn(folder_, name_.c_str(), old_);
-  system.infoIn(folder_, ".", folder);
-  checkTarget(given, folder);
+  old_ = system.infoIn(folder_, name_.c_str());
+  checkTarget(system.infoOfPath(target), system.infoIn(folder_, "."));
   int error = EEXIST;
   for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
     std::snprintf(newName_, sizeof newName_, ".Ondrava-saving-%u", std::random_device{}());
@@ -120,7 +115,7 @@ TempFile::TempFile(const std::string &target) : path_(target) {
     });
   }
   if (error != 0)
-    fail(": cannot create a file in its folder (" + reason(error) + ")");
+    fail(": cannot create a file in its folder" + because(error));
   process().saveLeftUndone = "; nothing was saved";
 }
 
@@ -142,24 +137,20 @@ void TempFile::checkTarget(const platform::FileInfo &given, const platform::File
 }
 
 void TempFile::write(const std::string &text) {
-  platform::System &system = platform::system();
-  int failure = system.write(file_, text);
-  if (failure == 0)
-    failure = system.giveAttributes(file_, old_.kind != FileKind::Missing ? &old_ : nullptr);
-  if (failure == 0)
-    failure = system.flush(file_);
-  if (const int closing = system.close(file_); failure == 0)
-    failure = closing;
-  if (failure != 0)
-    fail(" (" + reason(failure) + ")" + kLeftAsItWas);
+  if (const int failure =
+          platform::system().writeOut(file_, text, old_.kind != FileKind::Missing ? &old_ : nullptr))
+    fail(because(failure) + kLeftAsItWas);
+}
+
+bool TempFile::holdsNewFile(const char *name) const {
+  const platform::FileInfo now = platform::system().infoIn(folder_, name);
+  return now.kind != FileKind::Missing && same(now.id, made_);
 }
 
 void TempFile::discard() const {
-  platform::FileInfo now;
   if (process().removeOnSignal != this)
     return;
-  if (platform::system().infoIn(folder_, newName_, now) == 0 && now.kind != FileKind::Missing &&
-      same(now.id, made_))
+  if (holdsNewFile(newName_))
     platform::system().remove(folder_, newName_);
   process().removeOnSignal = nullptr;
 }
@@ -170,20 +161,26 @@ void TempFile::fail(const std::string &why) {
 }
 
 int TempFile::keep() {
-  platform::System &system = platform::system();
-  platform::FileInfo now;
   // Another may have put a file of their own under the new file's name.
-  if (system.infoIn(folder_, newName_, now) != 0 || now.kind == FileKind::Missing || !same(now.id, made_))
+  if (!holdsNewFile(newName_))
     fail(std::string(": the new file was taken away while it was written") + kLeftAsItWas);
-  if (const int error = system.rename(folder_, newName_, name_.c_str()))
-    fail(" (" + reason(error) + ")" + kLeftAsItWas);
+  if (const int error = platform::system().rename(folder_, newName_, name_.c_str()))
+    fail(because(error) + kLeftAsItWas);
   process().removeOnSignal = nullptr;
-  if (system.infoIn(folder_, name_.c_str(), now) != 0 || now.kind == FileKind::Missing ||
-      !same(now.id, made_))
+  if (!holdsNewFile(name_.c_str()))
     fail(": another file took its place as it was saved (its folder was changed meanwhile); the workspace "
          "was not saved");
   // The rename itself lasts only once the folder is on the disk.
-  return system.flushNames(folder_);
+  return platform::system().flushNames(folder_);
 }
 
 } // namespace ondrava
+
+namespace ondrava::platform {
+
+System &system() {
+  static System native;
+  return process().system != nullptr ? *process().system : native;
+}
+
+} // namespace ondrava::platform

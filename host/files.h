@@ -70,6 +70,8 @@ private:
     discard();
   }
   void checkTarget(const platform::FileInfo &given, const platform::FileInfo &folder);
+  // Whether the name in the folder names the new file as made.
+  bool holdsNewFile(const char *name) const;
 
   std::string path_;
   platform::Folder folder_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host_api.h"
+#include "platform.h"
 
 #include <array>
 #include <atomic>
@@ -56,9 +57,6 @@ struct HostState {
   bool outOfMemory = false;
 };
 
-namespace platform {
-class System;
-}
 class TempFile;
 
 // Everything the process holds once, in one place: each piece is reached

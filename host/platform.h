@@ -1,8 +1,7 @@
 // What the program needs of its system that each system does its own way:
 // files and folders, a save's names, plugin modules and the process's set-up.
 // One file per platform (platform_posix.cpp, platform_win32.cpp), and no
-// other file includes a system header. Every call that can fail goes through
-// System, whose functions a test overrides to make one of them fail.
+// other file includes a system header.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +16,7 @@ namespace ondrava::platform {
 class Handle {
 public:
   Handle() = default;
-  explicit Handle(std::intptr_t value) : value_(value) {}
   Handle(Handle &&other) noexcept : value_(other.release()) {}
-  Handle &operator=(Handle &&other) noexcept {
-    reset(other.release());
-    return *this;
-  }
   ~Handle() { reset(); }
 
   std::intptr_t get() const { return value_; }
@@ -65,30 +59,30 @@ struct Folder {
   Handle handle;
 };
 
-// Each returns 0, or why not (an errno value).
+// A test's own system overrides any of these to make that step fail. Each
+// returns 0, or why not (an errno value); one that answers what a name is
+// answers Missing, as for no file, when it cannot tell.
 class System {
 public:
   virtual ~System() = default;
-  // Neither the opening nor any read waits, and a terminal opened never
-  // becomes the program's.
-  virtual int openToRead(const std::string &path, Handle &file);
+  // The file open to read, and what it is. Neither the opening nor any read
+  // waits, and a terminal opened never becomes the program's.
+  virtual int openToRead(const std::string &path, Handle &file, FileInfo &out);
   virtual int info(const Handle &file, FileInfo &out);
-  // Links followed; Missing, and 0, when there is no file.
-  virtual int infoOfPath(const std::string &path, FileInfo &out);
+  // Links followed.
+  virtual FileInfo infoOfPath(const std::string &path);
   // The program's standard output (1) or error (2).
-  virtual int infoOfStream(int stream, FileInfo &out);
+  virtual FileInfo infoOfStream(int stream);
   virtual int read(const Handle &file, char *buffer, std::size_t size, std::size_t &got);
-  virtual int write(const Handle &file, const std::string &text);
   virtual int openFolder(const std::string &path, Folder &out);
-  // The name in the folder, a link not followed; Missing, and 0, when none.
-  virtual int infoIn(const Folder &folder, const char *name, FileInfo &out);
+  // The name in the folder, a link not followed.
+  virtual FileInfo infoIn(const Folder &folder, const char *name);
   // A new file, the user's alone, open to write.
   virtual int create(const Folder &folder, const char *name, Handle &file);
-  // The old file's owner, group and mode, as far as the user may give them;
-  // null: a new file's.
-  virtual int giveAttributes(const Handle &file, const FileInfo *old);
-  virtual int flush(const Handle &file);
-  virtual int close(Handle &file);
+  // Writes all of the text, gives the file the old one's owner, group and
+  // mode, as far as the user may give them (null: a new file's), flushes it
+  // to the disk and closes it.
+  virtual int writeOut(Handle &file, const std::string &text, const FileInfo *old);
   virtual int rename(const Folder &folder, const char *from, const char *to);
   // The folder's names as they now stand, on the disk.
   virtual int flushNames(const Folder &folder);
@@ -117,7 +111,5 @@ System &system();
 void prepareProcess(const char *(*ending)(const char **tail));
 // Runs the step with every signal held, errno as the step left it.
 void withSignalsHeld(const std::function<void()> &step);
-// The text of an errno value.
-std::string reason(int error);
 
 } // namespace ondrava::platform

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
+#include <vector>
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -42,12 +44,6 @@ FileInfo infoOf(const struct stat &status) {
   out.usersOwn = status.st_uid == geteuid() || geteuid() == 0;
   out.sticky = (status.st_mode & S_ISVTX) != 0;
   return out;
-}
-
-// A stat call's answer: no file is Missing, not an error.
-int answer(int returned, const struct stat &status, FileInfo &out) {
-  out = returned == 0 ? infoOf(status) : FileInfo{};
-  return returned == 0 || errno == ENOENT ? 0 : errno;
 }
 
 // Writes to standard error; with it closed there is no one left to tell.
@@ -110,17 +106,13 @@ std::string cutShort(int file) {
       std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
     return {}; // not a module at all: the loader refuses it by itself
   const auto size = static_cast<std::uint64_t>(status.st_size);
-  const std::string cut = "the file is cut short: a segment its headers name lies past its end";
-  Elf64_Phdr segment;
-  if (header.e_phoff > size || (size - header.e_phoff) / sizeof segment < header.e_phnum)
-    return cut;
-  for (unsigned i = 0; i < header.e_phnum; ++i) {
-    if (pread(file, &segment, sizeof segment, static_cast<off_t>(header.e_phoff + i * sizeof segment)) !=
-            sizeof segment ||
-        segment.p_offset > size || segment.p_filesz > size - segment.p_offset)
-      return cut;
-  }
-  return {};
+  std::vector<Elf64_Phdr> segments(header.e_phnum);
+  const std::size_t bytes = segments.size() * sizeof(Elf64_Phdr);
+  bool within = header.e_phoff <= size && bytes <= size - header.e_phoff &&
+                pread(file, segments.data(), bytes, static_cast<off_t>(header.e_phoff)) == ssize_t(bytes);
+  for (const Elf64_Phdr &segment : segments)
+    within = within && segment.p_offset <= size && segment.p_filesz <= size - segment.p_offset;
+  return within ? "" : "the file is cut short: a segment its headers name lies past its end";
 }
 
 } // namespace
@@ -131,9 +123,9 @@ void Handle::reset(std::intptr_t value) {
   value_ = value;
 }
 
-int System::openToRead(const std::string &path, Handle &file) {
+int System::openToRead(const std::string &path, Handle &file, FileInfo &out) {
   file.reset(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  return file.valid() ? 0 : errno;
+  return file.valid() ? info(file, out) : errno;
 }
 
 int System::info(const Handle &file, FileInfo &out) {
@@ -143,14 +135,14 @@ int System::info(const Handle &file, FileInfo &out) {
   return error;
 }
 
-int System::infoOfPath(const std::string &path, FileInfo &out) {
+FileInfo System::infoOfPath(const std::string &path) {
   struct stat status {};
-  return answer(stat(path.c_str(), &status), status, out);
+  return stat(path.c_str(), &status) == 0 ? infoOf(status) : FileInfo{};
 }
 
-int System::infoOfStream(int stream, FileInfo &out) {
+FileInfo System::infoOfStream(int stream) {
   struct stat status {};
-  return answer(fstat(stream, &status), status, out);
+  return fstat(stream, &status) == 0 ? infoOf(status) : FileInfo{};
 }
 
 int System::read(const Handle &file, char *buffer, std::size_t size, std::size_t &got) {
@@ -161,27 +153,18 @@ int System::read(const Handle &file, char *buffer, std::size_t size, std::size_t
   return result(static_cast<int>(done));
 }
 
-int System::write(const Handle &file, const std::string &text) {
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t wrote = ::write(fd(file), text.data() + done, text.size() - done);
-    if (wrote < 0 && errno != EINTR)
-      return errno;
-    done += wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
-  }
-  return 0;
-}
-
 int System::openFolder(const std::string &path, Folder &out) {
   out.path = path;
   out.handle.reset(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return out.handle.valid() ? 0 : errno;
 }
 
-int System::infoIn(const Folder &folder, const char *name, FileInfo &out) {
+FileInfo System::infoIn(const Folder &folder, const char *name) {
   struct stat status {};
-  const int error = answer(fstatat(fd(folder.handle), name, &status, AT_SYMLINK_NOFOLLOW), status, out);
+  FileInfo out =
+      fstatat(fd(folder.handle), name, &status, AT_SYMLINK_NOFOLLOW) == 0 ? infoOf(status) : FileInfo{};
   out.writable = faccessat(fd(folder.handle), name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
-  return error;
+  return out;
 }
 
 int System::create(const Folder &folder, const char *name, Handle &file) {
@@ -195,7 +178,13 @@ int System::create(const Folder &folder, const char *name, Handle &file) {
 // old one shut out: no group bits for another group, and other bits that
 // grant no more than the old owner's or group's bits did. A new file's mode
 // is 0666 less the umask.
-int System::giveAttributes(const Handle &file, const FileInfo *old) {
+int System::writeOut(Handle &file, const std::string &text, const FileInfo *old) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t wrote = ::write(fd(file), text.data() + done, text.size() - done);
+    if (wrote < 0 && errno != EINTR)
+      return errno;
+    done += wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
+  }
   const mode_t mask = umask(0);
   umask(mask);
   mode_t mode = 0666 & ~mask;
@@ -210,12 +199,11 @@ int System::giveAttributes(const Handle &file, const FileInfo *old) {
       others &= mode >> 3;
     mode = (mode & (group ? 0770 : 0700)) | others;
   }
-  return result(fchmod(fd(file), mode));
+  int failure = fchmod(fd(file), mode) == 0 && fsync(fd(file)) == 0 ? 0 : errno;
+  if (::close(static_cast<int>(file.release())) != 0 && failure == 0)
+    failure = errno;
+  return failure;
 }
-
-int System::flush(const Handle &file) { return result(fsync(fd(file))); }
-
-int System::close(Handle &file) { return result(::close(static_cast<int>(file.release()))); }
 
 int System::rename(const Folder &folder, const char *from, const char *to) {
   return result(renameat(fd(folder.handle), from, fd(folder.handle), to));
@@ -246,14 +234,8 @@ void *System::loadModule(const Handle &file, const std::string &, std::string &e
 void System::unloadModule(void *module) { dlclose(module); }
 
 std::string System::programPath() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-  return std::string(path, length > 0 ? static_cast<std::size_t>(length) : 0);
-}
-
-System &system() {
-  static System native;
-  return process().system != nullptr ? *process().system : native;
+  std::error_code code;
+  return std::filesystem::read_symlink("/proc/self/exe", code).string();
 }
 
 void prepareProcess(const char *(*onEnding)(const char **tail)) {
@@ -274,7 +256,5 @@ void withSignalsHeld(const std::function<void()> &step) {
   sigprocmask(SIG_SETMASK, &before, nullptr);
   errno = error;
 }
-
-std::string reason(int error) { return std::strerror(error); }
 
 } // namespace ondrava::platform

@@ -6,7 +6,6 @@
 #include "host_state.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include <fcntl.h>
@@ -20,9 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 int fd(const Handle &handle) { return static_cast<int>(handle.get()); }
-int result(int returned) { return returned >= 0 ? 0 : errno; }
 // A file system error as an errno value, where it has one.
-int result(const std::error_code &code) {
+int errnoOf(const std::error_code &code) {
   return !code ? 0
          : code.default_error_condition().category() == std::generic_category()
              ? code.default_error_condition().value()
@@ -31,17 +29,15 @@ int result(const std::error_code &code) {
 
 // The file system library takes a path of any length, where Windows' stat
 // takes none beyond MAX_PATH.
-int infoOf(const fs::file_status &status, const fs::path &path, FileInfo &out) {
-  out = {};
+FileInfo infoOf(const fs::file_status &status) {
+  FileInfo out;
   out.kind = fs::is_regular_file(status) ? FileKind::Regular
              : fs::is_directory(status)  ? FileKind::Folder
              : fs::exists(status)        ? FileKind::Other
                                          : FileKind::Missing;
-  std::error_code code;
-  out.size = out.kind == FileKind::Regular ? fs::file_size(path, code) : 0;
   out.usersOwn = true;
   out.writable = (status.permissions() & fs::perms::owner_write) != fs::perms::none;
-  return 0;
+  return out;
 }
 
 } // namespace
@@ -52,12 +48,12 @@ void Handle::reset(std::intptr_t value) {
   value_ = value;
 }
 
-int System::openToRead(const std::string &path, Handle &file) {
+int System::openToRead(const std::string &path, Handle &file, FileInfo &out) {
   std::error_code code;
   if (fs::is_directory(path, code)) // which Windows does not open
     return EISDIR;
   file.reset(_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT));
-  return file.valid() ? 0 : errno;
+  return file.valid() ? info(file, out) : errno;
 }
 
 int System::info(const Handle &file, FileInfo &out) {
@@ -70,27 +66,18 @@ int System::info(const Handle &file, FileInfo &out) {
   return 0;
 }
 
-int System::infoOfPath(const std::string &path, FileInfo &out) {
+FileInfo System::infoOfPath(const std::string &path) {
   std::error_code code;
-  return infoOf(fs::status(path, code), path, out);
+  return infoOf(fs::status(path, code));
 }
 
-int System::infoOfStream(int stream, FileInfo &out) { return info(Handle(_dup(stream)), out); }
+// No number tells two files apart.
+FileInfo System::infoOfStream(int) { return {}; }
 
 int System::read(const Handle &file, char *buffer, std::size_t size, std::size_t &got) {
   const int done = _read(fd(file), buffer, static_cast<unsigned>(size));
   got = done > 0 ? static_cast<std::size_t>(done) : 0;
-  return result(done);
-}
-
-int System::write(const Handle &file, const std::string &text) {
-  for (std::size_t done = 0; done < text.size();) {
-    const int wrote = _write(fd(file), text.data() + done, static_cast<unsigned>(text.size() - done));
-    if (wrote < 0)
-      return errno;
-    done += static_cast<std::size_t>(wrote);
-  }
-  return 0;
+  return done < 0 ? errno : 0;
 }
 
 int System::openFolder(const std::string &path, Folder &out) {
@@ -99,10 +86,9 @@ int System::openFolder(const std::string &path, Folder &out) {
   return fs::is_directory(path, code) ? 0 : fs::exists(path, code) ? ENOTDIR : ENOENT;
 }
 
-int System::infoIn(const Folder &folder, const char *name, FileInfo &out) {
+FileInfo System::infoIn(const Folder &folder, const char *name) {
   std::error_code code;
-  const fs::path path = fs::path(folder.path) / name;
-  return infoOf(fs::symlink_status(path, code), path, out);
+  return infoOf(fs::symlink_status(fs::path(folder.path) / name, code));
 }
 
 int System::create(const Folder &folder, const char *name, Handle &file) {
@@ -112,16 +98,24 @@ int System::create(const Folder &folder, const char *name, Handle &file) {
   return file.valid() ? 0 : errno;
 }
 
-int System::giveAttributes(const Handle &, const FileInfo *) { return 0; }
-
-int System::flush(const Handle &file) { return result(_commit(fd(file))); }
-
-int System::close(Handle &file) { return result(_close(static_cast<int>(file.release()))); }
+// No owners or modes to give.
+int System::writeOut(Handle &file, const std::string &text, const FileInfo *) {
+  for (std::size_t done = 0; done < text.size();) {
+    const int wrote = _write(fd(file), text.data() + done, static_cast<unsigned>(text.size() - done));
+    if (wrote < 0)
+      return errno;
+    done += static_cast<std::size_t>(wrote);
+  }
+  int failure = _commit(fd(file)) == 0 ? 0 : errno;
+  if (_close(static_cast<int>(file.release())) != 0 && failure == 0)
+    failure = errno;
+  return failure;
+}
 
 int System::rename(const Folder &folder, const char *from, const char *to) {
   std::error_code code;
   fs::rename(fs::path(folder.path) / from, fs::path(folder.path) / to, code);
-  return result(code);
+  return errnoOf(code);
 }
 
 int System::flushNames(const Folder &) { return 0; }
@@ -145,15 +139,8 @@ std::string System::programPath() {
   return path;
 }
 
-System &system() {
-  static System native;
-  return process().system != nullptr ? *process().system : native;
-}
-
 void prepareProcess(const char *(*onEnding)(const char **tail)) { process().ending = onEnding; }
 
 void withSignalsHeld(const std::function<void()> &step) { step(); }
-
-std::string reason(int error) { return std::strerror(error); }
 
 } // namespace ondrava::platform
