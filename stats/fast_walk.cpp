@@ -92,6 +92,20 @@ public:
     return decisionOf(evaluate(x, rate), p_, tolerance_);
   }
 
+  // The look past the edge, from an anchor there where it settles it.
+  bool clearlyBeyond(TailProbability &tail, double edge, double direction) const {
+    const double x = walk_x(df_, edge);
+    for (int i = 0; i < count_; ++i) {
+      if (anchors_[i].x != x)
+        continue;
+      const int settled = clearlyBeyondFromWalk(tail, anchors_[i].pc, direction, p_, tolerance_);
+      if (settled >= 0)
+        return settled == 1;
+      break;
+    }
+    return detail::clearlyBeyond(tail, edge, direction, p_, tolerance_);
+  }
+
   int exactEvaluations = 0;
   int rateEvaluations = 0;
 
@@ -193,7 +207,7 @@ bool fastWalkApplies(double df, double p, double tolerance) {
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
   FastDecider decider(df, p, tolerance, tail.normalStart(p));
   decider.anchorNearQuantile();
-  const double t = walk(decider, tail, p, tolerance);
+  const double t = walk(decider, tail, p);
   counts.exactEvaluations = decider.exactEvaluations;
   counts.rateEvaluations = decider.rateEvaluations;
   return t;
