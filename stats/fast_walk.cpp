@@ -24,6 +24,11 @@ double approximateQuantile(double df, double z) {
   return std::isfinite(t) ? std::fmin(kWalkHighEdge, std::fmax(kWalkLowEdge, t)) : kWalkStart;
 }
 
+// A bound and a candidate for it; the bound is never NaN, so these keep
+// std::fmin's and std::fmax's answers without their calls.
+double atMost(double bound, double candidate) { return candidate < bound ? candidate : bound; }
+double atLeast(double bound, double candidate) { return candidate > bound ? candidate : bound; }
+
 // Decides the walk's points without evaluating them where a bound settles
 // the decision, and evaluates exactly as the walk does where none does. Every
 // exactly evaluated point becomes an anchor; pc elsewhere is bounded from the
@@ -63,33 +68,49 @@ public:
       const Anchor &anchor = anchors_[i];
       const double margin = anchor.lower == lower ? margin_ : margin_ + kWalkBranchJump;
       if (x < anchor.x)
-        high = std::fmin(high, anchor.gap + margin);
+        high = atMost(high, anchor.gap + margin);
       else
-        low = std::fmax(low, anchor.gap - margin);
+        low = atLeast(low, anchor.gap - margin);
     }
     Decision decision;
     if (settled(low, high, &decision))
       return decision;
     // The rate at both ends bounds the rise between an anchor and x.
-    const double rate = rateAt(x);
+    ++rateEvaluations;
+    double rateLow;
+    double rateHigh;
+    boundRate(x, &rateLow, &rateHigh);
     for (int i = 0; i < count_; ++i) {
       const Anchor &anchor = anchors_[i];
       if (anchor.lower != lower)
         continue;
       const double dx = x - anchor.x;
       const double atAnchor = dx * anchor.rate;
-      const double atX = dx * rate;
       if (dx < 0.0) {
-        low = std::fmax(low, anchor.gap + atAnchor * (1.0 + kRateSlack) - margin_);
-        high = std::fmin(high, anchor.gap + atX * (1.0 - kRateSlack) + margin_);
+        low = atLeast(low, anchor.gap + atAnchor * (1.0 + kRateSlack) - margin_);
+        high = atMost(high, anchor.gap + dx * rateLow * (1.0 - kRateSlack) + margin_);
       } else {
-        low = std::fmax(low, anchor.gap + atAnchor * (1.0 - kRateSlack) - margin_);
-        high = std::fmin(high, anchor.gap + atX * (1.0 + kRateSlack) + margin_);
+        low = atLeast(low, anchor.gap + atAnchor * (1.0 - kRateSlack) - margin_);
+        high = atMost(high, anchor.gap + dx * rateHigh * (1.0 + kRateSlack) + margin_);
       }
     }
     if (settled(low, high, &decision))
       return decision;
-    return decisionOf(evaluate(x, rate), p_, tolerance_);
+    return decisionOf(evaluate(x, rateOf(x)), p_, tolerance_);
+  }
+
+  // The look past the edge, from an anchor there where it settles it.
+  bool clearlyBeyond(TailProbability &tail, double edge, double direction) const {
+    const double x = walk_x(df_, edge);
+    for (int i = 0; i < count_; ++i) {
+      if (anchors_[i].x != x)
+        continue;
+      const int settled = clearlyBeyondFromWalk(tail, anchors_[i].pc, direction, p_, tolerance_);
+      if (settled >= 0)
+        return settled == 1;
+      break;
+    }
+    return detail::clearlyBeyond(tail, edge, direction, p_, tolerance_);
   }
 
   int exactEvaluations = 0;
@@ -106,14 +127,40 @@ private:
 
   // The cap only bounds the cost: one or two Halley steps are enough.
   static constexpr int kMaxRefinements = 6;
-  static constexpr double kRefinedEnough = 3e-5; // a Halley step this short leaves the anchor this close
-  static constexpr double kRateSlack = 0x1p-30;  // relative, on exp and two logs good to 1e-14
+  static constexpr double kRefinedEnough = 3e-5;    // a Halley step this short leaves the anchor this close
+  static constexpr double kRateSlack = 0x1p-30;     // relative, on exp and two logs good to 1e-14
+  static constexpr double kSmallLogRatio = 0x1p-10; // the bounds on the rate then within 1e-6
   static constexpr double kSlack = 0x1p-50;
   static constexpr double kHuge = 1e300;
 
   double rateAt(double x) {
     ++rateEvaluations;
+    return rateOf(x);
+  }
+
+  double rateOf(double x) const {
     return std::exp(evaluation_.terms + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
+  }
+
+  // The rate at x bounded from the nearest anchor's without a logarithm:
+  // ln(1 + u) lies in [u / (1 + u), u] and exp(v) in [1 + v, 1 / (1 - v)],
+  // near enough where v is small; elsewhere the rate itself.
+  void boundRate(double x, double *rateLow, double *rateHigh) const {
+    const Anchor *nearest = nullptr;
+    for (int i = 0; i < count_; ++i)
+      if (nearest == nullptr || std::fabs(anchors_[i].x - x) < std::fabs(nearest->x - x))
+        nearest = &anchors_[i];
+    if (nearest != nullptr) {
+      const double d = x - nearest->x;
+      const double vLow = (a_ - 1.0) * (d / x) + 0.5 * (d / (1.0 - nearest->x));
+      const double vHigh = (a_ - 1.0) * (d / nearest->x) + 0.5 * (d / (1.0 - x));
+      if (std::fabs(vLow) < kSmallLogRatio && std::fabs(vHigh) < kSmallLogRatio) {
+        *rateLow = nearest->rate * (1.0 + vLow);
+        *rateHigh = nearest->rate / (1.0 - vHigh);
+        return;
+      }
+    }
+    *rateLow = *rateHigh = rateOf(x);
   }
 
   // An anchor the walk need not visit; none where the fraction does not
@@ -193,7 +240,7 @@ bool fastWalkApplies(double df, double p, double tolerance) {
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
   FastDecider decider(df, p, tolerance, tail.normalStart(p));
   decider.anchorNearQuantile();
-  const double t = walk(decider, tail, p, tolerance);
+  const double t = walk(decider, tail, p);
   counts.exactEvaluations = decider.exactEvaluations;
   counts.rateEvaluations = decider.rateEvaluations;
   return t;

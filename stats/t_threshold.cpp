@@ -31,7 +31,7 @@ double threshold(double df, double p, double tolerance, WalkKind kind, TFromPCou
     result = detail::fastWalk(tail, df, p, tolerance, counts);
   } else {
     detail::PlainDecider decider(df, p, tolerance);
-    result = detail::walk(decider, tail, p, tolerance);
+    result = detail::walk(decider, tail, p);
   }
   counts.evaluations = tail.evaluations;
   counts.tailEvaluations = tail.accurateEvaluations;

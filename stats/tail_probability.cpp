@@ -241,15 +241,34 @@ double TailProbability::normalStart(double p) {
   return normalStart_;
 }
 
+constexpr double kMargin = 1e-4;
+
 // The margin is far wider than any difference between the walk's evaluation
 // and this one (docs/thresholds.md, "The margin at the edges"); both walks
 // take the same answer from here.
 bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance) {
-  constexpr double kMargin = 1e-4;
   const double pc = tail.at(edge);
   if (std::isnan(pc))
     return false;
   return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
+}
+
+// The walk's evaluation lies within half the margin of the accurate tail
+// (docs/thresholds.md, "The margin at the edges"): where both ends of that
+// span give one answer, it is the accurate tail's.
+int clearlyBeyondFromWalk(TailProbability &tail, double walkPc, double direction, double p,
+                          double tolerance) {
+  constexpr double kWalkOff = 0.5 * kMargin;
+  const double least = walkPc / (1.0 + kWalkOff);
+  const double most = walkPc / (1.0 - kWalkOff);
+  const bool atLeast =
+      direction > 0.0 ? least * (1.0 - kMargin) > p + tolerance : least * (1.0 + kMargin) < p - tolerance;
+  const bool atMost =
+      direction > 0.0 ? most * (1.0 - kMargin) > p + tolerance : most * (1.0 + kMargin) < p - tolerance;
+  if (std::isnan(walkPc) || atLeast != atMost)
+    return -1;
+  ++tail.evaluations;
+  return atLeast ? 1 : 0;
 }
 
 double beyondReach(TailProbability &tail, double t, double direction, double p, Search search) {

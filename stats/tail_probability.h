@@ -35,6 +35,10 @@ private:
 // edge), so that the walk could never end there.
 bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance);
 
+// The same answer from the walk's own evaluation at the edge, walkPc, where
+// it settles it (1: beyond, 0: not), else -1; counted as an evaluation.
+int clearlyBeyondFromWalk(TailProbability &tail, double walkPc, double direction, double p, double tolerance);
+
 // How the quantile beyond the reach is found: by steps from a close start,
 // with the bracketing search where they fail; or by that search alone, the
 // reference the steps are held to bit for bit.

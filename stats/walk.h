@@ -38,7 +38,7 @@ struct WalkEvaluation {
 // the threshold. A target beyond the reach is searched for beyond it: once
 // the walk has headed for an edge move after move and the target clearly lies
 // past it, or once the step no longer moves t.
-template <typename Decider> double walk(Decider &decider, TailProbability &tail, double p, double tolerance) {
+template <typename Decider> double walk(Decider &decider, TailProbability &tail, double p) {
   double t = kWalkStart;
   double step = kWalkFirstStep;
   double direction = 1.0;
@@ -62,7 +62,7 @@ template <typename Decider> double walk(Decider &decider, TailProbability &tail,
     t = moved;
     if (sameWay >= kWalkEdgeMoves && !edgeChecked) {
       edgeChecked = true;
-      if (clearlyBeyond(tail, direction > 0.0 ? kWalkHighEdge : kWalkLowEdge, direction, p, tolerance))
+      if (decider.clearlyBeyond(tail, direction > 0.0 ? kWalkHighEdge : kWalkLowEdge, direction))
         break;
     }
   }
@@ -77,6 +77,10 @@ public:
       : df_(df), p_(p), tolerance_(tolerance), evaluation_(df) {}
 
   Decision decide(double t) const { return decisionOf(evaluation_.at(walk_x(df_, t)).value, p_, tolerance_); }
+
+  bool clearlyBeyond(TailProbability &tail, double edge, double direction) const {
+    return detail::clearlyBeyond(tail, edge, direction, p_, tolerance_);
+  }
 
 private:
   double df_;
