@@ -23,6 +23,19 @@ namespace {
 
 using namespace ondrava;
 
+// The help's end: what no table of the program's gives.
+constexpr const char *kHelpEnd =
+    "off at 0 and on at any other value (true/false also do). --set takes a number as a\n"
+    "dialog's field does: 7, -7, +7, and for a float .5, 5., 1e3; not 0x1F, inf, nan, 1,5 or 1_000.\n"
+    "\nExit status:\n"
+    "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out (a\n"
+    "     folder that cannot be flushed to the disk after the save is a warning)\n"
+    "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
+    "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin that\n"
+    "     threw or called exit: the error says what happened and whether the file was saved\n"
+    "A plugin that crashes ends the program with its signal, after a line on standard error; one that\n"
+    "calls _exit or quick_exit ends it at once with its own status, and says nothing.\n";
+
 std::string helpFooter() {
   std::string demo;
   const nlohmann::ordered_json demoOptions = nlohmann::ordered_json::parse(kDemoOptions);
@@ -51,18 +64,8 @@ std::string helpFooter() {
         line + (needs.empty() ? "" : (wrap ? ";\n" + std::string(34, ' ') : "; ") + "needs " + needs) + "\n";
   }
   return text + "Numbers are 32-bit; a text holds at most " + std::to_string(kMaxTextBytes) +
-         " bytes, an input file " + std::to_string(kMaxInputFileBytes >> 20) +
-         " MiB. A switch is\noff at 0 and on at any other value (true/false also do). --set takes a number "
-         "as "
-         "a\ndialog's field does: 7, -7, +7, and for a float .5, 5., 1e3; not 0x1F, inf, nan, 1,5 or 1_000.\n"
-         "\nExit status:\n"
-         "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out (a\n"
-         "     folder that cannot be flushed to the disk after the save is a warning)\n"
-         "  1  the plugin refused: initPlugin or execute returned false (nothing is saved)\n"
-         "  2  bad input, a file or output that cannot be read or written, out of memory, or a plugin that\n"
-         "     threw or called exit: the error says what happened and whether the file was saved\n"
-         "A plugin that crashes ends the program with its signal, after a line on standard error; one that\n"
-         "calls _exit or quick_exit ends it at once with its own status, and says nothing.\n";
+         " bytes, an input file " + std::to_string(kMaxInputFileBytes >> 20) + " MiB. A switch is\n" +
+         kHelpEnd;
 }
 
 // What the program writes cannot be written: the answer is lost, so exit
