@@ -261,7 +261,9 @@ bool fastWalkApplies(double df, double p, double tolerance) {
 }
 
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
-  FastDecider decider(df, p, tolerance, tail.normalStart(p));
+  // One Newton step leaves z within about 1e-7, far closer than the
+  // expansion's own error; the search beyond the reach takes the second.
+  FastDecider decider(df, p, tolerance, tail.normalStart(p, 1));
   decider.anchorNearQuantile();
   const double t = walk(decider, tail, p);
   counts.exactEvaluations = decider.exactEvaluations;
