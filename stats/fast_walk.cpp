@@ -75,28 +75,21 @@ public:
     Decision decision;
     if (settled(low, high, &decision))
       return decision;
-    // The rate at both ends bounds the rise between an anchor and x.
+    // The rate at both ends bounds the rise between an anchor and x: first
+    // from the nearest anchor's rate, then, where that bound is loose and
+    // does not settle the point, from the rate at x itself.
     ++rateEvaluations;
     double rateLow;
     double rateHigh;
-    boundRate(x, &rateLow, &rateHigh);
-    for (int i = 0; i < count_; ++i) {
-      const Anchor &anchor = anchors_[i];
-      if (anchor.lower != lower)
-        continue;
-      const double dx = x - anchor.x;
-      const double atAnchor = dx * anchor.rate;
-      if (dx < 0.0) {
-        low = atLeast(low, anchor.gap + atAnchor * (1.0 + kRateSlack) - margin_);
-        high = atMost(high, anchor.gap + dx * rateLow * (1.0 - kRateSlack) + margin_);
-      } else {
-        low = atLeast(low, anchor.gap + atAnchor * (1.0 - kRateSlack) - margin_);
-        high = atMost(high, anchor.gap + dx * rateHigh * (1.0 + kRateSlack) + margin_);
-      }
-    }
-    if (settled(low, high, &decision))
+    const RateBound bound = boundRate(x, &rateLow, &rateHigh);
+    if (riseSettles(x, lower, rateLow, rateHigh, low, high, &decision))
       return decision;
-    return decisionOf(evaluate(x, rateOf(x)), p_, tolerance_);
+    if (bound == RateBound::loose) {
+      rateLow = rateHigh = rateOf(x);
+      if (riseSettles(x, lower, rateLow, rateHigh, low, high, &decision))
+        return decision;
+    }
+    return decisionOf(evaluate(x, bound == RateBound::tight ? rateOf(x) : rateLow), p_, tolerance_);
   }
 
   // The look past the edge, from an anchor there where it settles it.
@@ -130,6 +123,7 @@ private:
   static constexpr double kRefinedEnough = 3e-5;    // a Halley step this short leaves the anchor this close
   static constexpr double kRateSlack = 0x1p-30;     // relative, on exp and two logs good to 1e-14
   static constexpr double kSmallLogRatio = 0x1p-10; // the bounds on the rate then within 1e-6
+  static constexpr double kLooseLogRatio = 0.5;     // 1 + v and 1 - v then round to 1e-16 relative
   static constexpr double kSlack = 0x1p-50;
   static constexpr double kHuge = 1e300;
 
@@ -142,10 +136,15 @@ private:
     return std::exp(evaluation_.terms + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
   }
 
+  // How the rate at x was bounded: from the nearest anchor's within 1e-6
+  // (tight), more loosely from it, or as the rate itself (exact).
+  enum class RateBound { tight, loose, exact };
+
   // The rate at x bounded from the nearest anchor's without a logarithm:
   // ln(1 + u) lies in [u / (1 + u), u] and exp(v) in [1 + v, 1 / (1 - v)],
-  // near enough where v is small; elsewhere the rate itself.
-  void boundRate(double x, double *rateLow, double *rateHigh) const {
+  // near enough where v is small and still true, if looser, where 1 + v and
+  // 1 - v stay above one half; elsewhere the rate itself.
+  RateBound boundRate(double x, double *rateLow, double *rateHigh) const {
     const Anchor *nearest = nullptr;
     for (int i = 0; i < count_; ++i)
       if (nearest == nullptr || std::fabs(anchors_[i].x - x) < std::fabs(nearest->x - x))
@@ -154,13 +153,37 @@ private:
       const double d = x - nearest->x;
       const double vLow = (a_ - 1.0) * (d / x) + 0.5 * (d / (1.0 - nearest->x));
       const double vHigh = (a_ - 1.0) * (d / nearest->x) + 0.5 * (d / (1.0 - x));
-      if (std::fabs(vLow) < kSmallLogRatio && std::fabs(vHigh) < kSmallLogRatio) {
+      const bool tight = std::fabs(vLow) < kSmallLogRatio && std::fabs(vHigh) < kSmallLogRatio;
+      if (tight || (vLow > -kLooseLogRatio && vHigh < kLooseLogRatio)) {
         *rateLow = nearest->rate * (1.0 + vLow);
         *rateHigh = nearest->rate / (1.0 - vHigh);
-        return;
+        return tight ? RateBound::tight : RateBound::loose;
       }
     }
     *rateLow = *rateHigh = rateOf(x);
+    return RateBound::exact;
+  }
+
+  // Whether the rise from the anchors on x's piece, between dx times the
+  // smaller and the larger rate, settles the point within the bounds that
+  // monotonicity gave.
+  bool riseSettles(double x, bool lower, double rateLow, double rateHigh, double low, double high,
+                   Decision *decision) const {
+    for (int i = 0; i < count_; ++i) {
+      const Anchor &anchor = anchors_[i];
+      if (anchor.lower != lower)
+        continue;
+      const double dx = x - anchor.x;
+      const double atAnchor = dx * anchor.rate;
+      if (dx < 0.0) {
+        low = atLeast(low, anchor.gap + atAnchor * (1.0 + kRateSlack) - margin_);
+        high = atMost(high, anchor.gap + dx * rateLow * (1.0 - kRateSlack) + margin_);
+      } else {
+        low = atLeast(low, anchor.gap + atAnchor * (1.0 - kRateSlack) - margin_);
+        high = atMost(high, anchor.gap + dx * rateHigh * (1.0 + kRateSlack) + margin_);
+      }
+    }
+    return settled(low, high, decision);
   }
 
   // An anchor the walk need not visit; none where the fraction does not
@@ -238,7 +261,9 @@ bool fastWalkApplies(double df, double p, double tolerance) {
 }
 
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
-  FastDecider decider(df, p, tolerance, tail.normalStart(p));
+  // One Newton step leaves z within about 1e-7, far closer than the
+  // expansion's own error; the search beyond the reach takes the second.
+  FastDecider decider(df, p, tolerance, tail.normalStart(p, 1));
   decider.anchorNearQuantile();
   const double t = walk(decider, tail, p);
   counts.exactEvaluations = decider.exactEvaluations;

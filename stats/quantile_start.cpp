@@ -14,19 +14,22 @@ constexpr double kNewtonTail = 1e-12;
 
 } // namespace
 
-// Abramowitz and Stegun 26.2.23, then two Newton steps on 1 - erf
+// Abramowitz and Stegun 26.2.23, then Newton steps on 1 - erf
 // (docs/thresholds.md, "The start").
-double normalUpperQuantile(double q) {
+double normalUpperQuantile(double q, int newtonSteps) {
   const double w = std::sqrt(-2.0 * std::log(q));
   double z =
       w - (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
+  for (int k = 0; k < newtonSteps; ++k)
+    z = normalNewtonStep(q, z);
+  return z;
+}
+
+double normalNewtonStep(double q, double z) {
   if (q < kNewtonTail)
     return z;
-  for (int k = 0; k < 2; ++k) {
-    const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
-    z = z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
-  }
-  return z;
+  const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
+  return z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
 }
 
 // Hill, CACM algorithm 396 (1970): exact for 1 and 2 df; otherwise an

@@ -233,11 +233,13 @@ double TailProbability::at(double t, double *logSlope) {
   return fraction.status == BetaStatus::converged ? result : std::nan("");
 }
 
-double TailProbability::normalStart(double p) {
-  if (!haveNormalStart_) {
-    normalStart_ = normalUpperQuantile(0.5 * p);
-    haveNormalStart_ = true;
+double TailProbability::normalStart(double p, int newtonSteps) {
+  if (normalSteps_ < 0) {
+    normalStart_ = normalUpperQuantile(0.5 * p, newtonSteps);
+    normalSteps_ = newtonSteps;
   }
+  for (; normalSteps_ < newtonSteps; ++normalSteps_)
+    normalStart_ = normalNewtonStep(0.5 * p, normalStart_);
   return normalStart_;
 }
 

@@ -15,9 +15,10 @@ public:
   // With -d ln P / d ln t in *logSlope, for the steps of the search.
   double at(double t, double *logSlope);
   double df() const { return df_; }
-  // The normal upper quantile of p / 2, which the walk's start and the
-  // search's both take: computed once per call, p being the call's.
-  double normalStart(double p);
+  // The normal upper quantile of p / 2 after newtonSteps Newton steps,
+  // which the walk's start (one) and the search's (two) take: computed once
+  // per call and refined on demand, p being the call's.
+  double normalStart(double p, int newtonSteps = 2);
 
   int evaluations = 0;
   int accurateEvaluations = 0; // of these, the calls of at()
@@ -27,7 +28,7 @@ private:
   double a_;
   bool haveTerms_ = false;
   double terms_ = 0.0;
-  bool haveNormalStart_ = false;
+  int normalSteps_ = -1; // Newton steps taken for normalStart_; -1: none computed
   double normalStart_ = 0.0;
 };
 
