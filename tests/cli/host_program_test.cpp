@@ -249,7 +249,8 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
             }).message.find("the number 1"),
             0u);
   // Spellings a dialog's number field does not take stay text; those it takes are numbers.
-  for (const std::string typed : {"0x1F", "inf", "nan", "1,5", "1_000", ".", "e5", "null"})
+  // Hex of decimal digits alone is refused for its "x".
+  for (const std::string typed : {"0x1F", "0x10", "0X10", "inf", "nan", "1,5", "1_000", ".", "e5", "null"})
     EXPECT_EQ(errorOf([&] { ondrava::parseSetting("Min=" + typed, options); }).message,
               "expected a number, got string \"" + typed + "\"");
   const std::pair<const char *, float> floats[] = {{".5", 0.5f},     {"5.", 5.0f},     {"+2", 2.0f},
@@ -848,6 +849,37 @@ TEST_F(AtomicSave, ANewFileThatCannotBeLookedAtIsRemovedAndClosed) {
   EXPECT_EQ(filesInFolder(), 0u);
   EXPECT_EQ(openDescriptors(), before);
   EXPECT_EQ(ondrava::process().removeOnSignal, nullptr);
+}
+
+// However a save ends, no descriptor stays open: an error that only closing
+// the new file reports would be lost with it.
+TEST_F(AtomicSave, NoSaveLeavesADescriptorOpen) {
+  const fs::path target = folder_ / "w.json";
+  std::ofstream(target) << "old";
+  const struct {
+    const char *how;
+    std::string path;
+    bool keep;
+    bool refused;
+  } cases[] = {{"kept", target.string(), true, false},
+               {"written, not kept", target.string(), false, false},
+               {"refused at the rename", (folder_ / std::string(300, 'n')).string(), true, true}};
+  for (const auto &c : cases) {
+    const std::size_t before = openDescriptors();
+    const auto save = [&] {
+      ondrava::TempFile file(c.path);
+      file.write("new");
+      if (c.keep)
+        file.keep();
+    };
+    if (c.refused)
+      errorOf(save);
+    else
+      save();
+    EXPECT_EQ(openDescriptors(), before) << c.how;
+  }
+  EXPECT_EQ(contents(target), "new");
+  EXPECT_EQ(filesInFolder(), 1u);
 }
 
 // Whoever puts a file of their own under the new file's name while it is
