@@ -44,8 +44,9 @@ void setUpHost(std::int64_t maps, bool withP, std::int32_t fixedDf = 0, float mi
     rec::write<std::int32_t>(r, rec::kOverlayState, 1);
   }
   // A typical choice: thresholds, cluster size, sign and the overlay list.
-  host.parameters.ints = {{"DoSetMin", 1},     {"DoSetMinP", withP ? 1 : 0}, {"DoSetMax", 1}, {"DoClusterSize", 1},
-               {"ClusterSize", 25}, {"DoShowPosNegBoth", 1},      {"PNB", 2},      {"DoOverlayMaps", 1}};
+  host.parameters.ints = {{"DoSetMin", 1},      {"DoSetMinP", withP ? 1 : 0}, {"DoSetMax", 1},
+                          {"DoClusterSize", 1}, {"ClusterSize", 25},          {"DoShowPosNegBoth", 1},
+                          {"PNB", 2},           {"DoOverlayMaps", 1}};
   host.parameters.floats = {{"Min", 3.0f}, {"MinP", minP}, {"Max", 8.0f}};
   host.parameters.strings = {{"Overlay", "All"}};
   if (!kelvane::startPlugin())

@@ -19,8 +19,8 @@ protected:
     for (auto &map : host.maps)
       map[8] = 1; // t maps
     host.parameters.ints = {{"DoSetMin", 1},       {"DoSetMinP", 1},        {"DoSetMax", 1},
-                 {"DoClusterSize", 1},  {"DoUseClusterSize", 1}, {"DoShowPosNegBoth", 1},
-                 {"DoTransparancy", 1}, {"DoOverlayMaps", 1}};
+                            {"DoClusterSize", 1},  {"DoUseClusterSize", 1}, {"DoShowPosNegBoth", 1},
+                            {"DoTransparancy", 1}, {"DoOverlayMaps", 1}};
     host.parameters.floats = {{"MinP", 0.01f}};
     host.parameters.strings = {{"Overlay", "1-3,5,7-9,1- 0 0 0"}};
     ASSERT_TRUE(kelvane::startPlugin());

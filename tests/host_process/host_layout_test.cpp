@@ -41,9 +41,10 @@ TEST_F(PluginTest, RecordFieldsAreReadAndWrittenAtTheHostsOffsets) {
       {"transparency", 84, true, 1.0, 0.25},
       {"overlay state", 104, false, 0, 1},
   };
-  host().parameters.ints = {{"DoSetMin", 1},     {"DoSetMinP", 1},        {"DoSetMax", 1},     {"DoClusterSize", 1},
-                 {"ClusterSize", 25}, {"DoUseClusterSize", 1}, {"UseCluster", 1},   {"DoShowPosNegBoth", 1},
-                 {"PNB", 1},          {"DoTransparancy", 1},   {"DoOverlayMaps", 1}};
+  host().parameters.ints = {{"DoSetMin", 1},       {"DoSetMinP", 1},        {"DoSetMax", 1},
+                            {"DoClusterSize", 1},  {"ClusterSize", 25},     {"DoUseClusterSize", 1},
+                            {"UseCluster", 1},     {"DoShowPosNegBoth", 1}, {"PNB", 1},
+                            {"DoTransparancy", 1}, {"DoOverlayMaps", 1}};
   host().parameters.floats = {{"MinP", 0.05f}, {"Max", 9.5f}, {"Trans", 0.25f}};
   host().parameters.strings = {{"Overlay", "All"}};
 
