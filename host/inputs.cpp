@@ -28,8 +28,8 @@ constexpr const rec::Field *recordField(std::string_view name) {
 
 // A value as a message shows it: its type, and a scalar's text cut short.
 std::string describe(const Json &value) {
-  if (value.is_structured())
-    return value.is_array() ? "an array" : "an object";
+  if (value.is_structured() || value.is_null())
+    return value.is_array() ? "an array" : value.is_null() ? "null" : "an object";
   // A text is cut, then quoted.
   const Json shown = value.is_string() ? Json(shorten(value.get<std::string>())) : value;
   return std::string(value.type_name()) + " " + shown.dump(-1, ' ', false, Json::error_handler_t::replace);

@@ -371,6 +371,7 @@ TEST(ParseOptions, TheFirstProblemInTheFileIsNamedAndAKeyGivenTwiceIsOne) {
        "o.json at /Min: the key \"Min\" is given twice in this object, which is ambiguous"},
       {R"({"Zed":1,"Alpha":2})", "o.json at /Zed: unknown option \"Zed\"" + known},
       {R"({"Min":"x","Alpha":2})", "o.json at /Min: expected a number, got string \"x\""},
+      {R"({"Min":null})", "o.json at /Min: expected a number, got null"},
       {R"({"Min":"x","documents":[{}]})", "o.json at /Min: expected a number, got string \"x\""},
       {R"({"Min":1,"Max":[1,2})", "o.json at /Max: expected a number, got an array"},
       {R"({"currentDocument":1,"documents":[{"id":1,"maps":[]}]})",
