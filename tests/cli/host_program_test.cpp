@@ -320,6 +320,7 @@ TEST(StartStore, DefaultsAndWarningsAtTheDialogsLimits) {
       // Both thresholds set, the lower above the upper.
       {"", {"DoSetMin=1", "Min=9", "DoSetMax=1", "Max=8"}, {"Min is above Max"}},
       {"", {"DoSetMin=1", "Min=8", "DoSetMax=1", "Max=8"}, {}},
+      {"", {"DoSetMin=1", "Min=9", "DoSetMax=1", "Max=8", "Min=7"}, {}}, // the last --set of a key holds
       {"",
        {"DoSetMin=1", "DoSetMinP=1", "Min=9", "DoSetMax=1", "Max=8"},
        {"Min is set, but DoSetMinP is on"}},
