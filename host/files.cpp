@@ -23,6 +23,15 @@ bool same(const platform::FileId &a, const platform::FileId &b) {
   return a.number == 0 || b.number == 0 || a == b;
 }
 
+// 1 or 2 where the file is the program's own standard output or error, else 0.
+int streamOf(const platform::FileInfo &given) {
+  for (const int number : {1, 2})
+    if (given.kind != FileKind::Missing && given.id.number != 0 &&
+        platform::system().infoOfStream(number).id == given.id)
+      return number;
+  return 0;
+}
+
 std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
 
 // Why a call failed, as a message ends: " (" the errno value's text ")".
@@ -71,14 +80,7 @@ int writeAll(std::FILE *stream, const std::string &text) {
   return errno != 0 ? errno : EIO;
 }
 
-int standardStreamOf(const std::string &path) {
-  const platform::FileInfo given = platform::system().infoOfPath(path);
-  for (const int number : {1, 2})
-    if (given.kind != FileKind::Missing && given.id.number != 0 &&
-        platform::system().infoOfStream(number).id == given.id)
-      return number;
-  return 0;
-}
+int standardStreamOf(const std::string &path) { return streamOf(platform::system().infoOfPath(path)); }
 
 // The new file has a short name of its own in the same folder, so that the
 // rename stays on one file system. Signals are held while it is made, so that
@@ -120,7 +122,7 @@ TempFile::TempFile(const std::string &target) : path_(target) {
 }
 
 void TempFile::checkTarget(const platform::FileInfo &given, const platform::FileInfo &folder) {
-  if (const int stream = standardStreamOf(path_))
+  if (const int stream = streamOf(given))
     fail(std::string(": it is the program's own standard ") + (stream == 1 ? "output" : "error"));
   // A folder, device or pipe would be replaced by a file, not written.
   if (given.kind != FileKind::Missing && given.kind != FileKind::Regular)
