@@ -243,7 +243,17 @@ double TailProbability::normalStart(double p, int newtonSteps) {
   return normalStart_;
 }
 
+namespace {
+
 constexpr double kMargin = 1e-4;
+
+// Whether a tail of pc at the edge misses p by more than the tolerance, with
+// kMargin to spare.
+bool beyondWithMargin(double pc, double direction, double p, double tolerance) {
+  return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
+}
+
+} // namespace
 
 // The margin is far wider than any difference between the walk's evaluation
 // and this one (docs/thresholds.md, "The margin at the edges"); both walks
@@ -252,7 +262,7 @@ bool clearlyBeyond(TailProbability &tail, double edge, double direction, double 
   const double pc = tail.at(edge);
   if (std::isnan(pc))
     return false;
-  return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
+  return beyondWithMargin(pc, direction, p, tolerance);
 }
 
 // The walk's evaluation lies within half the margin of the accurate tail
@@ -263,11 +273,8 @@ int clearlyBeyondFromWalk(TailProbability &tail, double walkPc, double direction
   constexpr double kWalkOff = 0.5 * kMargin;
   const double least = walkPc / (1.0 + kWalkOff);
   const double most = walkPc / (1.0 - kWalkOff);
-  const bool atLeast =
-      direction > 0.0 ? least * (1.0 - kMargin) > p + tolerance : least * (1.0 + kMargin) < p - tolerance;
-  const bool atMost =
-      direction > 0.0 ? most * (1.0 - kMargin) > p + tolerance : most * (1.0 + kMargin) < p - tolerance;
-  if (std::isnan(walkPc) || atLeast != atMost)
+  const bool atLeast = beyondWithMargin(least, direction, p, tolerance);
+  if (std::isnan(walkPc) || atLeast != beyondWithMargin(most, direction, p, tolerance))
     return -1;
   ++tail.evaluations;
   return atLeast ? 1 : 0;
