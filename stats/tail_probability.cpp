@@ -103,21 +103,13 @@ struct FloatSpan {
   double top;
 };
 
-float floatFromBits(std::uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-// f positive, normal and below FLT_MAX; its neighbours by their bits.
+// f positive, normal and below FLT_MAX.
 FloatSpan spanOf(float f) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
   const double value = f;
-  const double lower = 0.5 * (static_cast<double>(floatFromBits(bits - 1)) + value);
-  const double upper = 0.5 * (value + static_cast<double>(floatFromBits(bits + 1)));
-  return {static_cast<float>(lower) == f ? fromBits(bitsOf(lower) - 1) : lower,
-          static_cast<float>(upper) == f ? upper : fromBits(bitsOf(upper) - 1)};
+  const double lower = 0.5 * (static_cast<double>(std::nextafter(f, 0.0f)) + value);
+  const double upper = 0.5 * (value + static_cast<double>(std::nextafter(f, FLT_MAX)));
+  return {static_cast<float>(lower) == f ? std::nextafter(lower, 0.0) : lower,
+          static_cast<float>(upper) == f ? upper : std::nextafter(upper, 0.0)};
 }
 
 // The float findCrossing ends on, found by Halley steps in ln t from Hill's
