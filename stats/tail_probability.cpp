@@ -227,8 +227,8 @@ double TailProbability::at(double t, double *logSlope) {
 
 double TailProbability::normalStart(double p, int newtonSteps) {
   if (normalSteps_ < 0) {
-    normalStart_ = normalUpperQuantile(0.5 * p, newtonSteps);
-    normalSteps_ = newtonSteps;
+    normalStart_ = normalUpperQuantile(0.5 * p);
+    normalSteps_ = 0;
   }
   for (; normalSteps_ < newtonSteps; ++normalSteps_)
     normalStart_ = normalNewtonStep(0.5 * p, normalStart_);
