@@ -34,7 +34,7 @@ def ns(b):
 
 
 def main(run_path, stats_path):
-    run = times(run_path)[0]
+    run, run_best = times(run_path)
     print("Whole run beside the floor (same host calls, no plugin work):")
     print(f"  {'maps':>6}  {'floor':>12}  {'run':>12}  {'run/floor':>9}  {'with p':>12}  {'p per t map':>12}  allocations")
     for n in (1, 100, 10000):
@@ -55,16 +55,14 @@ def main(run_path, stats_path):
                             for p in range(len(ps)))
             print(f"  {df:>6}{cells}")
 
-    run_best = times(run_path)[1]
     table("\np to t through a whole run over 1,500 t maps beside 1,500 Boost.Math quantiles"
           " (time ratio, best repetitions):", "BM_RunWithPAt", "BM_BoostQuantiles", run_best)
 
-    stats_best = times(stats_path)[1]
+    stats, stats_best = times(stats_path)
     table("\nt_from_p beside Boost.Math's students_t quantile (time ratio, best repetitions):",
           "BM_t_from_p", "BM_boost_t_quantile", stats_best)
     table("\nThe plain walk (every point evaluated) beside the same:",
           "BM_t_from_p_plain", "BM_boost_t_quantile", stats_best)
-    stats = times(stats_path)[0]
     print("\nEvaluations per conversion: the walk's exact ones + the accurate tail's"
           " (-1: the plain walk evaluates every point):")
     print(f"  {'df':>6}{header}")

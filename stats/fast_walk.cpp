@@ -58,9 +58,8 @@ public:
   Decision decide(double t) {
     const double x = walk_x(df_, t);
     const bool lower = x < switch_;
-    for (int i = 0; i < count_; ++i)
-      if (anchors_[i].x == x)
-        return decisionOf(anchors_[i].pc, p_, tolerance_); // the same bits
+    if (const Anchor *anchor = anchorOn(x))
+      return decisionOf(anchor->pc, p_, tolerance_); // the same bits
     // Monotonicity: pc at x is no higher than at any anchor with a larger x.
     double low = -kHuge;
     double high = kHuge;
@@ -94,14 +93,10 @@ public:
 
   // The look past the edge, from an anchor there where it settles it.
   bool clearlyBeyond(TailProbability &tail, double edge, double direction) const {
-    const double x = walk_x(df_, edge);
-    for (int i = 0; i < count_; ++i) {
-      if (anchors_[i].x != x)
-        continue;
-      const int settled = clearlyBeyondFromWalk(tail, anchors_[i].pc, direction, p_, tolerance_);
+    if (const Anchor *anchor = anchorOn(walk_x(df_, edge))) {
+      const int settled = clearlyBeyondFromWalk(tail, anchor->pc, direction, p_, tolerance_);
       if (settled >= 0)
         return settled == 1;
-      break;
     }
     return detail::clearlyBeyond(tail, edge, direction, p_, tolerance_);
   }
@@ -186,12 +181,19 @@ private:
     return settled(low, high, decision);
   }
 
-  // An anchor the walk need not visit; none where the fraction does not
-  // converge, its error unmeasured there.
-  const Anchor *anchorAt(double x) {
+  // The anchor at x, if there is one.
+  const Anchor *anchorOn(double x) const {
     for (int i = 0; i < count_; ++i)
       if (anchors_[i].x == x)
         return &anchors_[i];
+    return nullptr;
+  }
+
+  // An anchor the walk need not visit; none where the fraction does not
+  // converge, its error unmeasured there.
+  const Anchor *anchorAt(double x) {
+    if (const Anchor *anchor = anchorOn(x))
+      return anchor;
     ++exactEvaluations;
     const BetaResult pc = evaluation_.at(x);
     return pc.status == BetaStatus::converged ? &add(x, pc.value, rateAt(x)) : nullptr;

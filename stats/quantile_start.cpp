@@ -14,15 +14,12 @@ constexpr double kNewtonTail = 1e-12;
 
 } // namespace
 
-// Abramowitz and Stegun 26.2.23, then Newton steps on 1 - erf
+// Abramowitz and Stegun 26.2.23; the Newton steps are on 1 - erf
 // (docs/thresholds.md, "The start").
-double normalUpperQuantile(double q, int newtonSteps) {
+double normalUpperQuantile(double q) {
   const double w = std::sqrt(-2.0 * std::log(q));
-  double z =
-      w - (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
-  for (int k = 0; k < newtonSteps; ++k)
-    z = normalNewtonStep(q, z);
-  return z;
+  return w -
+         (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
 }
 
 double normalNewtonStep(double q, double z) {

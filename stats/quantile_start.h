@@ -4,16 +4,16 @@
 
 namespace kelvane::stats::detail {
 
-// The upper quantile z of the standard normal distribution, P(Z > z) = q, for
-// 0 < q <= 1/2: a rational start and newtonSteps (at most 2) of its Newton
-// steps. The walk's start takes one, Hill's start both.
-double normalUpperQuantile(double q, int newtonSteps = 2);
+// A rational start for the upper quantile z of the standard normal
+// distribution, P(Z > z) = q, for 0 < q <= 1/2. The walk's start takes one
+// Newton step on it, Hill's start two.
+double normalUpperQuantile(double q);
 
-// The next of those Newton steps on z; z itself where q is too small for one.
+// The next Newton step on z; z itself where q is too small for one.
 double normalNewtonStep(double q, double z);
 
 // Hill's start for Student's t: t > 0 with P(|T| > t) close to p, for df >= 1
-// and 0 < p < 1, given z = normalUpperQuantile(p / 2) (docs/thresholds.md,
+// and 0 < p < 1, given z, the normal upper quantile of p / 2 (docs/thresholds.md,
 // "The search beyond the walk's reach").
 double hillQuantile(double df, double p, double z);
 

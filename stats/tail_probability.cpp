@@ -103,21 +103,13 @@ struct FloatSpan {
   double top;
 };
 
-float floatFromBits(std::uint32_t bits) {
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
-// f positive, normal and below FLT_MAX; its neighbours by their bits.
+// f positive, normal and below FLT_MAX.
 FloatSpan spanOf(float f) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
   const double value = f;
-  const double lower = 0.5 * (static_cast<double>(floatFromBits(bits - 1)) + value);
-  const double upper = 0.5 * (value + static_cast<double>(floatFromBits(bits + 1)));
-  return {static_cast<float>(lower) == f ? fromBits(bitsOf(lower) - 1) : lower,
-          static_cast<float>(upper) == f ? upper : fromBits(bitsOf(upper) - 1)};
+  const double lower = 0.5 * (static_cast<double>(std::nextafter(f, 0.0f)) + value);
+  const double upper = 0.5 * (value + static_cast<double>(std::nextafter(f, FLT_MAX)));
+  return {static_cast<float>(lower) == f ? std::nextafter(lower, 0.0) : lower,
+          static_cast<float>(upper) == f ? upper : std::nextafter(upper, 0.0)};
 }
 
 // The float findCrossing ends on, found by Halley steps in ln t from Hill's
@@ -235,15 +227,25 @@ double TailProbability::at(double t, double *logSlope) {
 
 double TailProbability::normalStart(double p, int newtonSteps) {
   if (normalSteps_ < 0) {
-    normalStart_ = normalUpperQuantile(0.5 * p, newtonSteps);
-    normalSteps_ = newtonSteps;
+    normalStart_ = normalUpperQuantile(0.5 * p);
+    normalSteps_ = 0;
   }
   for (; normalSteps_ < newtonSteps; ++normalSteps_)
     normalStart_ = normalNewtonStep(0.5 * p, normalStart_);
   return normalStart_;
 }
 
+namespace {
+
 constexpr double kMargin = 1e-4;
+
+// Whether a tail of pc at the edge misses p by more than the tolerance, with
+// kMargin to spare.
+bool beyondWithMargin(double pc, double direction, double p, double tolerance) {
+  return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
+}
+
+} // namespace
 
 // The margin is far wider than any difference between the walk's evaluation
 // and this one (docs/thresholds.md, "The margin at the edges"); both walks
@@ -252,7 +254,7 @@ bool clearlyBeyond(TailProbability &tail, double edge, double direction, double 
   const double pc = tail.at(edge);
   if (std::isnan(pc))
     return false;
-  return direction > 0.0 ? pc * (1.0 - kMargin) > p + tolerance : pc * (1.0 + kMargin) < p - tolerance;
+  return beyondWithMargin(pc, direction, p, tolerance);
 }
 
 // The walk's evaluation lies within half the margin of the accurate tail
@@ -263,11 +265,8 @@ int clearlyBeyondFromWalk(TailProbability &tail, double walkPc, double direction
   constexpr double kWalkOff = 0.5 * kMargin;
   const double least = walkPc / (1.0 + kWalkOff);
   const double most = walkPc / (1.0 - kWalkOff);
-  const bool atLeast =
-      direction > 0.0 ? least * (1.0 - kMargin) > p + tolerance : least * (1.0 + kMargin) < p - tolerance;
-  const bool atMost =
-      direction > 0.0 ? most * (1.0 - kMargin) > p + tolerance : most * (1.0 + kMargin) < p - tolerance;
-  if (std::isnan(walkPc) || atLeast != atMost)
+  const bool atLeast = beyondWithMargin(least, direction, p, tolerance);
+  if (std::isnan(walkPc) || atLeast != beyondWithMargin(most, direction, p, tolerance))
     return -1;
   ++tail.evaluations;
   return atLeast ? 1 : 0;
