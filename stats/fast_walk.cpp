@@ -12,15 +12,20 @@ namespace {
 
 // A start for the quantile t with P(|T| > t) = p: the Cornish-Fisher
 // expansion in 1/df about z, the normal quantile of p / 2 (Abramowitz and
-// Stegun 26.7.5), kept within the walk's reach.
-double approximateQuantile(double df, double z) {
+// Stegun 26.7.5).
+double cornishFisher(double df, double z) {
   const double z2 = z * z;
   const double g1 = (z2 + 1.0) * z / 4.0;
   const double g2 = ((5.0 * z2 + 16.0) * z2 + 3.0) * z / 96.0;
   const double g3 = (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) * z / 384.0;
   const double g4 = ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) * z / 92160.0;
   const double v = 1.0 / df;
-  const double t = z + v * (g1 + v * (g2 + v * (g3 + v * g4)));
+  return z + v * (g1 + v * (g2 + v * (g3 + v * g4)));
+}
+
+// The same, kept within the walk's reach.
+double approximateQuantile(double df, double z) {
+  const double t = cornishFisher(df, z);
   return std::isfinite(t) ? std::fmin(kWalkHighEdge, std::fmax(kWalkLowEdge, t)) : kWalkStart;
 }
 
@@ -254,6 +259,23 @@ private:
   int count_ = 0;
 };
 
+// Every point of a walk towards the edge past which p lies (+1 the high
+// edge, -1 the low one), and its look past that edge, settled in advance.
+class SettledDecider {
+public:
+  explicit SettledDecider(int beyond) : beyond_(beyond) {}
+
+  Decision decide(double) const { return {beyond_ > 0, beyond_ < 0, false}; }
+
+  bool clearlyBeyond(TailProbability &tail, double, double direction) const {
+    ++tail.evaluations; // the plain walk's look
+    return (beyond_ > 0) == (direction > 0.0);
+  }
+
+private:
+  int beyond_;
+};
+
 } // namespace
 
 double walk_error_bound(double df) { return 0x1p-38 + df * 0x1p-46; }
@@ -265,7 +287,20 @@ bool fastWalkApplies(double df, double p, double tolerance) {
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
   // One Newton step leaves z within about 1e-7, far closer than the
   // expansion's own error; the search beyond the reach takes the second.
-  FastDecider decider(df, p, tolerance, tail.normalStart(p, 1));
+  const double z = tail.normalStart(p, 1);
+  // Where the quantile lies past an edge, the search's first point may settle
+  // the whole walk, without the walk's own evaluation.
+  const double start = cornishFisher(df, z);
+  if (!(start >= kWalkLowEdge && start <= kWalkHighEdge)) {
+    const int beyond = beyondFromSearchStart(tail, p, tolerance, 2.0 * walk_error_bound(df));
+    if (beyond != 0) {
+      SettledDecider settled(beyond);
+      counts.exactEvaluations = 0;
+      counts.rateEvaluations = 0;
+      return walk(settled, tail, p);
+    }
+  }
+  FastDecider decider(df, p, tolerance, z);
   decider.anchorNearQuantile();
   const double t = walk(decider, tail, p);
   counts.exactEvaluations = decider.exactEvaluations;

@@ -112,6 +112,18 @@ FloatSpan spanOf(float f) {
           static_cast<float>(upper) == f ? upper : std::nextafter(upper, 0.0)};
 }
 
+// Hill's start, moved to the nearer end of its float's span: each end is
+// shared with a neighbouring float's span, so the evaluation there proves one
+// side for either float.
+double searchStart(TailProbability &tail, double p) {
+  const double t = hillQuantile(tail.df(), p, tail.normalStart(p));
+  const float f = static_cast<float>(t);
+  if (!(f >= FLT_MIN && f < FLT_MAX))
+    return t;
+  const FloatSpan span = spanOf(f);
+  return t - span.below < span.top - t ? span.below : span.top;
+}
+
 // The float findCrossing ends on, found by Halley steps in ln t from Hill's
 // start and proven by two evaluations: one above p at a double that does not
 // round to it, one no higher than p at a double that does, both inside the
@@ -127,7 +139,7 @@ bool stepToCrossing(TailProbability &tail, double p, double below, double above,
   bool loSeen = false;
   bool hiSeen = false;
   const double lnP = std::log(p);
-  double t = hillQuantile(df, p, tail.normalStart(p));
+  double t = searchStart(tail, p);
   if (std::isnan(t))
     return false;
   t = std::fmin(above, std::fmax(fromBits(bitsOf(below) + 1), t));
@@ -146,7 +158,8 @@ bool stepToCrossing(TailProbability &tail, double p, double below, double above,
     }
     if (!(lo < hi))
       return false; // the tail did not fall
-    if (loSeen && hiSeen && spanOf(static_cast<float>(hi)).below <= lo) {
+    // Every double in (lo, hi] rounds to hi's float, the crossing's among them.
+    if (loSeen && hiSeen && static_cast<float>(std::nextafter(lo, DBL_MAX)) == static_cast<float>(hi)) {
       *result = static_cast<float>(hi);
       return true;
     }
@@ -189,6 +202,11 @@ bool stepToCrossing(TailProbability &tail, double p, double below, double above,
 // prefactor: -dP/dt = 2 bt / t.
 double TailProbability::at(double t, double *logSlope) {
   ++evaluations;
+  if (haveAhead_ && t == aheadT_) {
+    if (logSlope != nullptr)
+      *logSlope = aheadSlope_;
+    return aheadPc_;
+  }
   ++accurateEvaluations;
   if (!haveTerms_) {
     terms_ = logBetaTermsHalf(a_);
@@ -225,6 +243,15 @@ double TailProbability::at(double t, double *logSlope) {
   return fraction.status == BetaStatus::converged ? result : std::nan("");
 }
 
+double TailProbability::ahead(double t, double *logSlope) {
+  aheadPc_ = at(t, &aheadSlope_);
+  --evaluations;
+  aheadT_ = t;
+  haveAhead_ = true;
+  *logSlope = aheadSlope_;
+  return aheadPc_;
+}
+
 double TailProbability::normalStart(double p, int newtonSteps) {
   if (normalSteps_ < 0) {
     normalStart_ = normalUpperQuantile(0.5 * p);
@@ -246,6 +273,33 @@ bool beyondWithMargin(double pc, double direction, double p, double tolerance) {
 }
 
 } // namespace
+
+// The tail at the edge is bounded from the start's tail and slope through
+// the density's bound 2 f(t) >= 2 f(t0) (1 + n (t0^2 - t^2) / (df + t0^2)),
+// integrated between t0 and the edge (docs/thresholds.md, "Settling the walk
+// from the search's start"). The doubled margin covers both tails' own error.
+int beyondFromSearchStart(TailProbability &tail, double p, double tolerance, double walkError) {
+  const double t0 = searchStart(tail, p);
+  const bool low = t0 < kWalkLowEdge;
+  if (!(low || t0 > kWalkHighEdge) || !(t0 > 0.0 && t0 <= static_cast<double>(FLT_MAX)))
+    return 0;
+  double slope;
+  const double pc = tail.ahead(t0, &slope);
+  if (!(pc > 0.0))
+    return 0;
+  const double df = tail.df();
+  const double n = 0.5 * (df + 1.0);
+  const double density = slope * pc / t0;
+  const double edge = low ? kWalkLowEdge : kWalkHighEdge;
+  const double w = std::fabs(edge - t0);
+  const double curve = n * (w * w) / (3.0 * (df + t0 * t0));
+  if (low) {
+    const double most = pc - density * (w - curve * (edge + 2.0 * t0));
+    return most * (1.0 + 2.0 * kMargin) + walkError < p - tolerance ? -1 : 0;
+  }
+  const double least = pc + density * (w + curve * (2.0 * t0 + edge));
+  return least * (1.0 - 2.0 * kMargin) - walkError > p + tolerance ? 1 : 0;
+}
 
 // The margin is far wider than any difference between the walk's evaluation
 // and this one (docs/thresholds.md, "The margin at the edges"); both walks

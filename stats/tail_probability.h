@@ -14,6 +14,9 @@ public:
   double at(double t) { return at(t, nullptr); }
   // With -d ln P / d ln t in *logSlope, for the steps of the search.
   double at(double t, double *logSlope);
+  // at(t, logSlope) ahead of the search that will ask for it: counted in
+  // accurateEvaluations now, and in evaluations when the search asks.
+  double ahead(double t, double *logSlope);
   double df() const { return df_; }
   // The normal upper quantile of p / 2 after newtonSteps Newton steps,
   // which the walk's start (one) and the search's (two) take: computed once
@@ -30,11 +33,21 @@ private:
   double terms_ = 0.0;
   int normalSteps_ = -1; // Newton steps taken for normalStart_; -1: none computed
   double normalStart_ = 0.0;
+  bool haveAhead_ = false; // the point ahead() evaluated, which at() then returns
+  double aheadT_ = 0.0;
+  double aheadPc_ = 0.0;
+  double aheadSlope_ = 0.0;
 };
 
 // Whether p clearly lies beyond the walk's edge in direction (+1: the high
 // edge), so that the walk could never end there.
 bool clearlyBeyond(TailProbability &tail, double edge, double direction, double p, double tolerance);
+
+// Whether the walk heads straight for an edge and its look past it finds p
+// beyond, settled from the search's first point alone, evaluated ahead where
+// it lies past an edge: +1 past the high edge, -1 past the low one, 0 not
+// settled. walkError bounds the walk's own evaluation's error (absolute).
+int beyondFromSearchStart(TailProbability &tail, double p, double tolerance, double walkError);
 
 // The same answer from the walk's own evaluation at the edge, walkPc, where
 // it settles it (1: beyond, 0: not), else -1; counted as an evaluation.

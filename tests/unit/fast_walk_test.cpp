@@ -115,6 +115,35 @@ TEST(FastWalk, MatchesThePlainWalkForOtherTolerancesAndOddArguments) {
       }
 }
 
+// p just past either edge, where the search's first point stops settling the
+// walk on its own and the walk's anchors take over, and far past it.
+TEST(FastWalk, MatchesThePlainWalkPastTheEdges) {
+  const double dfs[] = {2, 3, 5, 20, 1000, 1e6, 1e8};
+  int settled = 0;
+  int near = 0;
+  int checked = 0;
+  for (const double df : dfs) {
+    ks::detail::TailProbability tail(df);
+    for (const double edge : {ks::kWalkLowEdge, ks::kWalkHighEdge}) {
+      const double pc = tail.at(edge);
+      for (double offset = 1e-9; offset < 10.0; offset *= 3.0) {
+        // Past the edge: a heavier tail below it, a lighter one above.
+        const double p = edge == ks::kWalkLowEdge ? pc * (1.0 + offset) : pc / (1.0 + offset);
+        if (!(p < 1.0))
+          continue;
+        int exact = -1;
+        const std::string why = compare(df, p, kTolerance, &exact);
+        EXPECT_TRUE(why.empty()) << why;
+        (offset < 1e-5 ? near : settled) += exact == 0;
+        ++checked;
+      }
+    }
+  }
+  // Within the look's margin of 1e-4 only the walk's own evaluation decides.
+  EXPECT_EQ(near, 0);
+  EXPECT_GT(settled, checked / 4);
+}
+
 // Where the bounds pay off: a few exact evaluations instead of about twenty.
 TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
   std::mt19937_64 random(7);
@@ -152,8 +181,9 @@ TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
   } rows[] = {
       // small df
       {2, 0.05f, 1e-7, 2, 16},
-      {2, 0.01f, 1e-7, 1, 1},
-      {2, 0.001f, 1e-7, 1, 1},
+      // beyond the high edge: the search's first point settles the walk
+      {2, 0.01f, 1e-7, 0, 0},
+      {2, 0.001f, 1e-7, 0, 0},
       {5, 0.05f, 1e-7, 2, 13},
       {6, 0.1f, 1e-7, 1, 16},
       {8, 0.05f, 1e-7, 1, 15},
@@ -162,8 +192,9 @@ TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
       {10, 0.01f, 1e-7, 2, 14},
       // large df
       {1000, 0.05f, 1e-7, 1, 21},
-      // beyond the low edge: one anchor there settles the walk down to it
-      {10, 0.6, 1e-7, 1, 1},
+      // beyond the low edge, likewise; so near it that one anchor there does
+      {10, 0.6, 1e-7, 0, 0},
+      {10, 0.16451, 1e-7, 3, 6},
       // does not apply
       {1, 0.05, 1e-7, -1, -1},
       {1.5, 0.05, 1e-7, -1, -1},
