@@ -31,7 +31,9 @@ struct TFromPCounts {
   // every point.
   int evaluations = 0;
   // Of these, the tail probabilities evaluated for accuracy rather than as
-  // the walk evaluates them: the look past an edge and the search beyond it.
+  // the walk evaluates them: the look past an edge and the search beyond it;
+  // also the search's first point, evaluated ahead of a walk that may then
+  // end inside its reach without it.
   int tailEvaluations = 0;
   // Points the fast walk evaluated exactly; -1 where it does not apply and
   // every point is evaluated.

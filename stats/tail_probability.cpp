@@ -163,7 +163,7 @@ bool stepToCrossing(TailProbability &tail, double p, double below, double above,
       *result = static_cast<float>(hi);
       return true;
     }
-    // Halley in u = ln t on g = ln(P / p): g' = -slope, g'' = -slope (k + slope).
+    // Halley in ln t (docs/thresholds.md, "The search beyond the walk's reach").
     const double k = df * (1.0 - t * t) / (df + t * t);
     const double newton = g / slope;
     const double bend = 1.0 + 0.5 * g * (k + slope) / slope;
@@ -274,10 +274,9 @@ bool beyondWithMargin(double pc, double direction, double p, double tolerance) {
 
 } // namespace
 
-// The tail at the edge is bounded from the start's tail and slope through
-// the density's bound 2 f(t) >= 2 f(t0) (1 + n (t0^2 - t^2) / (df + t0^2)),
-// integrated between t0 and the edge (docs/thresholds.md, "Settling the walk
-// from the search's start"). The doubled margin covers both tails' own error.
+// The tail at the edge is bounded from the start's tail and the density's
+// fall (docs/thresholds.md, "Settling the walk from the search's start");
+// twice the margin covers both tails' own error.
 int beyondFromSearchStart(TailProbability &tail, double p, double tolerance, double walkError) {
   const double t0 = searchStart(tail, p);
   const bool low = t0 < kWalkLowEdge;
