@@ -285,9 +285,8 @@ bool fastWalkApplies(double df, double p, double tolerance) {
 }
 
 double fastWalk(TailProbability &tail, double df, double p, double tolerance, TFromPCounts &counts) {
-  // One Newton step leaves z within about 1e-7, far closer than the
-  // expansion's own error; the search beyond the reach takes the second.
-  const double z = tail.normalStart(p, 1);
+  const double q = 0.5 * p;
+  const double z = normalUpperQuantile(q);
   // Where the quantile lies past an edge, the search's first point may settle
   // the whole walk, without the walk's own evaluation.
   const double start = cornishFisher(df, z);
@@ -300,7 +299,9 @@ double fastWalk(TailProbability &tail, double df, double p, double tolerance, TF
       return walk(settled, tail, p);
     }
   }
-  FastDecider decider(df, p, tolerance, z);
+  // One Newton step leaves z within about 1e-7, far closer than the
+  // expansion's own error.
+  FastDecider decider(df, p, tolerance, normalNewtonStep(q, z));
   decider.anchorNearQuantile();
   const double t = walk(decider, tail, p);
   counts.exactEvaluations = decider.exactEvaluations;

@@ -22,11 +22,30 @@ double normalUpperQuantile(double q) {
          (2.515517 + w * (0.802853 + w * 0.010328)) / (1.0 + w * (1.432788 + w * (0.189269 + w * 0.001308)));
 }
 
+namespace {
+
+// The Newton step's length: (P(Z > z) - q) over the density at z.
+double newtonLength(double q, double z) {
+  const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
+  return excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
+}
+
+} // namespace
+
 double normalNewtonStep(double q, double z) {
   if (q < kNewtonTail)
     return z;
-  const double excessTail = 0.5 * (1.0 - std::erf(z * kSqrtHalf)) - q;
-  return z + excessTail / (kInvSqrtTwoPi * std::exp(-0.5 * z * z));
+  return z + newtonLength(q, z);
+}
+
+// The bend is 1 - z d / 2 for a Newton length d, the density's slope being
+// -z times the density; the Newton step where it falls below one half.
+double normalHalleyStep(double q, double z) {
+  if (q < kNewtonTail)
+    return z;
+  const double newton = newtonLength(q, z);
+  const double bend = 1.0 - 0.5 * z * newton;
+  return bend > 0.5 ? z + newton / bend : z + newton;
 }
 
 // Hill, CACM algorithm 396 (1970): exact for 1 and 2 df; otherwise an

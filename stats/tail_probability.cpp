@@ -116,7 +116,8 @@ FloatSpan spanOf(float f) {
 // shared with a neighbouring float's span, so the evaluation there proves one
 // side for either float.
 double searchStart(TailProbability &tail, double p) {
-  const double t = hillQuantile(tail.df(), p, tail.normalStart(p));
+  const double q = 0.5 * p;
+  const double t = hillQuantile(tail.df(), p, normalHalleyStep(q, normalUpperQuantile(q)));
   const float f = static_cast<float>(t);
   if (!(f >= FLT_MIN && f < FLT_MAX))
     return t;
@@ -250,16 +251,6 @@ double TailProbability::ahead(double t, double *logSlope) {
   haveAhead_ = true;
   *logSlope = aheadSlope_;
   return aheadPc_;
-}
-
-double TailProbability::normalStart(double p, int newtonSteps) {
-  if (normalSteps_ < 0) {
-    normalStart_ = normalUpperQuantile(0.5 * p);
-    normalSteps_ = 0;
-  }
-  for (; normalSteps_ < newtonSteps; ++normalSteps_)
-    normalStart_ = normalNewtonStep(0.5 * p, normalStart_);
-  return normalStart_;
 }
 
 namespace {

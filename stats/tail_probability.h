@@ -18,10 +18,6 @@ public:
   // accurateEvaluations now, and in evaluations when the search asks.
   double ahead(double t, double *logSlope);
   double df() const { return df_; }
-  // The normal upper quantile of p / 2 after newtonSteps Newton steps,
-  // which the walk's start (one) and the search's (two) take: computed once
-  // per call and refined on demand, p being the call's.
-  double normalStart(double p, int newtonSteps = 2);
 
   int evaluations = 0;
   int accurateEvaluations = 0; // of these, the calls of at()
@@ -31,8 +27,6 @@ private:
   double a_;
   bool haveTerms_ = false;
   double terms_ = 0.0;
-  int normalSteps_ = -1; // Newton steps taken for normalStart_; -1: none computed
-  double normalStart_ = 0.0;
   bool haveAhead_ = false; // the point ahead() evaluated, which at() then returns
   double aheadT_ = 0.0;
   double aheadPc_ = 0.0;
