@@ -291,7 +291,7 @@ double fastWalk(TailProbability &tail, double df, double p, double tolerance, TF
   // the whole walk, without the walk's own evaluation.
   const double start = cornishFisher(df, z);
   if (!(start >= kWalkLowEdge && start <= kWalkHighEdge)) {
-    const int beyond = beyondFromSearchStart(tail, p, tolerance, 2.0 * walk_error_bound(df));
+    const int beyond = beyondFromSearchStart(tail, p, z, tolerance, 2.0 * walk_error_bound(df));
     if (beyond != 0) {
       SettledDecider settled(beyond);
       counts.exactEvaluations = 0;

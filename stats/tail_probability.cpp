@@ -115,9 +115,9 @@ FloatSpan spanOf(float f) {
 // Hill's start, moved to the nearer end of its float's span: each end is
 // shared with a neighbouring float's span, so the evaluation there proves one
 // side for either float.
-double searchStart(TailProbability &tail, double p) {
-  const double q = 0.5 * p;
-  const double t = hillQuantile(tail.df(), p, normalHalleyStep(q, normalUpperQuantile(q)));
+// z is the rational start for the normal quantile of p / 2.
+double searchStart(double df, double p, double z) {
+  const double t = hillQuantile(df, p, normalHalleyStep(0.5 * p, z));
   const float f = static_cast<float>(t);
   if (!(f >= FLT_MIN && f < FLT_MAX))
     return t;
@@ -125,11 +125,11 @@ double searchStart(TailProbability &tail, double p) {
   return t - span.below < span.top - t ? span.below : span.top;
 }
 
-// The float findCrossing ends on, found by Halley steps in ln t from Hill's
-// start and proven by two evaluations: one above p at a double that does not
-// round to it, one no higher than p at a double that does, both inside the
-// bracket (below, above] (docs/thresholds.md, "The search beyond the walk's
-// reach"). False where the steps do not prove it within kSearchSteps.
+// The float findCrossing ends on, found by Halley steps in ln t from
+// searchStart (or the same point, evaluated ahead) and proven by two evaluations: one above p at a double
+// that does not round to it, one no higher than p at a double that does, both inside the bracket (below,
+// above] (docs/thresholds.md, "The search beyond the walk's reach"). False where the steps do not prove it
+// within kSearchSteps.
 bool stepToCrossing(TailProbability &tail, double p, double below, double above, double *result) {
   constexpr double kPinned = 1e-6; // a step this short leaves the next point inside one float
   if (!(p > 0.0 && p < 1.0))
@@ -140,7 +140,9 @@ bool stepToCrossing(TailProbability &tail, double p, double below, double above,
   bool loSeen = false;
   bool hiSeen = false;
   const double lnP = std::log(p);
-  double t = searchStart(tail, p);
+  double t;
+  if (!tail.startedAhead(&t))
+    t = searchStart(df, p, normalUpperQuantile(0.5 * p));
   if (std::isnan(t))
     return false;
   t = std::fmin(above, std::fmax(fromBits(bitsOf(below) + 1), t));
@@ -244,7 +246,7 @@ double TailProbability::at(double t, double *logSlope) {
   return fraction.status == BetaStatus::converged ? result : std::nan("");
 }
 
-double TailProbability::ahead(double t, double *logSlope) {
+double TailProbability::startAhead(double t, double *logSlope) {
   aheadPc_ = at(t, &aheadSlope_);
   --evaluations;
   aheadT_ = t;
@@ -267,14 +269,15 @@ bool beyondWithMargin(double pc, double direction, double p, double tolerance) {
 
 // The tail at the edge is bounded from the start's tail and the density's
 // fall (docs/thresholds.md, "Settling the walk from the search's start");
-// twice the margin covers both tails' own error.
-int beyondFromSearchStart(TailProbability &tail, double p, double tolerance, double walkError) {
-  const double t0 = searchStart(tail, p);
+// widened by the walk's error and once more by the margin, for both tails'
+// own error, the bound must pass the look's own test.
+int beyondFromSearchStart(TailProbability &tail, double p, double z, double tolerance, double walkError) {
+  const double t0 = searchStart(tail.df(), p, z);
   const bool low = t0 < kWalkLowEdge;
   if (!(low || t0 > kWalkHighEdge) || !(t0 > 0.0 && t0 <= static_cast<double>(FLT_MAX)))
     return 0;
   double slope;
-  const double pc = tail.ahead(t0, &slope);
+  const double pc = tail.startAhead(t0, &slope);
   if (!(pc > 0.0))
     return 0;
   const double df = tail.df();
@@ -285,10 +288,10 @@ int beyondFromSearchStart(TailProbability &tail, double p, double tolerance, dou
   const double curve = n * (w * w) / (3.0 * (df + t0 * t0));
   if (low) {
     const double most = pc - density * (w - curve * (edge + 2.0 * t0));
-    return most * (1.0 + 2.0 * kMargin) + walkError < p - tolerance ? -1 : 0;
+    return beyondWithMargin((most + walkError) * (1.0 + kMargin), -1.0, p, tolerance) ? -1 : 0;
   }
   const double least = pc + density * (w + curve * (2.0 * t0 + edge));
-  return least * (1.0 - 2.0 * kMargin) - walkError > p + tolerance ? 1 : 0;
+  return beyondWithMargin((least - walkError) * (1.0 - kMargin), 1.0, p, tolerance) ? 1 : 0;
 }
 
 // The margin is far wider than any difference between the walk's evaluation

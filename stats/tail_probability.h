@@ -14,9 +14,14 @@ public:
   double at(double t) { return at(t, nullptr); }
   // With -d ln P / d ln t in *logSlope, for the steps of the search.
   double at(double t, double *logSlope);
-  // at(t, logSlope) ahead of the search that will ask for it: counted in
-  // accurateEvaluations now, and in evaluations when the search asks.
-  double ahead(double t, double *logSlope);
+  // at(t, logSlope) at the search's first point, ahead of the walk: counted
+  // in accurateEvaluations now, and in evaluations when the search asks.
+  double startAhead(double t, double *logSlope);
+  // Whether startAhead was called, and with which t.
+  bool startedAhead(double *t) const {
+    *t = aheadT_;
+    return haveAhead_;
+  }
   double df() const { return df_; }
 
   int evaluations = 0;
@@ -27,7 +32,7 @@ private:
   double a_;
   bool haveTerms_ = false;
   double terms_ = 0.0;
-  bool haveAhead_ = false; // the point ahead() evaluated, which at() then returns
+  bool haveAhead_ = false; // the point startAhead() evaluated, which at() then returns
   double aheadT_ = 0.0;
   double aheadPc_ = 0.0;
   double aheadSlope_ = 0.0;
@@ -40,8 +45,9 @@ bool clearlyBeyond(TailProbability &tail, double edge, double direction, double 
 // Whether the walk heads straight for an edge and its look past it finds p
 // beyond, settled from the search's first point alone, evaluated ahead where
 // it lies past an edge: +1 past the high edge, -1 past the low one, 0 not
-// settled. walkError bounds the walk's own evaluation's error (absolute).
-int beyondFromSearchStart(TailProbability &tail, double p, double tolerance, double walkError);
+// settled. z is the rational start for the normal quantile of p / 2;
+// walkError bounds the walk's own evaluation's error (absolute).
+int beyondFromSearchStart(TailProbability &tail, double p, double z, double tolerance, double walkError);
 
 // The same answer from the walk's own evaluation at the edge, walkPc, where
 // it settles it (1: beyond, 0: not), else -1; counted as an evaluation.
