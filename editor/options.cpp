@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 namespace kelvane {
 namespace {
@@ -25,6 +27,25 @@ template <OptionKeyId id> std::int32_t readInt() {
 template <OptionKeyId id> float readFloat() {
   static_assert(optionKey(id).type == OptionType::Float);
   return host::zuGetFloatParameter(optionKey(id).name);
+}
+
+// The p the thresholds come from, as the log shows it: with four decimals as
+// always where they read back within 1 % of p; elsewhere (0.00006 and 0.0001
+// would both read 0.0001) with the fewest significant digits that read back
+// as the same float. A p that is not finite keeps the four-decimal text.
+void showP(float p, char (&shown)[64]) {
+  const double widened = static_cast<double>(p);
+  std::snprintf(shown, sizeof shown, "%1.4f", widened);
+  if (!std::isfinite(widened) ||
+      std::fabs(std::strtod(shown, nullptr) - widened) <= 0.01 * std::fabs(widened))
+    return;
+  // Nine significant digits tell every float apart.
+  for (int digits = 1; digits < 9; ++digits) {
+    std::snprintf(shown, sizeof shown, "%.*g", digits, widened);
+    if (std::strtof(shown, nullptr) == p)
+      return;
+  }
+  std::snprintf(shown, sizeof shown, "%.9g", widened);
 }
 
 } // namespace
@@ -61,15 +82,13 @@ bool anyOptionSelected(const OptionSet &options) {
 
 void echoOptions(const OptionSet &options) {
   if (options.doSetMin) {
-    const double p = static_cast<double>(options.minP);
-    // %1.4f shows every p below 0.00005 as zero (no float is 0.00005 itself):
-    // such a p is shown with the digits it needs to be read.
-    if (options.doSetMinP && p != 0.0 && std::fabs(p) < 0.00005)
-      logLine("Kelvane>  Set Min P to %g", p);
-    else if (options.doSetMinP)
-      logLine("Kelvane>  Set Min P to %1.4f", p);
-    else
+    if (options.doSetMinP) {
+      char shown[64];
+      showP(options.minP, shown);
+      logLine("Kelvane>  Set Min P to %s", shown);
+    } else {
       logLine("Kelvane>  Set Min to %3.2f", static_cast<double>(options.min));
+    }
   }
   if (options.doSetMax)
     logLine("Kelvane>  Set Max to %3.2f", static_cast<double>(options.max));

@@ -104,22 +104,36 @@ TEST_F(PluginTest, EchoRows) {
   }
 }
 
-// Four decimals show every p from 0.00005 up as it always was; a p they would
-// show as 0.0000 gets the digits it needs, and zero stays 0.0000.
-TEST_F(PluginTest, MinPEchoShowsTinyPs) {
+// The Min P line reads back the p the thresholds come from: four decimals
+// where they are within 1 % of p, as they always were; elsewhere the fewest
+// significant digits that read back as the same float.
+TEST_F(PluginTest, MinPEchoReadsBackTheP) {
   const struct {
     float p;
     const char *shown;
   } rows[] = {
-      {0x1.a36e3p-15f, "0.0001"}, // the float just above 0.00005: as before
-      {-0.0001f, "-0.0001"},      // as before
-      {0.0f, "0.0000"},           // zero stays as it was
-      {-0.0f, "-0.0000"},         // and so does minus zero
-      {0.00005f, "5e-05"},        // 4.99999987e-05, the float just below
-      {0.0000499f, "4.99e-05"},   // was 0.0000
-      {1e-5f, "1e-05"},           // was 0.0000
-      {0x1p-149f, "1.4013e-45"},  // the smallest float
-      {-1e-6f, "-1e-06"},         // was -0.0000
+      // within 1 %: as before
+      {0.05f, "0.0500"},
+      {0.00101f, "0.0010"}, // 0.99 % off
+      {0.0049490002f, "0.0049"},
+      {0.0001f, "0.0001"},
+      {-0.0001f, "-0.0001"},
+      {0.0f, "0.0000"},
+      {-0.0f, "-0.0000"},
+      // beyond it: was the four-decimal text
+      {0.00099f, "0.00099"}, // 1.01 % off, was 0.0010
+      {0.00102f, "0.00102"},
+      {0.0012345f, "0.0012345"},
+      {0.00015f, "0.00015"},              // was 0.0002
+      {0.00006f, "6e-05"},                // was 0.0001, as 0.0001 itself
+      {0x1.f75106p-15f, "6.0000002e-05"}, // the next float up
+      {0x1.a36e3p-15f, "5.0000002e-05"},  // the float just above 0.00005, was 0.0001
+      // below 0.00005, which four decimals show as zero
+      {0.00005f, "5e-05"}, // 4.99999987e-05, the float just below
+      {0.0000499f, "4.99e-05"},
+      {1e-5f, "1e-05"},
+      {0x1p-149f, "1e-45"}, // the smallest float, was 1.4013e-45
+      {-1e-6f, "-1e-06"},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.shown);
