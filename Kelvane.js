@@ -9,58 +9,79 @@ var Kelvane = (function () {
 
   var SIGN_CHOICES = ["Positive values", "Negative values", "Both (positive and negative)"];
 
+  // Each number field once: its label, its default and its limits. The p
+  // field's limits are open, and 0 and 1 themselves are not p values a
+  // threshold can use: inside names the nearest 32-bit floats it stores.
+  // Significant digits rather than decimals, so that a p such as 1e-8 can be
+  // typed and shown.
+  var NUMBER_FIELDS = {
+    Min: { label: "Lower threshold", initial: 3.0, limits: { decimals: 2 } },
+    MinP: { label: "p value (between 0 and 1)", initial: 0.05,
+      limits: { significant: 6, min: 0, max: 1, exclusive: true },
+      inside: [1.401298464324817e-45, 0.9999999403953552] },
+    Max: { label: "Upper threshold", initial: 8.0, limits: { decimals: 2 } },
+    ClusterSize: { label: "Cluster size (voxels)", initial: 25, limits: { integer: true, min: 0 } },
+    Trans: { label: "Transparency factor", initial: 1.0, limits: { decimals: 2, min: 0, max: 1 } }
+  };
+  // The choice's value is an index, held to its items as a field to its limits.
+  var SIGN_FIELD = { initial: 2, limits: { integer: true, min: 0, max: SIGN_CHOICES.length - 1 } };
+
+  function addNumberField(dialog, key) {
+    var field = NUMBER_FIELDS[key];
+    dialog.addNumberField(key, field.label, field.initial, field.limits);
+  }
+
   // One row per property: the switch that says "change it", then its value.
   function buildDialog(dialog) {
     dialog.addCheckBox("DoSetMin", "Set the lower threshold", false);
-    dialog.addNumberField("Min", "Lower threshold", 3.0, { decimals: 2 });
+    addNumberField(dialog, "Min");
     // Ticking this box alone sets the lower threshold too (see storeChoices).
     dialog.addCheckBox("DoSetMinP", "Give the lower threshold as a two-tailed p value (t maps)", false);
-    // Significant digits rather than decimals, so that a p such as 1e-8 can be
-    // typed and shown; 0 and 1 themselves are not p values a threshold can use.
-    dialog.addNumberField("MinP", "p value (between 0 and 1)", 0.05,
-      { significant: 6, min: 0, max: 1, exclusive: true });
+    addNumberField(dialog, "MinP");
 
     dialog.addCheckBox("DoSetMax", "Set the upper threshold", false);
-    dialog.addNumberField("Max", "Upper threshold", 8.0, { decimals: 2 });
+    addNumberField(dialog, "Max");
 
     dialog.addCheckBox("DoClusterSize", "Set the cluster-size threshold", false);
-    dialog.addNumberField("ClusterSize", "Cluster size (voxels)", 25, { integer: true, min: 0 });
+    addNumberField(dialog, "ClusterSize");
 
     dialog.addCheckBox("DoUseClusterSize", "Change whether the cluster-size threshold is applied", false);
     dialog.addCheckBox("UseCluster", "Apply the cluster-size threshold", true);
 
     dialog.addCheckBox("DoShowPosNegBoth", "Change which values are shown", false);
-    dialog.addChoice("PNB", "Show", SIGN_CHOICES, 2);
+    dialog.addChoice("PNB", "Show", SIGN_CHOICES, SIGN_FIELD.initial);
 
     dialog.addCheckBox("DoTransparancy", "Set the transparency", false);
-    dialog.addNumberField("Trans", "Transparency factor", 1.0, { decimals: 2, min: 0, max: 1 });
+    addNumberField(dialog, "Trans");
 
     dialog.addCheckBox("DoOverlayMaps", "Choose which maps are overlaid", false);
     dialog.addTextField("Overlay", "Maps (for example 1,3-5 or 4- or All)", "All");
   }
 
-  function toInt32(value) {
-    var number = Math.round(Number(value));
-    if (!isFinite(number)) return 0;
-    return Math.max(-2147483648, Math.min(2147483647, number));
+  // What the host's 32-bit store holds.
+  var INT_RANGE = [-2147483648, 2147483647];
+  var FLOAT_RANGE = [-3.4028234e38, 3.4028234e38];
+
+  // The value a field stores: its default for a value that is not a number
+  // (Number would make "", blanks and null 0), else the number brought to the
+  // nearest of its limits and of what the store holds.
+  function storedNumber(field, value) {
+    var number = typeof value === "number" ? value
+      : typeof value === "string" && value.trim() !== "" ? Number(value) : NaN;
+    if (isNaN(number)) return field.initial;
+    var limits = field.limits;
+    var range = limits.integer ? INT_RANGE : FLOAT_RANGE;
+    var low = field.inside ? field.inside[0] : limits.min !== undefined ? limits.min : range[0];
+    var high = field.inside ? field.inside[1] : limits.max !== undefined ? limits.max : range[1];
+    if (limits.integer) number = Math.round(number);
+    return Math.max(low, Math.min(high, number));
   }
 
-  // Floats outside the 32-bit range would not survive the host's store.
-  function toFloat(value) {
-    var number = Number(value);
-    if (!isFinite(number)) return 0;
-    return Math.max(-3.4028234e38, Math.min(3.4028234e38, number));
-  }
-
-  // The p value strictly inside (0, 1) as a 32-bit float holds it, for a host
-  // that does not enforce the field's limits: the smallest positive float and
-  // the largest float below 1 are the nearest values the plugin can use.
-  var SMALLEST_P = 1.401298464324817e-45;
-  var LARGEST_P = 0.9999999403953552;
-  function toP(value) {
-    var number = Number(value);
-    if (isNaN(number)) return 0.05;
-    return Math.max(SMALLEST_P, Math.min(LARGEST_P, number));
+  function storeNumber(dialog, store, key) {
+    var field = NUMBER_FIELDS[key];
+    var number = storedNumber(field, dialog.value(key));
+    if (field.limits.integer) store.setInt(key, number);
+    else store.setFloat(key, number);
   }
 
   // The longest start of text that fits in limit bytes of UTF-8, cut between
@@ -90,19 +111,19 @@ var Kelvane = (function () {
     // box sets the lower threshold whether or not its own box is ticked.
     var fromP = Boolean(dialog.value("DoSetMinP"));
     store.setInt("DoSetMin", dialog.value("DoSetMin") || fromP ? 1 : 0);
-    store.setFloat("Min", toFloat(dialog.value("Min")));
+    storeNumber(dialog, store, "Min");
     store.setInt("DoSetMinP", fromP ? 1 : 0);
-    store.setFloat("MinP", toP(dialog.value("MinP")));
+    storeNumber(dialog, store, "MinP");
     storeSwitch(dialog, store, "DoSetMax");
-    store.setFloat("Max", toFloat(dialog.value("Max")));
+    storeNumber(dialog, store, "Max");
     storeSwitch(dialog, store, "DoClusterSize");
-    store.setInt("ClusterSize", toInt32(dialog.value("ClusterSize")));
+    storeNumber(dialog, store, "ClusterSize");
     storeSwitch(dialog, store, "DoUseClusterSize");
     storeSwitch(dialog, store, "UseCluster");
     storeSwitch(dialog, store, "DoShowPosNegBoth");
-    store.setInt("PNB", toInt32(dialog.value("PNB")));
+    store.setInt("PNB", storedNumber(SIGN_FIELD, dialog.value("PNB")));
     storeSwitch(dialog, store, "DoTransparancy");
-    store.setFloat("Trans", toFloat(dialog.value("Trans")));
+    storeNumber(dialog, store, "Trans");
     storeSwitch(dialog, store, "DoOverlayMaps");
     // The host's buffer holds 511 bytes of text.
     store.setString("Overlay", cutToUtf8Bytes(String(dialog.value("Overlay")), 511));

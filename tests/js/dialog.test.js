@@ -121,7 +121,7 @@ test("values a 32-bit store cannot hold are brought into range", () => {
     d.set("Overlay", "1,".repeat(400));
   });
   assert.equal(stored.get("ClusterSize").value, 2147483647);
-  assert.equal(stored.get("Max").value, 0);
+  assert.equal(stored.get("Max").value, 8);
   assert.ok(stored.get("Min").value >= -3.4028234e38);
   assert.equal(stored.get("Overlay").value.length, 511);
 });
@@ -195,6 +195,27 @@ test("a p outside (0, 1) from a host that ignores the limits is brought inside",
     const p = stored.get("MinP").value;
     assert.equal(p, expected, `given ${given}`);
     assert.ok(p > 0 && p < 1 && Math.fround(p) > 0 && Math.fround(p) < 1, `given ${given}: ${p}`);
+  }
+});
+
+// A careless host may hand a cleared field as "" or null: every number field,
+// and the sign's index, stores its default for what is not a number, and the
+// nearest of its limits for a number beyond them.
+test("a value that is not a number stores the default, one beyond the limits the nearest limit", () => {
+  const fields = [
+    ["Min", 3, [[-Infinity, -3.4028234e38], ["12.5", 12.5]]],
+    ["MinP", 0.05, [[0, 1.401298464324817e-45], [1, 0.9999999403953552]]],
+    ["Max", 8, [[1e39, 3.4028234e38]]],
+    ["ClusterSize", 25, [[-5, 0], [" 7 ", 7]]],
+    ["PNB", 2, [[-1, 0], [7, 2]]],
+    ["Trans", 1, [[-0.5, 0], [1.5, 1]]],
+  ];
+  for (const [key, initial, beyond] of fields) {
+    const cases = ["", "  ", null, undefined, "none", NaN].map((given) => [given, initial]).concat(beyond);
+    for (const [given, expected] of cases) {
+      const { stored } = run((d) => d.setRaw(key, given));
+      assert.equal(stored.get(key).value, expected, `${key} given ${JSON.stringify(given) ?? given}`);
+    }
   }
 });
 
