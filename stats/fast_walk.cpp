@@ -1,6 +1,7 @@
 #include "fast_walk.h"
 
 #include "beta.h"
+#include "beyond_reach.h"
 #include "quantile_start.h"
 #include "t_threshold.h"
 #include "walk.h"

@@ -1,7 +1,7 @@
 #include "t_threshold.h"
 
+#include "beyond_reach.h"
 #include "fast_walk.h"
-#include "tail_probability.h"
 #include "walk.h"
 
 #include <cmath>

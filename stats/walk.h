@@ -3,8 +3,8 @@
 #pragma once
 
 #include "beta.h"
+#include "beyond_reach.h"
 #include "t_threshold.h"
-#include "tail_probability.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 //
 // KELVANE_SEARCH_PAIRS=n sets how many random pairs the steps are compared
 // with the bracketing search on (default 100,000).
-#include "tail_probability.h"
+#include "beyond_reach.h"
 
 #include "random_pairs.h"
 #include "t_threshold.h"
