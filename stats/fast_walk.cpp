@@ -83,7 +83,6 @@ public:
     // The rate at both ends bounds the rise between an anchor and x: first
     // from the nearest anchor's rate, then, where that bound is loose and
     // does not settle the point, from the rate at x itself.
-    ++rateEvaluations;
     double rateLow;
     double rateHigh;
     const RateBound bound = boundRate(x, &rateLow, &rateHigh);
@@ -128,12 +127,8 @@ private:
   static constexpr double kSlack = 0x1p-50;
   static constexpr double kHuge = 1e300;
 
-  double rateAt(double x) {
+  double rateOf(double x) {
     ++rateEvaluations;
-    return rateOf(x);
-  }
-
-  double rateOf(double x) const {
     return std::exp(evaluation_.terms + (a_ - 1.0) * std::log(x) - 0.5 * std::log(1.0 - x));
   }
 
@@ -145,7 +140,7 @@ private:
   // ln(1 + u) lies in [u / (1 + u), u] and exp(v) in [1 + v, 1 / (1 - v)],
   // near enough where v is small and still true, if looser, where 1 + v and
   // 1 - v stay above one half; elsewhere the rate itself.
-  RateBound boundRate(double x, double *rateLow, double *rateHigh) const {
+  RateBound boundRate(double x, double *rateLow, double *rateHigh) {
     const Anchor *nearest = nullptr;
     for (int i = 0; i < count_; ++i)
       if (nearest == nullptr || std::fabs(anchors_[i].x - x) < std::fabs(nearest->x - x))
@@ -202,7 +197,7 @@ private:
       return anchor;
     ++exactEvaluations;
     const BetaResult pc = evaluation_.at(x);
-    return pc.status == BetaStatus::converged ? &add(x, pc.value, rateAt(x)) : nullptr;
+    return pc.status == BetaStatus::converged ? &add(x, pc.value, rateOf(x)) : nullptr;
   }
 
   // A point the walk visits, evaluated exactly as the walk evaluates it; an

@@ -40,7 +40,8 @@ struct TFromPCounts {
   int exactEvaluations = -1;
   // Rates of rise the fast walk's bounds took (an exp and two logs each), the
   // anchors' included; -1 where it does not apply. A point that the order of
-  // the anchors alone settles takes none.
+  // the anchors, or the bound from the nearest anchor's rate, settles takes
+  // none.
   int rateEvaluations = -1;
 };
 

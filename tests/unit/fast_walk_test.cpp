@@ -167,10 +167,12 @@ TEST(FastWalk, FewPointsNeedTheExactEvaluation) {
 // For small df the start decides how many points are evaluated exactly: the
 // start and its Halley steps leave one or two anchors from which bounds
 // settle every other point. Counts of this build (the same in the MinGW
-// build under Wine). A point that the anchors' order settles takes no rate:
-// for df 2 and p 0.01 it settles all 52 points but the anchor. For large df
-// one anchor bounds a point from one side only, so every point takes a rate.
-// -1 where the fast walk does not apply and every point is evaluated.
+// build under Wine). A rate is an exp and two logs: every anchor takes one,
+// and a point takes one only where neither the anchors' order nor the bound
+// from the nearest anchor's rate settles it. Faults that change only the work
+// (the start's expansion, the rise's bounds, the choice of rate bound) change
+// these counts. -1 where the fast walk does not apply and every point is
+// evaluated.
 TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
   const struct {
     double df;
@@ -180,21 +182,24 @@ TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
     int rateEvaluations;
   } rows[] = {
       // small df
-      {2, 0.05f, 1e-7, 2, 16},
+      {2, 0.05f, 1e-7, 2, 2},
       // beyond the high edge: the search's first point settles the walk
       {2, 0.01f, 1e-7, 0, 0},
       {2, 0.001f, 1e-7, 0, 0},
-      {5, 0.05f, 1e-7, 2, 13},
-      {6, 0.1f, 1e-7, 1, 16},
-      {8, 0.05f, 1e-7, 1, 15},
-      {7, 0.01f, 1e-7, 2, 13},
-      {10, 0.05f, 1e-7, 1, 13},
-      {10, 0.01f, 1e-7, 2, 14},
+      {5, 0.05f, 1e-7, 2, 2},
+      {6, 0.1f, 1e-7, 1, 2},
+      {8, 0.05f, 1e-7, 1, 2},
+      {7, 0.01f, 1e-7, 2, 2},
+      {10, 0.05f, 1e-7, 1, 2},
+      {10, 0.01f, 1e-7, 2, 3},
+      {5, 0x1.620eb6p-3f, 1e-7, 1, 3}, // one anchor from the start, none more
+      {9, 0x1.39e82ap-3f, 1e-7, 4, 5}, // points close below an anchor
       // large df
-      {1000, 0.05f, 1e-7, 1, 21},
+      {1000, 0.05f, 1e-7, 1, 3},
+      {6766096, 0x1.546786p-13f, 1e-7, 4, 7},
       // beyond the low edge, likewise; so near it that one anchor there does
       {10, 0.6, 1e-7, 0, 0},
-      {10, 0.16451, 1e-7, 3, 6},
+      {10, 0.16451, 1e-7, 3, 4},
       // does not apply
       {1, 0.05, 1e-7, -1, -1},
       {1.5, 0.05, 1e-7, -1, -1},

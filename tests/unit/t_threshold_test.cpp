@@ -202,6 +202,44 @@ TEST(TFromP, NamedCasesBeyondTheWalk) {
   EXPECT_NEAR(static_cast<float>(t_from_p(5, 0.001f, kTolerance)), 6.8688, 1e-4);
 }
 
+// The work of conversions beyond the walk's reach and near one half: the
+// points the walk visits with its look past an edge and the search's steps
+// (evaluations), and of these the accurate tail's (tailEvaluations). Faults
+// that leave every threshold as it is but slow the search (its start, its
+// Halley steps, the bracketing search's Illinois steps) change these counts.
+TEST(TFromP, WorkBeyondTheReachIsPinned) {
+  const struct {
+    double df;
+    double p;
+    int evaluations;
+    int tailEvaluations;
+  } rows[] = {
+      // beyond the high edge, the walk settled from the search's start
+      {10, 0.001f, 11, 2},
+      {5, 0.001f, 12, 3},
+      {1000, 1e-6f, 11, 2},
+      {30, 1e-12f, 12, 3},
+      {1, 0.05f, 11, 3}, // the plain walk and its look
+      // beyond the low edge
+      {10, 0.2f, 11, 2},
+      {3, 0.92f, 12, 3},
+      {2147483647, 0.3f, 11, 3},
+      {7, 0.5000001f, 11, 2},
+      // near one half: the search alone
+      {10, 0.5f, 2, 2},
+      {3, 0.5f, 3, 3},
+      // a double just under 1, where only the bracketing search ends
+      {5, 1 - 5e-11, 117, 108},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
+    ks::TFromPCounts counts;
+    t_from_p(row.df, row.p, kTolerance, &counts);
+    EXPECT_EQ(counts.evaluations, row.evaluations);
+    EXPECT_EQ(counts.tailEvaluations, row.tailEvaluations);
+  }
+}
+
 // p exactly on the tail at the walk's last point, with a tolerance no walk
 // meets: the interpolated step of the search is as long as its bracket,
 // whose bit distance rounds as a double. It must stay inside (the sanitizer

@@ -137,11 +137,15 @@ TEST(TailProbability, StepsEndOnTheBracketingSearchsFloat) {
     }
   }
   const double perFloat = static_cast<double>(floatEvaluations) / floatCount;
-  std::printf("%ld pairs compared, %ld differ; per float p %.2f evaluations, the bracketing search %.2f\n",
-              compared, mismatches, perFloat, static_cast<double>(bracketEvaluations) / floatCount);
+  const double bracketPerFloat = static_cast<double>(bracketEvaluations) / floatCount;
+  std::printf("%ld pairs compared, %ld differ; per float p %.3f evaluations, the bracketing search %.3f\n",
+              compared, mismatches, perFloat, bracketPerFloat);
   EXPECT_EQ(mismatches, 0) << "of " << compared;
   EXPECT_GT(compared, pairs * 3 / 4);
-  EXPECT_LT(perFloat, 3.0);
+  // The work, close to what it is (from 10^5 to 2 * 10^6 pairs): a slower
+  // start or step, or Illinois steps that halve the wrong end, shift it.
+  EXPECT_NEAR(perFloat, 2.48, 0.02);
+  EXPECT_NEAR(bracketPerFloat, 25.67, 0.1);
 }
 
 } // namespace
