@@ -179,42 +179,20 @@ TEST(TFromP, BeyondTheWalksReachMatchesTheQuantile) {
   EXPECT_GT(checked, 100);
 }
 
-TEST(TFromP, NamedCasesBeyondTheWalk) {
-  // The walk alone would stop at 4.5 or 1.5 for these, or at once for p near
-  // one half (whose t lies below 1.5 for every df).
-  const struct {
-    double df;
-    float p;
-  } rows[] = {{10, 0.001f},  {5, 0.001f},        {1, 0.05f},      {10, 0.2f},
-              {1000, 1e-6f}, {10, 0.5f},         {10, 0.49999f},  {10, 0.50001f},
-              {1, 0.5f},     {2147483647, 0.5f}, {7, 0.5000001f}, {30, 0.49999997f}};
-  for (const auto &row : rows) {
-    SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
-    const double exact = exactT(row.df, row.p);
-    ks::TFromPCounts counts;
-    const float t = static_cast<float>(t_from_p(row.df, row.p, kTolerance, &counts));
-    EXPECT_LE(std::fabs(t - exact), 1e-6 * exact);
-    // The walk is abandoned after eight moves towards an edge and a look past
-    // it; steps from a close start take two or three more.
-    EXPECT_LE(counts.evaluations, 12);
-  }
-  EXPECT_NEAR(static_cast<float>(t_from_p(10, 0.001f, kTolerance)), 4.5869, 1e-4);
-  EXPECT_NEAR(static_cast<float>(t_from_p(5, 0.001f, kTolerance)), 6.8688, 1e-4);
-}
-
-// The work of conversions beyond the walk's reach and near one half: the
+// The walk alone would stop at 4.5 or 1.5 for these, or at once for p near
+// one half (whose t lies below 1.5 for every df). Their work is pinned: the
 // points the walk visits with its look past an edge and the search's steps
-// (evaluations), and of these the accurate tail's (tailEvaluations). Faults
-// that leave every threshold as it is but slow the search (its start, its
-// Halley steps, the bracketing search's Illinois steps) change these counts.
-TEST(TFromP, WorkBeyondTheReachIsPinned) {
+// (evaluations), and of these the accurate tail's. Faults that leave every
+// threshold as it is but slow the search (its start, its Halley steps, the
+// bracketing search's Illinois steps) change these counts.
+TEST(TFromP, NamedCasesBeyondTheWalk) {
   const struct {
     double df;
     double p;
     int evaluations;
     int tailEvaluations;
   } rows[] = {
-      // beyond the high edge, the walk settled from the search's start
+      // beyond the high edge: the walk settled from the search's start
       {10, 0.001f, 11, 2},
       {5, 0.001f, 12, 3},
       {1000, 1e-6f, 11, 2},
@@ -224,20 +202,29 @@ TEST(TFromP, WorkBeyondTheReachIsPinned) {
       {10, 0.2f, 11, 2},
       {3, 0.92f, 12, 3},
       {2147483647, 0.3f, 11, 3},
+      {10, 0.49999f, 11, 2},
+      {10, 0.50001f, 11, 2},
       {7, 0.5000001f, 11, 2},
       // near one half: the search alone
       {10, 0.5f, 2, 2},
       {3, 0.5f, 3, 3},
+      {1, 0.5f, 2, 2},
+      {2147483647, 0.5f, 2, 2},
+      {30, 0.49999997f, 2, 2},
       // a double just under 1, where only the bracketing search ends
-      {5, 1 - 5e-11, 117, 108},
+      {2, 1 - 5e-9, 109, 100},
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(testing::Message() << "df=" << row.df << " p=" << row.p);
+    const double exact = exactT(row.df, row.p);
     ks::TFromPCounts counts;
-    t_from_p(row.df, row.p, kTolerance, &counts);
+    const float t = static_cast<float>(t_from_p(row.df, row.p, kTolerance, &counts));
+    EXPECT_LE(std::fabs(t - exact), 1e-6 * exact);
     EXPECT_EQ(counts.evaluations, row.evaluations);
     EXPECT_EQ(counts.tailEvaluations, row.tailEvaluations);
   }
+  EXPECT_NEAR(static_cast<float>(t_from_p(10, 0.001f, kTolerance)), 4.5869, 1e-4);
+  EXPECT_NEAR(static_cast<float>(t_from_p(5, 0.001f, kTolerance)), 6.8688, 1e-4);
 }
 
 // p exactly on the tail at the walk's last point, with a tolerance no walk
