@@ -89,8 +89,8 @@ TEST(TailProbability, SearchBeyondTheReachFindsTheQuantileAsAFloat) {
 
 // From where the walk leaves off at either end, and near one half: the same
 // float as the bracketing search alone, for doubles and floats from 1e-20 to
-// just under 1. Doubles within about 3e-9 of 1, where the computed tail is a
-// staircase in t, may need that search; a float p never does.
+// just under 1. Doubles just under 1, where the computed tail is a staircase
+// in t, may need that search; a float p never does.
 TEST(TailProbability, StepsEndOnTheBracketingSearchsFloat) {
   const long pairs = random_pairs::count("KELVANE_SEARCH_PAIRS", 100000);
   std::mt19937_64 random(37);
