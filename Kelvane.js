@@ -9,13 +9,12 @@ var Kelvane = (function () {
 
   var SIGN_CHOICES = ["Positive values", "Negative values", "Both (positive and negative)"];
 
-  // Each number field once: its label, its default and its limits. The p
-  // field's limits are open, and 0 and 1 themselves are not p values a
-  // threshold can use: inside names the nearest 32-bit floats it stores.
-  // Significant digits rather than decimals, so that a p such as 1e-8 can be
-  // typed and shown.
+  // Each number field once: its label, its default and its limits.
   var NUMBER_FIELDS = {
     Min: { label: "Lower threshold", initial: 3.0, limits: { decimals: 2 } },
+    // Significant digits rather than decimals, so that a p such as 1e-8 can be
+    // typed and shown. 0 and 1 themselves are not p values a threshold can
+    // use: inside names the nearest 32-bit floats the field stores.
     MinP: { label: "p value (between 0 and 1)", initial: 0.05,
       limits: { significant: 6, min: 0, max: 1, exclusive: true },
       inside: [1.401298464324817e-45, 0.9999999403953552] },
