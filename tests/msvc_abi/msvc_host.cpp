@@ -442,6 +442,36 @@ void destructorLines() {
   expectLog(expected, 5);
 }
 
+// The Min P line under the shipping runtime's printf and strtof: four
+// decimals where they are within 1 % of p, elsewhere the fewest significant
+// digits that read back as the same float.
+void minPEcho() {
+  const MapSetup maps[] = {{2, 0, 1}};
+  const struct {
+    float p;
+    const char *line;
+  } rows[] = {
+      {0.05f, "Kelvane>  Set Min P to 0.0500"},
+      {0.00101f, "Kelvane>  Set Min P to 0.0010"},
+      {0.00099f, "Kelvane>  Set Min P to 0.00099"},
+      {0.00006f, "Kelvane>  Set Min P to 6e-05"},
+      {0x1.a36e3p-15f, "Kelvane>  Set Min P to 5.0000002e-05"},
+      {0x1p-149f, "Kelvane>  Set Min P to 1e-45"},
+  };
+  for (const auto &row : rows) {
+    setUpHost(maps, 1);
+    host.logLines = 0;
+    setParameter(Key::DoSetMin, 1);
+    setParameter(Key::DoSetMinP, 1);
+    setParameter(Key::MinP, 0, row.p);
+    ODZUPluginInterface *plugin = create();
+    CHECK(plugin != nullptr && plugin->initPlugin() && plugin->execute(), "the run failed");
+    CHECK(host.logLines > 4 && std::strcmp(host.log[4], row.line) == 0, "\"%s\", expected \"%s\"",
+          host.log[4], row.line);
+    delete plugin;
+  }
+}
+
 SIZE_T privateBytes() {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
@@ -505,6 +535,7 @@ const struct {
               {"not_a_vmr", notAVmr},
               {"nothing_selected", nothingSelected},
               {"destructor_lines", destructorLines},
+              {"min_p_echo", minPEcho},
               {"cycles", cycles}};
 
 } // namespace
