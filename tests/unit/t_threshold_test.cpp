@@ -180,8 +180,8 @@ TEST(TFromP, BeyondTheWalksReachMatchesTheQuantile) {
 }
 
 TEST(TFromP, NamedCasesBeyondTheWalk) {
-  // The walk alone would stop at 4.5 or 1.5 for these, or at once for p near
-  // one half (whose t lies below 1.5 for every df).
+  // The walk alone would stop at 4.5 or 1.5 for these; p near one half, whose
+  // t lies below 1.5 for every df, goes to the search without the walk.
   const struct {
     double df;
     float p;
@@ -265,8 +265,7 @@ TEST(TFromP, SweepNeverEndsTheProcess) {
 
 // Inside the walk's reach the threshold is a point whose pc met the
 // tolerance, which allows up to about 7e-4 (the reach's upper edge at large
-// df); beyond it, the quantile itself. Prints the worst of each, the figures
-// README quotes.
+// df); beyond it, the quantile itself. Prints the worst of each.
 TEST(TFromP, WithinAThousandthOfTheQuantileInsideTheReachAndAMillionthBeyond) {
   const long pairs = random_pairs::count("KELVANE_ACCURACY_PAIRS", 1000000);
   random_pairs::Draw draw(20261208);
