@@ -76,6 +76,23 @@ TEST(TFromP, BitExactInsideTheWalksReach) {
   }
 }
 
+// The help page's table (tools/help_page.cpp) shows three decimals: there a
+// run's threshold is the quantile; the walk's tolerance shows only further
+// down, as in the page's example at 200 df and p 0.001.
+TEST(TFromP, HelpPageTableShowsTheQuantileInItsDecimals) {
+  for (const int df : {5, 10, 20, 30, 50, 100, 200, 1000}) {
+    for (const float p : {0.05f, 0.01f, 0.005f, 0.001f, 0.0001f, 1e-6f}) {
+      char shown[32];
+      char exact[32];
+      std::snprintf(shown, sizeof shown, "%.3f", static_cast<double>(ks::map_t_threshold(df, p)));
+      std::snprintf(exact, sizeof exact, "%.3f", exactT(df, p));
+      EXPECT_STREQ(shown, exact) << "df=" << df << " p=" << p;
+    }
+  }
+  EXPECT_EQ(ks::map_t_threshold(200, 0.001f), 3.33984375f);
+  EXPECT_NEAR(exactT(200, 0.001f), 3.339835, 5e-7);
+}
+
 TEST(TFromP, LargestDegreesOfFreedomEndNormally) {
   ks::TFromPCounts counts;
   const double t = t_from_p(2147483647.0, 0.05f, kTolerance, &counts);
