@@ -103,7 +103,7 @@ TEST(TFromP, LargestDegreesOfFreedomEndNormally) {
 // At a few isolated points the fraction's factor misses its test by a few
 // units in the last place for all MAXIT iterations, and betai reports that it
 // did not converge. Some lie on walks: at t = 1.79296875 with df 24372 on
-// the walk of every p from about 0.0715 to 0.0745. The walk goes on with the
+// the walks of the first row's p, among others. The walk goes on with the
 // value after MAXIT iterations.
 TEST(TFromP, WalkSurvivesPointsWhereTheFractionDoesNotConverge) {
   const struct {
