@@ -1,5 +1,5 @@
 // Kelvane's dialog. The host builds the dialog from this script, lets the user
-// choose, and on OK stores the sixteen values in its parameter store, where
+// choose, and on OK stores the key table's values in its parameter store, where
 // the plugin reads them. Written against the small dialog interface described
 // in docs/dialog-interface.md; plain ECMAScript 5 so that any host engine
 // runs it. Its keys, defaults and limits are those of the key table,

@@ -1,4 +1,4 @@
-// The sixteen keys under which the host's dialog stores a run's choices, in
+// The keys under which the host's dialog stores a run's choices, in
 // the order the plugin reads them, with the type the host stores each as, the
 // switch each needs, what each means, the default the dialog shows and the
 // values the dialog stores. The plugin's intake, the stand-in host (its store

@@ -1,4 +1,4 @@
-// The option set of one run: the sixteen values the host's dialog stored.
+// The option set of one run: the values the host's dialog stored, one per key.
 #pragma once
 
 #include "host_api.h"
@@ -26,7 +26,7 @@ struct OptionSet {
   char overlay[kStringParameterSize] = {}; // always terminated within the buffer
 };
 
-// Reads all sixteen keys, always all of them and in their fixed order.
+// Reads every key, always all of them and in the key table's order.
 void readOptions(OptionSet &options);
 
 // Whether any of the seven option switches is set ("DoSetMinP" only

@@ -170,7 +170,7 @@ std::string unused(const kelvane::OptionKey &key, const ParameterStore &store) {
              : "";
 }
 
-// A reader for each of the sixteen keys, checking the value against the key's type.
+// A reader for each key of the table, checking the value against the key's type.
 Readers optionReaders(const Source &source, Options &out) {
   Readers readers;
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys)

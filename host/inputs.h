@@ -1,5 +1,5 @@
 // The program's two input formats: the stand-in host's workspace file, and
-// the plugin's options as a JSON file of the sixteen parameter-store keys or
+// the plugin's options as a JSON file of the parameter-store keys or
 // --set KEY=VALUE on the command line, each value checked against its key's
 // type in the plugin's table (option_keys.h).
 //

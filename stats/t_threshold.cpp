@@ -25,7 +25,7 @@ double threshold(double df, double p, double tolerance, WalkKind kind, TFromPCou
   detail::TailProbability tail(df);
   double result;
   if (!(std::fabs(0.5 - p) > tolerance)) {
-    // The walk would stop at once without a t to show for it.
+    // Its t lies below the walk's reach for every df: the walk's points would only delay the search.
     result = detail::nearOneHalf(tail, p);
   } else if (kind == WalkKind::fast && detail::fastWalkApplies(df, p, tolerance)) {
     result = detail::fastWalk(tail, df, p, tolerance, counts);

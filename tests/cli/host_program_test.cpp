@@ -1100,7 +1100,7 @@ TEST(PluginModule, ASegmentPastTheEndOfItsFileIsRefusedBeforeLoading) {
 }
 #endif
 
-TEST(ReadFile, OnlyRegularFilesWithinTheLimit) {
+TEST(ReadFile, AFolderOrAMissingPathIsAnError) {
   EXPECT_EQ(errorOf([] { ondrava::readFile(fs::temp_directory_path().string()); }).message,
             "is a folder, not a file");
   const std::string missing = errorOf([] { ondrava::readFile("no/such/file.json"); }).message;

@@ -1,5 +1,5 @@
 // The key table of docs/dialog-interface.md is the build's: key, type,
-// default, range and meaning of each key, in order, as tests/js/option_table
+// default and meaning of each key, in order, as tests/js/option_table
 // prints binding/option_keys.h.
 //   KELVANE_OPTION_TABLE=<option_table> node --test key_table.test.js
 // With KELVANE_RECORD_SESSIONS=1 the page's rows are first written from the build.
@@ -12,7 +12,7 @@ const { execFileSync } = require("node:child_process");
 const { tables } = require("./markdown.js");
 
 const PAGE = path.join(__dirname, "..", "..", "docs", "dialog-interface.md");
-const HEADER = ["Key", "Type", "Default", "Range", "What it does"];
+const HEADER = ["Key", "Type", "Default", "What it does"];
 
 function buildTable() {
   const program = process.env.KELVANE_OPTION_TABLE;
@@ -20,17 +20,9 @@ function buildTable() {
   return JSON.parse(execFileSync(program, { encoding: "utf8" }));
 }
 
-// The values the dialog stores, in the words the meanings use.
-function range(key) {
-  if (key.low === null && key.high === null) return "—";
-  const unit = key.type === "text" ? " bytes" : "";
-  if (key.open) return `strictly between ${key.low} and ${key.high}${unit}`;
-  if (key.high === null) return `${key.low} or more${unit}`;
-  if (key.low === null) return `at most ${key.high}${unit}`;
-  return `${key.low} to ${key.high}${unit}`;
-}
-
-const rowOf = (key) => [`\`${key.name}\``, key.type, key.initial, range(key), key.meaning];
+// A meaning states the values the dialog stores (dialog_script holds it to
+// the key's limits), so the page has no column of its own for them.
+const rowOf = (key) => [`\`${key.name}\``, key.type, key.initial, key.meaning];
 
 // The page's one key table, or a failed assertion.
 function keyTable(page) {

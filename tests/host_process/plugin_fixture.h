@@ -50,7 +50,7 @@ inline const Strings kPassingInitCalls = {
     "zuGetNRVMPsOfCurrentVMR()",
 };
 
-// The sixteen parameter reads that open every run, in order.
+// The parameter reads that open every run, one per key, in order.
 inline const Strings kOptionReads = {
     "zuGetIntParameter(DoSetMin)",         "zuGetFloatParameter(Min)",
     "zuGetIntParameter(DoSetMinP)",        "zuGetFloatParameter(MinP)",

@@ -1,9 +1,12 @@
 // A whole run: what each map's record receives, the overlay refresh, and the
 // exact sequence of host calls.
+#include "option_keys.h"
 #include "plugin_fixture.h"
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 using testing_support::field;
 using testing_support::PluginTest;
@@ -304,7 +307,28 @@ TEST_F(PluginTest, WholeRunCallTraceWithoutOverlay) {
       "zuLogText(Kelvane>)",
       "zuLogText(Kelvane>  Finished!)",
   };
-  EXPECT_EQ(Strings(host().calls.begin() + 16, host().calls.end()), expected);
+  const auto reads = static_cast<std::ptrdiff_t>(testing_support::kOptionReads.size());
+  EXPECT_EQ(Strings(host().calls.begin() + reads, host().calls.end()), expected);
+}
+
+// The fixture's literal reads are the host's; this holds the key table to
+// them: a key added to the table but not read, or read out of the table's
+// order or through another getter, fails here.
+TEST_F(PluginTest, ReadsEveryKeyOfTheTableInItsOrder) {
+  loadMaps(1);
+  EXPECT_FALSE(execute());
+  Strings fromTable;
+  for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
+    const char *getter = key.type == kelvane::OptionType::Int     ? "zuGetIntParameter("
+                         : key.type == kelvane::OptionType::Float ? "zuGetFloatParameter("
+                                                                  : "zuGetStringParameter(";
+    fromTable.push_back(getter + std::string(key.name) + ")");
+  }
+  Strings reads;
+  std::copy_if(host().calls.begin(), host().calls.end(), std::back_inserter(reads),
+               [](const std::string &call) { return call.find("Parameter(") != std::string::npos; });
+  EXPECT_EQ(reads, fromTable);
+  EXPECT_EQ(reads, testing_support::kOptionReads);
 }
 
 } // namespace

@@ -254,3 +254,12 @@ test("the script's keys, types, defaults and limits are the key table's", () => 
   const { stored: long } = run((d) => d.set(overlay.name, "x".repeat(2 * overlay.high)));
   assert.equal(Buffer.byteLength(long.get(overlay.name).value, "utf8"), overlay.high);
 });
+
+// The host program's tests take this file as the dialog's own output (every
+// key, nothing to warn of): it is what the script stores with one box ticked.
+test("tests/cli/data/dialog_defaults.json is what the dialog stores", () => {
+  const file = path.join(__dirname, "..", "cli", "data", "dialog_defaults.json");
+  const { stored } = run((d) => d.set("DoSetMin", true));
+  assert.deepEqual(JSON.parse(require("node:fs").readFileSync(file, "utf8")),
+    Object.fromEntries([...stored].map(([key, { value }]) => [key, value])));
+});

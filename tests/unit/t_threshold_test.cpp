@@ -76,6 +76,23 @@ TEST(TFromP, BitExactInsideTheWalksReach) {
   }
 }
 
+// The help page's table (tools/help_page.cpp) shows three decimals: there a
+// run's threshold is the quantile; the walk's tolerance shows only further
+// down, as in the page's example at 200 df and p 0.001.
+TEST(TFromP, HelpPageTableShowsTheQuantileInItsDecimals) {
+  for (const int df : {5, 10, 20, 30, 50, 100, 200, 1000}) {
+    for (const float p : {0.05f, 0.01f, 0.005f, 0.001f, 0.0001f, 1e-6f}) {
+      char shown[32];
+      char exact[32];
+      std::snprintf(shown, sizeof shown, "%.3f", static_cast<double>(ks::map_t_threshold(df, p)));
+      std::snprintf(exact, sizeof exact, "%.3f", exactT(df, p));
+      EXPECT_STREQ(shown, exact) << "df=" << df << " p=" << p;
+    }
+  }
+  EXPECT_EQ(ks::map_t_threshold(200, 0.001f), 3.33984375f);
+  EXPECT_NEAR(exactT(200, 0.001f), 3.339835, 5e-7);
+}
+
 TEST(TFromP, LargestDegreesOfFreedomEndNormally) {
   ks::TFromPCounts counts;
   const double t = t_from_p(2147483647.0, 0.05f, kTolerance, &counts);
@@ -86,7 +103,7 @@ TEST(TFromP, LargestDegreesOfFreedomEndNormally) {
 // At a few isolated points the fraction's factor misses its test by a few
 // units in the last place for all MAXIT iterations, and betai reports that it
 // did not converge. Some lie on walks: at t = 1.79296875 with df 24372 on
-// the walk of every p from about 0.0715 to 0.0745. The walk goes on with the
+// the walks of the first row's p, among others. The walk goes on with the
 // value after MAXIT iterations.
 TEST(TFromP, WalkSurvivesPointsWhereTheFractionDoesNotConverge) {
   const struct {
@@ -179,10 +196,10 @@ TEST(TFromP, BeyondTheWalksReachMatchesTheQuantile) {
   EXPECT_GT(checked, 100);
 }
 
-// The walk alone would stop at 4.5 or 1.5 for these, or at once for p near
-// one half (whose t lies below 1.5 for every df). Their work is pinned: the
-// points the walk visits with its look past an edge and the search's steps
-// (evaluations), and of these the accurate tail's. Faults that leave every
+// The walk alone would stop at 4.5 or 1.5 for these; p near one half, whose
+// t lies below 1.5 for every df, goes to the search without the walk. Their
+// work is pinned: the points the walk visits with its look past an edge and
+// the search's steps (evaluations), and of these the accurate tail's. Faults that leave every
 // threshold as it is but slow the search (its start, its Halley steps, the
 // bracketing search's Illinois steps) change these counts.
 TEST(TFromP, NamedCasesBeyondTheWalk) {
@@ -290,8 +307,7 @@ TEST(TFromP, SweepNeverEndsTheProcess) {
 
 // Inside the walk's reach the threshold is a point whose pc met the
 // tolerance, which allows up to about 7e-4 (the reach's upper edge at large
-// df); beyond it, the quantile itself. Prints the worst of each, the figures
-// README quotes.
+// df); beyond it, the quantile itself. Prints the worst of each.
 TEST(TFromP, WithinAThousandthOfTheQuantileInsideTheReachAndAMillionthBeyond) {
   const long pairs = random_pairs::count("KELVANE_ACCURACY_PAIRS", 1000000);
   random_pairs::Draw draw(20261208);
