@@ -89,10 +89,10 @@ constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 constexpr JsonLimits kOptionsLimits{1, 1000};
 
 // Options as the user gave them: the keys' values, each float key's number
-// before it became a 32-bit float, and the keys named with --set.
+// before it became a 32-bit float and as written, and the keys named with --set.
 struct Options {
   ParameterStore values;
-  std::map<std::string, double, std::less<>> given;
+  std::map<std::string, std::pair<double, std::string>, std::less<>> given;
   std::set<std::string, std::less<>> set;
 };
 

@@ -183,7 +183,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
       {std::string("[1, \0]", 7), {5, 100}, "malformed JSON: a NUL byte", "", 5},
   };
   for (const auto &c : cases) {
-    const FatalError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits, ignore); });
+    const FatalError error = errorOf([&] { ondrava::Source source{"f.json", {}}; ondrava::readJson(c.text, source, c.limits, ignore); });
     EXPECT_EQ(error.message.substr(0, c.message.size()), c.message) << c.text;
     EXPECT_EQ(error.pointer, c.pointer) << c.text;
     EXPECT_EQ(error.file, "f.json");
@@ -196,7 +196,7 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
 
 TEST(ReadJson, AHugeTokenIsQuotedShort) {
   const std::string text = "[" + std::string(100000, '7') + "x]";
-  const FatalError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}, ignore); });
+  const FatalError error = errorOf([&] { ondrava::Source source{"f.json", {}}; ondrava::readJson(text, source, {5, 100}, ignore); });
   EXPECT_LT(error.text().size(), 300u) << error.text();
 }
 
