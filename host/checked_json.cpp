@@ -217,7 +217,7 @@ private:
 
 void readJson(const std::string &text, Source &source, const JsonLimits &limits,
               const std::function<void(const Json &)> &read) {
-  // Any JSON text starts with a character of ASCII, which UTF-16 writes with a NUL byte.
+  // With its byte-order mark or without: JSON starts with ASCII, which UTF-16 pairs with a NUL byte.
   if (text.size() >= 2 && ((text[0] == '\0') != (text[1] == '\0') || text.rfind("\xFF\xFE", 0) == 0 ||
                            text.rfind("\xFE\xFF", 0) == 0))
     failOn(source.file, "the file is UTF-16; save it as UTF-8");

@@ -58,7 +58,7 @@ std::int32_t toInt32(const Json &value, const Source &source, const std::string 
   if (allowBool && value.is_boolean())
     return value.get<bool>() ? 1 : 0;
   // A whole number may be written with a point or an exponent (12.0, 1e3).
-  const double number = value.is_number() ? value.get<double>() : 0.5;
+  const double number = value.is_number() ? value.get<double>() : NAN;
   if (number != std::trunc(number))
     source.fail(pointer, std::string("expected a 32-bit integer") + (allowBool ? " or true/false" : "") +
                              ", got " + describe(value, source, pointer));
@@ -128,6 +128,15 @@ struct Allowance {
   std::size_t read = 0;
 };
 
+// The maps of every document in an array of documents.
+std::size_t mapsIn(const Json &documents) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; documents.is_array() && i < documents.size(); ++i)
+    if (const auto maps = documents[i].find("maps"); maps != documents[i].end() && maps->is_array())
+      count += maps->size();
+  return count;
+}
+
 // An array of elements, each read by readOne, refused where it goes past
 // what the workspace may hold.
 template <typename ReadOne>
@@ -191,6 +200,25 @@ std::string unused(const kelvane::OptionKey &key, const ParameterStore &store) {
              : "";
 }
 
+// What is wrong with the value of a key given and used: one the dialog never
+// stores, or one a 32-bit float makes 0 (or a p 1), which changes the run.
+std::string valueWarning(const kelvane::OptionKey &key, const Options &named, const ParameterStore &store) {
+  const std::string name = key.name;
+  const double value = key.type == kelvane::OptionType::Float ? store.floats.at(name)
+                       : key.type == kelvane::OptionType::Int ? store.ints.at(name)
+                                                              : 0;
+  // The dialog stores a switch as 0 or 1.
+  const char *made = key.role == kelvane::OptionRole::Switch && value != 0 && value != 1
+                         ? "the plugin takes it as on"
+                         : key.limits.outside(value);
+  const auto given = named.given.find(name);
+  if (given != named.given.end() && given->second.first != value &&
+      (value == 0 || (made != nullptr && !key.limits.outside(given->second.first))))
+    return name + "=" + given->second.second + " becomes " + (value == 0 ? "0" : "1") +
+           " as a 32-bit float; " + (made != nullptr ? made : "the plugin writes that into every map");
+  return made != nullptr ? name + " has a value the dialog never stores; " + made : "";
+}
+
 // A reader for each of the sixteen keys, checking the value against the key's type.
 Readers optionReaders(const Source &source, Options &out) {
   Readers readers;
@@ -250,7 +278,6 @@ Workspace parseWorkspace(const std::string &text, const Source &from) {
   Source source = from;
   Workspace workspace;
   std::optional<std::int32_t> current; // by default the first document
-  Allowance documents{kMaxDocuments, 0};
   Allowance maps{kMaxMaps, 0};
   std::set<std::int32_t> ids;
   const auto readDocument = [&](const Json &value, const Source &, const std::string &where) {
@@ -275,10 +302,8 @@ Workspace parseWorkspace(const std::string &text, const Source &from) {
   const Readers readers = {
       {"currentDocument", [&](const Json &v, const std::string &at) { current = toInt32(v, source, at); }},
       {"documents", [&](const Json &v, const std::string &at) {
-         documents.held = v.size();
-         for (std::size_t i = 0; v.is_array() && i < v.size(); ++i)
-           if (const auto found = v[i].find("maps"); found != v[i].end() && found->is_array())
-             maps.held += found->size();
+         Allowance documents{kMaxDocuments, v.size()};
+         maps.held = mapsIn(v);
          workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
        }}};
   readJson(text, source, kWorkspaceLimits,
@@ -393,27 +418,11 @@ std::vector<std::string> startStore(const Options &named, ParameterStore &store)
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     if (!holds(named.values, key.name))
       continue;
-    const std::string name = key.name;
-    const double value = key.type == kelvane::OptionType::Float ? store.floats.at(key.name)
-                         : key.type == kelvane::OptionType::Int ? store.ints.at(key.name)
-                                                                : 0;
-    // The dialog stores a switch as 0 or 1.
-    const char *made = key.role == kelvane::OptionRole::Switch && value != 0 && value != 1
-                           ? "the plugin takes it as on"
-                           : key.limits.outside(value);
-    // A 32-bit float that makes a number 0, or a p within the dialog's limits 1, changes the run.
-    const auto given = named.given.find(key.name);
-    const bool rounded = given != named.given.end() && given->second.first != value &&
-                         (value == 0 || (made != nullptr && !key.limits.outside(given->second.first)));
     if (const std::string why = unused(key, store); !why.empty()) {
       if (named.set.count(key.name) > 0)
-        out.push_back(name + " is set, but " + why + ", so the plugin does not use it");
-    } else if (rounded) {
-      out.push_back(name + "=" + given->second.second + " becomes " + (value == 0 ? "0" : "1") +
-                    " as a 32-bit float; " +
-                    (made != nullptr ? made : "the plugin writes that into every map"));
-    } else if (made != nullptr) {
-      out.push_back(name + " has a value the dialog never stores; " + made);
+        out.push_back(key.name + (" is set, but " + why) + ", so the plugin does not use it");
+    } else if (std::string warning = valueWarning(key, named, store); !warning.empty()) {
+      out.push_back(std::move(warning));
     }
   }
   using kelvane::optionKey;
