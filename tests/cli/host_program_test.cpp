@@ -527,23 +527,23 @@ TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
 
 // The whole workspace's maps and documents, counted as the user counts them.
 TEST(Workspace, MoreMapsThanTheHostHoldsIsAnError) {
-  std::string maps;
+  std::string maps = R"({"maps": [{})";
+  std::string documents = "{}";
   for (int i = 0; i < 60000; ++i)
-    maps += "{},";
-  maps = R"({"maps": [)" + maps + "{}]}";
-  std::string documents(10001 * 3, ',');
-  for (std::size_t i = 0; i < documents.size(); i += 3)
-    documents.replace(i, 2, "{}");
+    maps += ",{}";
+  for (int i = 0; i < 10001; ++i)
+    documents += ",{}";
+  maps += "]}";
   const std::pair<std::string, std::string> cases[] = {
-      {maps + "," + maps, "/documents/1/maps: the workspace holds 120,002 maps; the stand-in host holds "
-                          "at most 100,000"},
-      {documents + "{}", "/documents: the workspace holds 10,002 documents; the stand-in host holds at "
-                         "most 10,000"}};
-  for (const auto &[inside, error] : cases)
+      {maps + "," + maps,
+       "/documents/1/maps: the workspace holds 120,002 maps; the stand-in host holds at most 100,000"},
+      {documents,
+       "/documents: the workspace holds 10,002 documents; the stand-in host holds at most 10,000"}};
+  for (const auto &c : cases)
     EXPECT_EQ(errorOf([&] {
-                ondrava::parseWorkspace(R"({"documents": [)" + inside + "]}", {"many.json", {}});
+                ondrava::parseWorkspace(R"({"documents": [)" + c.first + "]}", {"many.json", {}});
               }).text(),
-              "many.json at " + error);
+              "many.json at " + c.second);
 }
 
 // A document without a type is a VMR, without an id 0. A whole number may
@@ -566,11 +566,11 @@ TEST(Workspace, NumbersAsPeopleWriteThem) {
       {R"("transparency": -0.1e-49)", "transparency: -0.1e-49 becomes 0 as a 32-bit float"},
       {R"("upperThreshold": 1E40)", "upperThreshold: 1E40 does not fit a 32-bit float"},
       {R"("name": 1.50)", "name: expected text, got number 1.50"}};
-  for (const auto &[fields, error] : cases)
+  for (const auto &c : cases)
     EXPECT_EQ(errorOf([&] {
-                ondrava::parseWorkspace(workspace(fields), {"w.json", {}});
+                ondrava::parseWorkspace(workspace(c.first), {"w.json", {}});
               }).text(),
-              "w.json at /documents/0/maps/0/" + error);
+              "w.json at /documents/0/maps/0/" + c.second);
   EXPECT_NO_THROW(ondrava::parseWorkspace(workspace(R"("lowerThreshold": -0.0, "upperThreshold": 1e-45)"),
                                           {"w.json", {}}));
 }
