@@ -25,8 +25,8 @@ using namespace ondrava;
 
 // The help's end: what no table of the program's gives.
 constexpr const char *kHelpEnd =
-    "off at 0 and on at any other value (true/false also do). --set takes a number as a\n"
-    "dialog's field does: 7, -7, +7, .5, 5., 1e3 (an integer whole); not 0x1F, inf, nan, 1,5 or 1_000.\n"
+    "off at 0 and on at any other value (true/false also do). --set takes a number as a dialog's field\n"
+    "does: 7, -7, +7, .5, 5., 1e3 (whole for an integer); not 0x1F, inf, nan, 1,5 or 1_000.\n"
     "\nExit status:\n"
     "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out (a\n"
     "     folder that cannot be flushed to the disk after the save is a warning)\n"
