@@ -46,9 +46,9 @@ std::string shorten(const std::string &text);
 // say, or the plugin module a failure is put down to.
 [[noreturn]] void failOn(const std::string &file, const std::string &message);
 
-// Where a text came from: a file, or a command-line argument; and each
-// number whose value a message would show otherwise than the text has it
-// (12.0 as 12.0, not 12; 1e3 as 1e3), by its JSON pointer.
+// Where a text came from: a file, or a command-line argument; and, by JSON
+// pointer, each number that its value would show otherwise than written
+// (1e3, not 1000.0; 12.50, not 12.5).
 struct Source {
   std::string file;
   std::string argument;
