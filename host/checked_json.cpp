@@ -66,6 +66,13 @@ void Source::fail(const std::string &pointer, const std::string &message) const 
   throw at(pointer, message);
 }
 
+std::string Source::quote(const Json &value, const std::string &pointer) const {
+  if (const auto written = numbers.find(pointer); written != numbers.end())
+    return shorten(written->second);
+  const Json shown = value.is_string() ? Json(shorten(value.get<std::string>())) : value;
+  return shown.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 FatalError Source::atOffset(const std::string &text, std::size_t offset, const std::string &message) const {
   offset = std::min(offset, text.size());
   const auto place = text.begin() + static_cast<std::ptrdiff_t>(offset);
@@ -82,14 +89,18 @@ namespace {
 // it comes, the first fault kept and the parse stopped there.
 class CheckedReader {
 public:
-  CheckedReader(const std::string &text, const Source &source, const JsonLimits &limits)
+  CheckedReader(const std::string &text, Source &source, const JsonLimits &limits)
       : text_(text), source_(source), limits_(limits) {}
 
   bool null() { return value(nullptr); }
   bool boolean(bool v) { return value(v); }
   bool number_integer(Json::number_integer_t v) { return value(v); }
   bool number_unsigned(Json::number_unsigned_t v) { return value(v); }
-  bool number_float(Json::number_float_t v, const std::string &) { return value(v); }
+  bool number_float(Json::number_float_t v, const std::string &written) {
+    if (Json(v).dump() != written)
+      source_.numbers[frames_.empty() ? "" : pointer()] = written; // the root is "" to a reader
+    return value(v);
+  }
   bool string(std::string &v) { return value(std::move(v)); }
   bool binary(Json::binary_t &) { return false; } // text has none
   bool start_object(std::size_t) { return value(Json::object()); }
@@ -194,7 +205,7 @@ private:
   }
 
   const std::string &text_;
-  const Source &source_;
+  Source &source_;
   const JsonLimits limits_;
   Json root_ = Json::value_t::discarded;
   std::vector<Frame> frames_;
@@ -204,8 +215,12 @@ private:
 
 } // namespace
 
-void readJson(const std::string &text, const Source &source, const JsonLimits &limits,
+void readJson(const std::string &text, Source &source, const JsonLimits &limits,
               const std::function<void(const Json &)> &read) {
+  // With its byte-order mark or without: JSON starts with ASCII, which UTF-16 pairs with a NUL byte.
+  if (text.size() >= 2 && ((text[0] == '\0') != (text[1] == '\0') || text.rfind("\xFF\xFE", 0) == 0 ||
+                           text.rfind("\xFE\xFF", 0) == 0))
+    failOn(source.file, "the file is UTF-16; save it as UTF-8");
   // The parser reads a NUL byte as the end of the text; here it is malformed.
   if (const std::size_t nul = text.find('\0'); nul != std::string::npos)
     throw source.atOffset(text, nul, "malformed JSON: a NUL byte");

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace ondrava {
@@ -45,10 +46,16 @@ std::string shorten(const std::string &text);
 // say, or the plugin module a failure is put down to.
 [[noreturn]] void failOn(const std::string &file, const std::string &message);
 
-// Where a text came from: a file, or a command-line argument.
+// Where a text came from: a file, or a command-line argument; and, by JSON
+// pointer, each number that its value would show otherwise than written
+// (1e3, not 1000.0; 12.50, not 12.5).
 struct Source {
   std::string file;
   std::string argument;
+  std::map<std::string, std::string> numbers = {};
+
+  // A scalar as the text has it, cut short: a number as written, a text quoted.
+  std::string quote(const Json &value, const std::string &pointer) const;
 
   FatalError at(const std::string &pointer, const std::string &message) const;
   [[noreturn]] void fail(const std::string &pointer, const std::string &message) const;
@@ -61,12 +68,13 @@ struct JsonLimits {
   std::size_t maxValues; // every value counts, containers included
 };
 
-// Parses the text and hands the document to read, which checks it. Where the
-// text has a fault (malformed, beyond the limits, a key given twice), read is
-// handed what came before the fault, without any object left open, and the
-// fault is thrown only when read finds nothing wrong there: the first problem
-// named is the first in the file.
-void readJson(const std::string &text, const Source &source, const JsonLimits &limits,
+// Parses the text and hands the document to read, which checks it, keeping
+// the numbers' text in source. A UTF-8 byte-order mark is skipped; UTF-16 is
+// refused. Where the text has a fault (malformed, beyond the limits, a key
+// given twice), read is handed what came before the fault, without any
+// object left open, and the fault is thrown only when read finds nothing
+// wrong there: the first problem named is the first in the file.
+void readJson(const std::string &text, Source &source, const JsonLimits &limits,
               const std::function<void(const Json &)> &read);
 // The JSON pointer of an object member below a parent pointer ("" is the root).
 std::string memberPointer(const std::string &parent, const std::string &key);

@@ -26,13 +26,11 @@ constexpr const rec::Field *recordField(std::string_view name) {
   return nullptr;
 }
 
-// A value as a message shows it: its type, and a scalar's text cut short.
-std::string describe(const Json &value) {
+// A value as a message shows it: its type, and a scalar as written, cut short.
+std::string describe(const Json &value, const Source &source, const std::string &pointer) {
   if (value.is_structured() || value.is_null())
     return value.is_array() ? "an array" : value.is_null() ? "null" : "an object";
-  // A text is cut, then quoted.
-  const Json shown = value.is_string() ? Json(shorten(value.get<std::string>())) : value;
-  return std::string(value.type_name()) + " " + shown.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return std::string(value.type_name()) + " " + source.quote(value, pointer);
 }
 
 // The shortest text that reads back as the same float: 0.3, not 0.30000001192092896.
@@ -59,30 +57,32 @@ std::int32_t toInt32(const Json &value, const Source &source, const std::string 
                      bool allowBool = false) {
   if (allowBool && value.is_boolean())
     return value.get<bool>() ? 1 : 0;
-  if (!value.is_number_integer())
+  // A whole number may be written with a point or an exponent (12.0, 1e3).
+  const double number = value.is_number() ? value.get<double>() : NAN;
+  if (number != std::trunc(number))
     source.fail(pointer, std::string("expected a 32-bit integer") + (allowBool ? " or true/false" : "") +
-                             ", got " + describe(value));
+                             ", got " + describe(value, source, pointer));
   // Both ends of the 32-bit range are exact as doubles, and so is the comparison.
-  if (value.get<double>() < INT32_MIN || value.get<double>() > INT32_MAX)
-    source.fail(pointer, value.dump() + " does not fit a 32-bit signed integer");
-  return static_cast<std::int32_t>(value.get<std::int64_t>());
+  if (number < INT32_MIN || number > INT32_MAX)
+    source.fail(pointer, source.quote(value, pointer) + " does not fit a 32-bit signed integer");
+  return static_cast<std::int32_t>(number);
 }
 
 float toFloat(const Json &value, const Source &source, const std::string &pointer) {
   if (!value.is_number())
-    source.fail(pointer, "expected a number, got " + describe(value));
+    source.fail(pointer, "expected a number, got " + describe(value, source, pointer));
   // Halfway between the largest float and the next power of two: every
   // decimal below it rounds to a finite float (3.4028235e38 among them).
   constexpr double kRoundsToInfinity = 0x1.ffffffp127;
   const double v = value.get<double>();
   if (!(std::fabs(v) < kRoundsToInfinity))
-    source.fail(pointer, shorten(value.dump()) + " does not fit a 32-bit float");
+    source.fail(pointer, source.quote(value, pointer) + " does not fit a 32-bit float");
   return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
 }
 
 std::string toText(const Json &value, const Source &source, const std::string &pointer) {
   if (!value.is_string())
-    source.fail(pointer, "expected text, got " + describe(value));
+    source.fail(pointer, "expected text, got " + describe(value, source, pointer));
   return value.get<std::string>();
 }
 
@@ -95,7 +95,8 @@ using Readers = std::vector<std::pair<std::string, Reader>>;
 void readObject(const Json &value, const Source &source, const std::string &where, const char *noun,
                 const Readers &readers, const std::function<std::string(const std::string &key)> &hint = {}) {
   if (!value.is_object())
-    source.fail(where, std::string("expected an object of ") + noun + "s, got " + describe(value));
+    source.fail(where,
+                std::string("expected an object of ") + noun + "s, got " + describe(value, source, where));
   for (const auto &[key, member] : value.items()) {
     const auto reader =
         std::find_if(readers.begin(), readers.end(), [&key = key](const auto &r) { return r.first == key; });
@@ -111,16 +112,42 @@ void readObject(const Json &value, const Source &source, const std::string &wher
   }
 }
 
-// An array of at most `limit` elements (counted down), each read by readOne.
+// A count as people write it: 120,000.
+std::string counted(std::size_t count) {
+  std::string text = std::to_string(count);
+  for (std::size_t digits = text.size(); digits > 3; digits -= 3)
+    text.insert(digits - 3, ",");
+  return text;
+}
+
+// How many values of one kind the whole workspace may hold and holds, and
+// how many of them have been read.
+struct Allowance {
+  std::size_t most;
+  std::size_t held;
+  std::size_t read = 0;
+};
+
+// The maps of every document in an array of documents.
+std::size_t mapsIn(const Json &documents) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; documents.is_array() && i < documents.size(); ++i)
+    if (const auto maps = documents[i].find("maps"); maps != documents[i].end() && maps->is_array())
+      count += maps->size();
+  return count;
+}
+
+// An array of elements, each read by readOne, refused where it goes past
+// what the workspace may hold.
 template <typename ReadOne>
 auto readArray(const Json &value, const Source &source, const std::string &where, const char *what,
-               std::size_t &limit, ReadOne readOne) {
+               Allowance &allowance, ReadOne readOne) {
   if (!value.is_array())
-    source.fail(where, std::string("expected an array of ") + what + ", got " + describe(value));
-  if (value.size() > limit)
-    source.fail(where, "more than " + std::to_string(limit) + " " + what +
-                           "; the stand-in host holds at most that many");
-  limit -= value.size();
+    source.fail(where,
+                std::string("expected an array of ") + what + ", got " + describe(value, source, where));
+  if ((allowance.read += value.size()) > allowance.most)
+    source.fail(where, "the workspace holds " + counted(allowance.held) + " " + what +
+                           "; the stand-in host holds at most " + counted(allowance.most));
   std::vector<decltype(readOne(value, source, where))> out;
   for (std::size_t i = 0; i < value.size(); ++i)
     out.push_back(readOne(value[i], source, where + "/" + std::to_string(i)));
@@ -142,11 +169,14 @@ Map readMap(const Json &value, const Source &source, const std::string &where) {
   for (const MapField &field : kMapFields)
     readers.push_back({field.key, [&](const Json &v, const std::string &at) {
                          const std::size_t offset = field.field->offset;
-                         if (field.isFloat())
-                           rec::write(out.record.data(), offset, toFloat(v, source, at));
-                         else
-                           rec::write(out.record.data(), offset, toInt32(v, source, at));
                          rec::write(named.data(), offset, std::int32_t{-1});
+                         if (!field.isFloat())
+                           return rec::write(out.record.data(), offset, toInt32(v, source, at));
+                         // Nothing given as nonzero is held as 0 without a word; an option is warned of.
+                         const float number = toFloat(v, source, at);
+                         if (number == 0 && v.get<double>() != 0)
+                           source.fail(at, source.quote(v, at) + " becomes 0 as a 32-bit float");
+                         rec::write(out.record.data(), offset, number);
                        }});
   readObject(value, source, where, "map field", readers);
   for (std::size_t i = 0; i < kRecordSize; ++i)
@@ -170,6 +200,25 @@ std::string unused(const kelvane::OptionKey &key, const ParameterStore &store) {
              : "";
 }
 
+// What is wrong with the value of a key given and used: one the dialog never
+// stores, or one a 32-bit float makes 0 (or a p 1), which changes the run.
+std::string valueWarning(const kelvane::OptionKey &key, const Options &named, const ParameterStore &store) {
+  const std::string name = key.name;
+  const double value = key.type == kelvane::OptionType::Float ? store.floats.at(name)
+                       : key.type == kelvane::OptionType::Int ? store.ints.at(name)
+                                                              : 0;
+  // The dialog stores a switch as 0 or 1.
+  const char *made = key.role == kelvane::OptionRole::Switch && value != 0 && value != 1
+                         ? "the plugin takes it as on"
+                         : key.limits.outside(value);
+  const auto given = named.given.find(name);
+  if (given != named.given.end() && given->second.first != value &&
+      (value == 0 || (made != nullptr && !key.limits.outside(given->second.first))))
+    return name + "=" + given->second.second + " becomes " + (value == 0 ? "0" : "1") +
+           " as a 32-bit float; " + (made != nullptr ? made : "the plugin writes that into every map");
+  return made != nullptr ? name + " has a value the dialog never stores; " + made : "";
+}
+
 // A reader for each key of the table, checking the value against the key's type.
 Readers optionReaders(const Source &source, Options &out) {
   Readers readers;
@@ -178,7 +227,7 @@ Readers optionReaders(const Source &source, Options &out) {
         {key.name, [&source, &out, &key](const Json &value, const std::string &at) {
            if (key.type == kelvane::OptionType::Float)
              out.values.floats[key.name] = toFloat(value, source, at),
-             out.given[key.name] = value.get<double>();
+             out.given[key.name] = {value.get<double>(), source.quote(value, at)};
            else if (key.type == kelvane::OptionType::Int)
              out.values.ints[key.name] = toInt32(value, source, at, key.role == kelvane::OptionRole::Switch);
            else if (const std::string &text = out.values.strings[key.name] = toText(value, source, at);
@@ -225,12 +274,11 @@ Document *Workspace::current() {
   return found == documents.end() ? nullptr : &*found;
 }
 
-Workspace parseWorkspace(const std::string &text, const Source &source) {
+Workspace parseWorkspace(const std::string &text, const Source &from) {
+  Source source = from;
   Workspace workspace;
   std::optional<std::int32_t> current; // by default the first document
-  // What is still allowed in the whole workspace, counted down as it is read.
-  std::size_t documents = kMaxDocuments;
-  std::size_t maps = kMaxMaps;
+  Allowance maps{kMaxMaps, 0};
   std::set<std::int32_t> ids;
   const auto readDocument = [&](const Json &value, const Source &, const std::string &where) {
     Document out;
@@ -254,6 +302,8 @@ Workspace parseWorkspace(const std::string &text, const Source &source) {
   const Readers readers = {
       {"currentDocument", [&](const Json &v, const std::string &at) { current = toInt32(v, source, at); }},
       {"documents", [&](const Json &v, const std::string &at) {
+         Allowance documents{kMaxDocuments, v.size()};
+         maps.held = mapsIn(v);
          workspace.documents = readArray(v, source, at, "documents", documents, readDocument);
        }}};
   readJson(text, source, kWorkspaceLimits,
@@ -317,7 +367,8 @@ const char *demoWorkspaceJson() {
       ;
 }
 
-void parseOptions(const std::string &text, const Source &source, Options &out) {
+void parseOptions(const std::string &text, const Source &from, Options &out) {
+  Source source = from;
   const auto hint = [](const std::string &key) {
     return key == "currentDocument" || key == "documents"
                ? "; this looks like a workspace: give it with --workspace"
@@ -329,36 +380,29 @@ void parseOptions(const std::string &text, const Source &source, Options &out) {
 }
 
 void parseSetting(const std::string &setting, Options &out) {
-  const Source source{{}, "--set " + shorten(setting)};
+  Source source{{}, "--set " + shorten(setting)};
   const std::size_t equals = setting.find('=');
   if (equals == std::string::npos || equals == 0)
     source.fail("", "expected KEY=VALUE");
   const std::string key = setting.substr(0, equals);
   const std::string text = setting.substr(equals + 1);
   Json value = text;
-  // A number as a dialog's field takes it: a sign, and for a float a point
-  // at either end and an exponent; hex, inf and nan have letters no number
-  // here has. true/false for a switch. Whether it suits the key, the key's
-  // reader says; anything else stays text and fails the type check.
+  // A number as a dialog's field takes it: a sign, a point at either end and
+  // an exponent; hex, inf and nan have letters no number here has.
+  // true/false for a switch. Whether it suits the key (an integer is whole),
+  // the key's reader says; anything else stays text and fails the type check.
   if (const kelvane::OptionKey *known = kelvane::findOptionKey(key.c_str());
       known != nullptr && known->type != kelvane::OptionType::Text) {
     char *end = nullptr;
     const double number = std::strtod(text.c_str(), &end);
-    const bool whole = text.find_first_not_of("0123456789", text.find_first_not_of("+-")) == text.npos;
-    std::int64_t integer = 0;
     if (text == "true" || text == "false")
       value = text == "true";
     else if (text.empty() || text.find_first_not_of("0123456789+-.eE") != text.npos || *end != '\0')
       value = text;
     else if (std::isinf(number))
       source.fail("", "the number " + shorten(text) + " is out of range");
-    else if (known->type == kelvane::OptionType::Float || !whole)
-      value = number;
-    else if (std::from_chars(text.data() + (text[0] == '+'), text.data() + text.size(), integer).ec ==
-             std::errc())
-      value = integer;
     else
-      source.fail("", shorten(text) + " does not fit a 32-bit signed integer");
+      value = number, source.numbers[memberPointer("", key)] = text;
   }
   readObject(Json::object({{key, value}}), source, "", "option", optionReaders(source, out));
   out.set.insert(key);
@@ -374,21 +418,11 @@ std::vector<std::string> startStore(const Options &named, ParameterStore &store)
   for (const kelvane::OptionKey &key : kelvane::kOptionKeys) {
     if (!holds(named.values, key.name))
       continue;
-    const std::string name = key.name;
-    const double value = key.type == kelvane::OptionType::Float ? store.floats.at(key.name)
-                         : key.type == kelvane::OptionType::Int ? store.ints.at(key.name)
-                                                                : 0;
-    const char *made = key.limits.outside(value);
-    const auto given = named.given.find(key.name);
     if (const std::string why = unused(key, store); !why.empty()) {
       if (named.set.count(key.name) > 0)
-        out.push_back(name + " is set, but " + why + ", so the plugin does not use it");
-    } else if (given != named.given.end() && (value == 0 || value == 1) && given->second != value) {
-      out.push_back(name + "=" + Json(given->second).dump() + " becomes " + (value == 0 ? "0" : "1") +
-                    " as a 32-bit float; " +
-                    (made != nullptr ? made : "the plugin writes that into every map"));
-    } else if (made != nullptr) {
-      out.push_back(name + " has a value the dialog never stores; " + made);
+        out.push_back(key.name + (" is set, but " + why) + ", so the plugin does not use it");
+    } else if (std::string warning = valueWarning(key, named, store); !warning.empty()) {
+      out.push_back(std::move(warning));
     }
   }
   using kelvane::optionKey;

@@ -8,8 +8,9 @@
 //   { "currentDocument": 1,                       (optional: the first document)
 //     "documents": [ { "id": 1, "type": 3, "name": "subject01.vmr",
 //                      "maps": [ { "name": "faces > houses", "type": 1, "df": 120, ... } ] } ] }
-// Map fields (all optional, 0 when absent): those of kMapFields; name (text);
-// hostBytes (the whole 112-byte record as 224 hex digits, under the fields).
+// Map fields (all optional): those of kMapFields, 0 when absent; name (text);
+// hostBytes (the whole 112-byte record as 224 hex digits, which the fields
+// given are written over).
 #pragma once
 
 #include "checked_json.h"
@@ -89,10 +90,10 @@ constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;
 constexpr JsonLimits kOptionsLimits{1, 1000};
 
 // Options as the user gave them: the keys' values, each float key's number
-// before it became a 32-bit float, and the keys named with --set.
+// before it became a 32-bit float and as written, and the keys named with --set.
 struct Options {
   ParameterStore values;
-  std::map<std::string, double, std::less<>> given;
+  std::map<std::string, std::pair<double, std::string>, std::less<>> given;
   std::set<std::string, std::less<>> set;
 };
 
@@ -101,8 +102,8 @@ struct Options {
 // offending key.
 void parseOptions(const std::string &text, const Source &source, Options &out);
 // One "KEY=VALUE" of the command line, checked against the key's type. A
-// number is spelled as a dialog's field takes it: a sign, and for a float a
-// point at either end and an exponent (+2, .5, 5., 1e3).
+// number is spelled as a dialog's field takes it: a sign, a point at either
+// end and an exponent (+2, .5, 5., 1e3); an integer is whole.
 void parseSetting(const std::string &setting, Options &out);
 
 // The options the built-in demo runs with, as an options file holds them:
@@ -114,8 +115,9 @@ constexpr const char *kDemoOptions =
 // holds, and every other key at the dialog's default. Returns a warning for
 // each key given with --set that the plugin will not use (a switch it needs
 // is off, or one that puts another key in its place is on), for each key
-// given and used whose value the dialog never stores or a 32-bit float makes
-// 0 or 1, and for a lower threshold above the upper one. The dialog writes
+// given and used whose value the dialog never stores (a switch is 0 or 1) or
+// a 32-bit float makes 0 (or a p 1), and for a lower threshold above the
+// upper one. The dialog writes
 // every key: one of an options file that is not used is no warning.
 std::vector<std::string> startStore(const Options &named, ParameterStore &store);
 

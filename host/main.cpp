@@ -25,8 +25,8 @@ using namespace ondrava;
 
 // The help's end: what no table of the program's gives.
 constexpr const char *kHelpEnd =
-    "off at 0 and on at any other value (true/false also do). --set takes a number as a\n"
-    "dialog's field does: 7, -7, +7, and for a float .5, 5., 1e3; not 0x1F, inf, nan, 1,5 or 1_000.\n"
+    "off at 0 and on at any other value (true/false also do). --set takes a number as a dialog's field\n"
+    "does: 7, -7, +7, .5, 5., 1e3 (whole for an integer); not 0x1F, inf, nan, 1,5 or 1_000.\n"
     "\nExit status:\n"
     "  0  initPlugin and execute succeeded, --save (if given) saved its file, the report is out (a\n"
     "     folder that cannot be flushed to the disk after the save is a warning)\n"
@@ -47,7 +47,7 @@ std::string helpFooter() {
       demo +
       "\n--options, then each --set, change only the keys they name. The run goes on after a warning for\n"
       "a key of --set the plugin will not use; a value the dialog never stores, or that a 32-bit float\n"
-      "makes 0 or 1; and Min above Max.\n"
+      "makes 0 (or a p 1); and Min above Max.\n"
       "\nOption keys (--options FILE holds them as a JSON object, --set KEY=VALUE sets one):\n";
   // Each key with what it means and the switches it needs, root first; on
   // a line of its own where the line would grow past 100 characters.

@@ -183,7 +183,10 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
       {std::string("[1, \0]", 7), {5, 100}, "malformed JSON: a NUL byte", "", 5},
   };
   for (const auto &c : cases) {
-    const FatalError error = errorOf([&] { ondrava::readJson(c.text, {"f.json", {}}, c.limits, ignore); });
+    const FatalError error = errorOf([&] {
+      ondrava::Source source{"f.json", {}};
+      ondrava::readJson(c.text, source, c.limits, ignore);
+    });
     EXPECT_EQ(error.message.substr(0, c.message.size()), c.message) << c.text;
     EXPECT_EQ(error.pointer, c.pointer) << c.text;
     EXPECT_EQ(error.file, "f.json");
@@ -194,9 +197,28 @@ TEST(ReadJson, EveryLimitEndsInAnErrorThatSaysWhere) {
   }
 }
 
+// What many editors call "Unicode" is named; a UTF-8 byte-order mark is read past.
+TEST(ReadJson, Utf16IsNamedAndAUtf8ByteOrderMarkTaken) {
+  using namespace std::string_literals;
+  for (const std::string &text : {"\xFF\xFE{\0}\0"s, "\xFE\xFF\0[\0]"s, " \0{\0}\0"s, "\0{\0}"s}) {
+    ondrava::Source source{"f.json", {}};
+    EXPECT_EQ(errorOf([&] {
+                ondrava::readJson(text, source, {5, 100}, ignore);
+              }).text(),
+              "f.json: the file is UTF-16; save it as UTF-8");
+  }
+  ondrava::Source source{"f.json", {}};
+  ondrava::Json read;
+  ondrava::readJson("\xEF\xBB\xBF[1]", source, {5, 100}, [&](const ondrava::Json &json) { read = json; });
+  EXPECT_EQ(read, ondrava::Json::array({1}));
+}
+
 TEST(ReadJson, AHugeTokenIsQuotedShort) {
   const std::string text = "[" + std::string(100000, '7') + "x]";
-  const FatalError error = errorOf([&] { ondrava::readJson(text, {"f.json", {}}, {5, 100}, ignore); });
+  const FatalError error = errorOf([&] {
+    ondrava::Source source{"f.json", {}};
+    ondrava::readJson(text, source, {5, 100}, ignore);
+  });
   EXPECT_LT(error.text().size(), 300u) << error.text();
 }
 
@@ -212,10 +234,10 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       // The largest float as printf("%.9g") writes it, and the last decimals that round to it.
       {"Max=3.4028235e38", ""},
       {"Max=-3.40282356e38", ""},
-      {"Max=3.40282357e38", "--set Max=3.40282357e38: 3.40282357e+38 does not fit a 32-bit float"},
+      {"Max=3.40282357e38", "--set Max=3.40282357e38: 3.40282357e38 does not fit a 32-bit float"},
       {"Min=1e400", "--set Min=1e400: the number 1e400 is out of range"},
       {"Min=+.1e400", "--set Min=+.1e400: the number +.1e400 is out of range"},
-      {"Min=3.5e38", "--set Min=3.5e38: 3.5e+38 does not fit a 32-bit float"},
+      {"Min=3.5e38", "--set Min=3.5e38: 3.5e38 does not fit a 32-bit float"},
       {"Max=[[1]]", "--set Max=[[1]]: expected a number, got string \"[[1]]\""},
       {"Max=[]", "--set Max=[]: expected a number, got string \"[]\""},
       // A quoted value is cut after 80 characters, and its quote closed.
@@ -225,9 +247,9 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
       {"PNB=2147483648", "--set PNB=2147483648: 2147483648 does not fit a 32-bit signed integer"},
       {"ClusterSize=true", "--set ClusterSize=true: expected a 32-bit integer, got boolean true"},
       {"=1", "--set =1: expected KEY=VALUE"},
-      // A point or an exponent only for a float.
-      {"ClusterSize=5.", "--set ClusterSize=5.: expected a 32-bit integer, got number 5.0"},
-      {"ClusterSize=1e3", "--set ClusterSize=1e3: expected a 32-bit integer, got number 1000.0"},
+      // An integer is whole, with a point or an exponent or without; the number as typed.
+      {"ClusterSize=15e-1", "--set ClusterSize=15e-1: expected a 32-bit integer, got number 15e-1"},
+      {"PNB=5e9", "--set PNB=5e9: 5e9 does not fit a 32-bit signed integer"},
   };
   for (const auto &c : cases) {
     ondrava::Options options;
@@ -260,7 +282,8 @@ TEST(ParseSetting, ValuesAreCheckedAgainstTheKey) {
     ondrava::parseSetting(std::string("Min=") + typed, options);
     EXPECT_EQ(options.values.floats["Min"], value) << typed;
   }
-  for (const auto &[typed, value] : {std::pair{"+25", 25}, {"-007", -7}, {"0", 0}}) {
+  for (const auto &[typed, value] :
+       {std::pair{"+25", 25}, {"-007", -7}, {"0", 0}, {"5.", 5}, {"1e3", 1000}}) {
     ondrava::parseSetting(std::string("ClusterSize=") + typed, options);
     EXPECT_EQ(options.values.ints["ClusterSize"], value) << typed;
   }
@@ -293,6 +316,13 @@ TEST(StartStore, DefaultsAndWarningsAtTheDialogsLimits) {
       {"", {"DoShowPosNegBoth=1", "PNB=2"}, {}},
       {"", {"DoShowPosNegBoth=1", "PNB=3"}, {"PNB has a value the dialog never stores; "}},
       {"", {"DoShowPosNegBoth=1", "PNB=-1"}, {"PNB has a value the dialog never stores; "}},
+      // A switch is 0 or 1.
+      {"", {"DoSetMax=2"}, {"DoSetMax has a value the dialog never stores; the plugin takes it as on"}},
+      {"", {"DoSetMax=-1"}, {"DoSetMax has a value the dialog never stores; "}},
+      {"", {"DoUseClusterSize=1", "UseCluster=5"}, {"UseCluster has a value the dialog never stores; "}},
+      {R"({"DoTransparancy": 2, "Trans": 0.5})",
+       {},
+       {"DoTransparancy has a value the dialog never stores; "}},
       // A key given at its default is still a key given.
       {"", {"Trans=1"}, {"Trans is set, but DoTransparancy is off, so the plugin does not use it"}},
       {"", {"DoSetMin=1", "MinP=0.01"}, {"MinP is set, but DoSetMinP is off"}},
@@ -317,6 +347,12 @@ TEST(StartStore, DefaultsAndWarningsAtTheDialogsLimits) {
        {},
        {"Min=-1e-50 becomes 0 as a 32-bit float; the plugin writes that"}},
       {"", {"DoSetMin=1", "Min=1e-45"}, {}}, // the least float above 0
+      {R"({"DoSetMin": 1, "DoSetMinP": 1, "MinP": 0.1e-49})",
+       {},
+       {"MinP=0.1e-49 becomes 0 as a 32-bit float; "}},
+      // Rounded to the nearest float, as anyone expects, where that is not 0 or a p of 1.
+      {"", {"DoSetMin=1", "Min=1.00000001"}, {}},
+      {"", {"DoTransparancy=1", "Trans=0.999999999"}, {}},
       // Both thresholds set, the lower above the upper.
       {"", {"DoSetMin=1", "Min=9", "DoSetMax=1", "Max=8"}, {"Min is above Max"}},
       {"", {"DoSetMin=1", "Min=8", "DoSetMax=1", "Max=8"}, {}},
@@ -489,16 +525,52 @@ TEST(Workspace, TheSavedTextAlwaysFitsTheLimitOfAnInput) {
   EXPECT_NE(error.message.find("could be read back from"), std::string::npos) << error.message;
 }
 
+// The whole workspace's maps and documents, counted as the user counts them.
 TEST(Workspace, MoreMapsThanTheHostHoldsIsAnError) {
-  std::string text = R"({"documents": [{"id": 1, "maps": [)";
-  for (std::size_t i = 0; i < ondrava::kMaxMaps; ++i)
-    text += "{},";
-  text += "{}]}]}";
-  EXPECT_EQ(errorOf([&] {
-              ondrava::parseWorkspace(text, {"many.json", {}});
-            }).text(),
-            "many.json at /documents/0/maps: more than 100000 maps; the stand-in host holds at "
-            "most that many");
+  std::string maps = R"({"maps": [{})";
+  std::string documents = "{}";
+  for (int i = 0; i < 60000; ++i)
+    maps += ",{}";
+  for (int i = 0; i < 10001; ++i)
+    documents += ",{}";
+  maps += "]}";
+  const std::pair<std::string, std::string> cases[] = {
+      {maps + "," + maps,
+       "/documents/1/maps: the workspace holds 120,002 maps; the stand-in host holds at most 100,000"},
+      {documents,
+       "/documents: the workspace holds 10,002 documents; the stand-in host holds at most 10,000"}};
+  for (const auto &c : cases)
+    EXPECT_EQ(errorOf([&] {
+                ondrava::parseWorkspace(R"({"documents": [)" + c.first + "]}", {"many.json", {}});
+              }).text(),
+              "many.json at " + c.second);
+}
+
+// A document without a type is a VMR, without an id 0. A whole number may
+// have a point or an exponent, and a number is quoted as written; nothing
+// given as nonzero is held as 0.
+TEST(Workspace, NumbersAsPeopleWriteThem) {
+  const auto workspace = [](const std::string &fields) {
+    return R"({"documents": [{"maps": [{)" + fields + "}]}]}";
+  };
+  const ondrava::Document document =
+      ondrava::parseWorkspace(workspace(R"("df": 12.0, "clusterSize": 1e3)"), {"w.json", {}}).documents.at(0);
+  EXPECT_EQ(document.type, 3);
+  EXPECT_EQ(document.id, 0);
+  EXPECT_EQ(kelvane::record::read<std::int32_t>(document.maps.at(0).record.data(), 32), 12);
+  EXPECT_EQ(kelvane::record::read<std::int32_t>(document.maps.at(0).record.data(), 24), 1000);
+  const std::pair<const char *, std::string> cases[] = {
+      {R"("df": 12.50)", "df: expected a 32-bit integer, got number 12.50"},
+      {R"("type": 3E9)", "type: 3E9 does not fit a 32-bit signed integer"},
+      {R"("transparency": -0.1e-49)", "transparency: -0.1e-49 becomes 0 as a 32-bit float"},
+      {R"("name": 1.50)", "name: expected text, got number 1.50"}};
+  for (const auto &c : cases)
+    EXPECT_EQ(errorOf([&] {
+                ondrava::parseWorkspace(workspace(c.first), {"w.json", {}});
+              }).text(),
+              "w.json at /documents/0/maps/0/" + c.second);
+  EXPECT_NO_THROW(ondrava::parseWorkspace(workspace(R"("lowerThreshold": -0.0, "upperThreshold": 1e-45)"),
+                                          {"w.json", {}}));
 }
 
 // A document id is one the host could give: never negative, which means

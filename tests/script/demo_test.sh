@@ -1,7 +1,9 @@
 #!/bin/sh
 # ./kelvane demo run from another folder, with cmake and dpkg-query stood in
 # for: the program runs where the user stands, and standard output carries
-# its report alone, on the first run too.
+# its report alone, on the first run too; as root with nothing installed and
+# apt's lock held by another program, it waits, saying so. --help lists the
+# commands.
 #   demo_test.sh KELVANE_SCRIPT WORK_FOLDER
 set -eu
 work=$2
@@ -24,3 +26,25 @@ expected="Ondrava.exe in $work/user: --json --save out.json"
   printf 'standard output:\n%s\nexpected:\n%s\n' "$out" "$expected"
   exit 1
 }
+
+mkdir "$work/locked"
+printf '#!/bin/sh\necho 0\n' >"$work/locked/id"
+printf '#!/bin/sh\n' | tee "$work/locked/dpkg-query" >"$work/locked/sleep"
+cat >"$work/locked/apt-get" <<STUB
+#!/bin/sh
+[ -e "$work/let_go" ] && exit 0
+touch "$work/let_go"
+echo "E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 1 (apt-get)" >&2
+exit 100
+STUB
+chmod +x "$work/locked/"*
+said=$(PATH="$work/locked:$work/bin:$PATH" ../checkout/kelvane demo 2>&1 >/dev/null) ||
+  { printf 'failed while the lock was held:\n%s\n' "$said" && exit 1; }
+case $said in
+*"another program is using apt; waiting"*) ;;
+*) printf 'no word of the lock:\n%s\n' "$said" && exit 1 ;;
+esac
+case $(../checkout/kelvane --help) in
+*"./kelvane demo "*) ;;
+*) echo "--help lists no commands" && exit 1 ;;
+esac
