@@ -82,16 +82,6 @@ std::string readFile(const std::string &path, Descriptor *opened) {
   return content;
 }
 
-int writeAll(int file, const std::string &text) {
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t wrote = write(file, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno != EINTR)
-      return errno;
-    done += wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
-  }
-  return 0;
-}
-
 int writeAll(std::FILE *stream, const std::string &text) {
   errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0 &&
@@ -202,7 +192,12 @@ int TempFile::giveOldOwnerAndMode() {
 }
 
 void TempFile::write(const std::string &text) {
-  int failure = writeAll(file_.get(), text);
+  int failure = 0;
+  for (std::size_t done = 0; failure == 0 && done < text.size();) {
+    const ssize_t wrote = ::write(file_.get(), text.data() + done, text.size() - done);
+    failure = wrote < 0 && errno != EINTR ? errno : 0;
+    done += wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
+  }
   if (failure == 0)
     failure = giveOldOwnerAndMode();
   if (failure == 0 && fsync(file_.get()) != 0)

@@ -26,7 +26,6 @@ class Descriptor {
 public:
   explicit Descriptor(int value = -1) : value_(value) {}
   Descriptor(Descriptor &&other) noexcept : value_(other.release()) {}
-  Descriptor &operator=(Descriptor &&other) = delete;
   ~Descriptor() { reset(); }
 
   int get() const { return value_; }
@@ -46,9 +45,7 @@ private:
 // opened, when given.
 std::string readFile(const std::string &path, Descriptor *opened = nullptr);
 
-// Writes all of the text: 0, or why it failed (errno). To a stream, then
-// flushed.
-int writeAll(int file, const std::string &text);
+// Writes all of the text and flushes the stream: 0, or why it failed (errno).
 int writeAll(std::FILE *stream, const std::string &text);
 
 // 1 or 2 where path names the program's own standard output or error, else 0.

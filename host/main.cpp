@@ -209,9 +209,6 @@ void callPlugin(const PluginModule &module, RunReport &report) {
   }
   if (!created)
     failOn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
-  // The plugin, or the host for it, may have run short.
-  if (state().outOfMemory || memoryRanShort())
-    throw std::bad_alloc();
   report.pluginName = name != nullptr ? name : "(no getPluginName)";
   report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
   report.log.assign(state().log.begin(), state().log.begin() + static_cast<std::ptrdiff_t>(logLines));
@@ -335,8 +332,9 @@ int answerRun(Answer &answer, const RunReport &report, const Workspace &workspac
   answer.saved = written;
   std::string tail = answer.tail();
   const std::string head = answer.json ? "{\n" + membersOf(jsonReport(report)) : textReport(report);
-  // Memory that ran short anywhere on the way is said before anything else.
-  if (memoryRanShort())
+  // Memory that ran short anywhere on the way, the plugin's run and the
+  // host's calls in it among them, is said before anything else.
+  if (memoryRanShort() || state().outOfMemory)
     throw std::bad_alloc();
   print(stdout, head);
   int unflushed = 0;

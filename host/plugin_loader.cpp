@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <vector>
 
 namespace ondrava {
 
@@ -34,13 +33,12 @@ std::string cutShort(const std::string &image) {
   if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
     return {};
   const std::uint64_t size = image.size();
-  std::vector<Elf64_Phdr> segments(header.e_phnum);
-  const std::size_t bytes = segments.size() * sizeof(Elf64_Phdr);
-  bool within = header.e_phoff <= size && bytes <= size - header.e_phoff;
-  if (within)
-    std::memcpy(segments.data(), image.data() + header.e_phoff, bytes);
-  for (const Elf64_Phdr &segment : segments)
-    within = within && segment.p_offset <= size && segment.p_filesz <= size - segment.p_offset;
+  bool within = header.e_phoff <= size && header.e_phnum * sizeof(Elf64_Phdr) <= size - header.e_phoff;
+  for (std::size_t i = 0; within && i < header.e_phnum; ++i) {
+    Elf64_Phdr segment{};
+    std::memcpy(&segment, image.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+    within = segment.p_offset <= size && segment.p_filesz <= size - segment.p_offset;
+  }
   return within ? "" : "the file is cut short: a segment its headers name lies past its end";
 }
 
