@@ -264,6 +264,7 @@ std::string membersOf(const nlohmann::ordered_json &object) {
 struct Answer {
   bool json = false;
   std::string savePath;
+  std::string shownPath; // escaped, made before the save takes effect
   bool ran = false;
   std::optional<FatalError> error;
   bool saved = false;
@@ -280,9 +281,9 @@ struct Answer {
       return (!ran ? "{\n" : rest.empty() ? "" : ",\n") + membersOf(rest) + "\n}\n";
     }
     if (saved)
-      return "Saved the workspace to " + escapeText(savePath) + "\n";
+      return "Saved the workspace to " + shownPath + "\n";
     return ran && !savePath.empty() && !error
-               ? "Nothing was saved to " + escapeText(savePath) + ": the run was refused.\n"
+               ? "Nothing was saved to " + shownPath + ": the run was refused.\n"
                : "";
   }
 };
@@ -291,11 +292,11 @@ struct Answer {
 // left that could fail for want of memory. Then the warning of a folder not
 // flushed (its errno value, or 0) and the error, and the exit status.
 int endAnswer(const Answer &answer, std::FILE *out, const std::string &tail, int unflushed, int status) {
-  const std::string shownPath = escapeText(answer.savePath);
+  const char *shownPath = answer.shownPath.c_str();
   const int reason = writeAll(out, tail);
   if (reason != 0 && answer.saved) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 shownPath.c_str(), std::strerror(reason));
+                 shownPath, std::strerror(reason));
     return 2;
   }
   if (reason != 0)
@@ -304,11 +305,11 @@ int endAnswer(const Answer &answer, std::FILE *out, const std::string &tail, int
     std::fprintf(stderr,
                  "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the "
                  "disk (%s): the save may not survive a power loss\n",
-                 shownPath.c_str(), std::strerror(unflushed));
+                 shownPath, std::strerror(unflushed));
   if (answer.error && !answer.json)
     print(stderr, "Ondrava.exe: " + escapeText(answer.error->text()) + "\n" +
                       (!answer.ran && !answer.savePath.empty()
-                           ? "Ondrava.exe: nothing was saved to " + shownPath + "\n"
+                           ? "Ondrava.exe: nothing was saved to " + answer.shownPath + "\n"
                            : ""));
   return status;
 }
@@ -366,6 +367,7 @@ int run(int argc, char **argv, Answer &answer, std::optional<TempFile> &file) {
   if (!invocation)
     return 0;
   answer.savePath = invocation->savePath;
+  answer.shownPath = escapeText(answer.savePath);
   RunReport report;
   Workspace workspace = readInputs(*invocation, report);
   if (!answer.savePath.empty())
