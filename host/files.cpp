@@ -1,74 +1,84 @@
 #include "files.h"
 
 #include "checked_json.h"
-#include "host_state.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <random>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace ondrava {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::FileKind;
 
 // What a failed save that leaves the old file says last.
 const char *const kLeftAsItWas = "; it was left as it was";
-
-// One file, not two that stand under the same name at different times. Where
-// the system gives no number, any two are.
-bool same(const platform::FileId &a, const platform::FileId &b) {
-  return a.number == 0 || b.number == 0 || a == b;
-}
-
-// 1 or 2 where the file is the program's own standard output or error, else 0.
-int streamOf(const platform::FileInfo &given) {
-  for (const int number : {1, 2})
-    if (given.kind != FileKind::Missing && given.id.number != 0 &&
-        platform::system().infoOfStream(number).id == given.id)
-      return number;
-  return 0;
-}
 
 std::string limitText() { return std::to_string(kMaxInputFileBytes >> 20) + " MiB"; }
 
 // Why a call failed, as a message ends: " (" the errno value's text ")".
 std::string because(int error) { return std::string(" (") + std::strerror(error) + ")"; }
 
-} // namespace
+// The user's, or the user may act as its owner.
+bool usersOwn(const struct stat &status) { return status.st_uid == geteuid() || geteuid() == 0; }
 
-platform::Handle openInput(const std::string &path) {
-  platform::Handle file;
-  platform::FileInfo info;
-  const int error = platform::system().openToRead(path, file, info);
-  if (error == EISDIR || info.kind == FileKind::Folder)
+bool sameFile(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// 1 or 2 where the file is the program's own standard output or error, else 0.
+int streamOf(const struct stat &given) {
+  struct stat stream {};
+  for (const int number : {1, 2})
+    if (fstat(number, &stream) == 0 && sameFile(stream, given))
+      return number;
+  return 0;
+}
+
+// Opened so that the opening never waits, nor does any read, and a terminal
+// opened never becomes the program's.
+Descriptor openInput(const std::string &path) {
+  Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat status {};
+  const int error = file.valid() && fstat(file.get(), &status) == 0 ? 0 : errno;
+  if (error == EISDIR || S_ISDIR(status.st_mode))
     failOn(path, "is a folder, not a file");
   if (error != 0)
     failOn(path, "cannot open the file" + because(error));
-  if (info.kind != FileKind::Regular)
+  if (!S_ISREG(status.st_mode))
     failOn(path, "is not a regular file (a device, pipe or socket); give a file");
-  if (info.size > kMaxInputFileBytes)
-    failOn(path, "is " + std::to_string(info.size) + " bytes, too large; the limit is " + limitText());
+  if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
+    failOn(path, "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText());
   return file;
+}
+
+} // namespace
+
+void Descriptor::reset(int value) {
+  if (value_ >= 0)
+    close(value_);
+  value_ = value;
 }
 
 // The file may have grown since it was opened: one block past the limit at
 // most.
-std::string readFile(const std::string &path) {
-  const platform::Handle file = openInput(path);
+std::string readFile(const std::string &path, Descriptor *opened) {
+  Descriptor file = openInput(path);
   std::string content;
   char buffer[65536];
-  std::size_t got = 0;
-  int error;
-  while ((error = platform::system().read(file, buffer, sizeof buffer, got)) == 0 && got > 0) {
-    content.append(buffer, got);
+  for (ssize_t got; (got = read(file.get(), buffer, sizeof buffer)) != 0;) {
+    if (got < 0 && errno != EINTR)
+      failOn(path, "cannot read the file" + because(errno));
+    content.append(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
     if (content.size() > kMaxInputFileBytes)
       failOn(path, "is too large; the limit is " + limitText());
   }
-  if (error != 0)
-    failOn(path, "cannot read the file" + because(error));
+  if (opened != nullptr)
+    opened->reset(file.release());
   return content;
 }
 
@@ -80,13 +90,12 @@ int writeAll(std::FILE *stream, const std::string &text) {
   return errno != 0 ? errno : EIO;
 }
 
-int standardStreamOf(const std::string &path) { return streamOf(platform::system().infoOfPath(path)); }
+int standardStreamOf(const std::string &path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 ? streamOf(status) : 0;
+}
 
-// The new file has a short name of its own in the same folder, so that the
-// rename stays on one file system. Signals are held while it is made, so that
-// a handler finds it either not yet made or on the list.
 TempFile::TempFile(const std::string &target) : path_(target) {
-  platform::System &system = platform::system();
   fs::path resolved(target);
   std::error_code code;
   // A link is followed even when the file it names does not exist yet.
@@ -96,93 +105,137 @@ TempFile::TempFile(const std::string &target) : path_(target) {
       fail(": the link it names cannot be followed");
     resolved = resolved.parent_path() / next; // an absolute target replaces the folder
   }
-  if (process().removeOnSignal != nullptr)
+  if (!(listed_ = removeOnSignal(made_)))
     fail(": another save is under way");
-  if (const int error =
-          system.openFolder(resolved.has_parent_path() ? resolved.parent_path().string() : ".", folder_))
-    fail(": cannot open its folder" + because(error));
+  const std::string folder = resolved.has_parent_path() ? resolved.parent_path().string() : ".";
+  folder_.reset(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder_.valid())
+    fail(": cannot open its folder" + because(errno));
   name_ = resolved.filename().string();
-  old_ = system.infoIn(folder_, name_.c_str());
-  checkTarget(system.infoOfPath(target), system.infoIn(folder_, "."));
+  oldExists_ = fstatat(folder_.get(), name_.c_str(), &old_, AT_SYMLINK_NOFOLLOW) == 0;
+  checkTarget(target);
+  create();
+}
+
+void TempFile::checkTarget(const std::string &target) {
+  struct stat given {};
+  const bool exists = stat(target.c_str(), &given) == 0;
+  if (const int stream = exists ? streamOf(given) : 0)
+    fail(std::string(": it is the program's own standard ") + (stream == 1 ? "output" : "error"));
+  // A folder, device or pipe would be replaced by a file, not written.
+  if (exists && !S_ISREG(given.st_mode))
+    fail(": it is not a regular file (a folder, device, pipe or socket)");
+  // What the path names must be what the links led to: a link the kernel
+  // made (to a deleted file, say) leads to a name that is no file's.
+  if (exists != oldExists_ || (exists && !sameFile(given, old_)))
+    fail(": the link it names cannot be followed");
+  const int unwritable =
+      exists && faccessat(folder_.get(), name_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 ? errno
+                                                                                                     : 0;
+  if (unwritable == EACCES)
+    fail(usersOwn(old_) ? ": it is read-only" : ": it is another user's file, not yours to write");
+  if (unwritable != 0) // a read-only file system, say, in the system's words
+    fail(because(unwritable));
+  struct stat folder {};
+  if (exists && fstat(folder_.get(), &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 && !usersOwn(folder) &&
+      !usersOwn(old_))
+    fail(": it is another user's file in a folder whose sticky bit lets only its owner replace it");
+}
+
+// The new file has a short name of its own in the same folder, so that the
+// rename stays on one file system. Signals are held while it is made, so that
+// a handler finds it either not yet made or known by its number; one that
+// cannot be looked at is removed at once.
+void TempFile::create() {
+  made_.folder = folder_.get();
   int error = EEXIST;
   for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-    std::snprintf(newName_, sizeof newName_, ".Ondrava-saving-%u", std::random_device{}());
-    platform::withSignalsHeld([&] {
-      if ((error = system.create(folder_, newName_, file_)) != 0)
-        return;
-      process().removeOnSignal = this;
-      platform::FileInfo made;
-      error = system.info(file_, made);
-      made_ = made.id;
+    std::snprintf(made_.name, sizeof made_.name, ".Ondrava-saving-%u", std::random_device{}());
+    withSignalsHeld([&] {
+      struct stat made {};
+      file_.reset(openat(folder_.get(), made_.name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+      error = !file_.valid() || fstat(file_.get(), &made) != 0 ? errno : 0;
+      if (file_.valid() && error != 0) {
+        unlinkat(folder_.get(), made_.name, 0);
+        file_.reset();
+      }
+      made_.device = made.st_dev;
+      made_.number = made.st_ino;
     });
   }
   if (error != 0)
     fail(": cannot create a file in its folder" + because(error));
-  process().saveLeftUndone = "; nothing was saved";
 }
 
-void TempFile::checkTarget(const platform::FileInfo &given, const platform::FileInfo &folder) {
-  if (const int stream = streamOf(given))
-    fail(std::string(": it is the program's own standard ") + (stream == 1 ? "output" : "error"));
-  // A folder, device or pipe would be replaced by a file, not written.
-  if (given.kind != FileKind::Missing && given.kind != FileKind::Regular)
-    fail(": it is not a regular file (a folder, device, pipe or socket)");
-  // What the path names must be what the links led to: a link the kernel
-  // made (to a deleted file, say) leads to a name that is no file's.
-  const bool exists = old_.kind != FileKind::Missing;
-  if ((given.kind != FileKind::Missing) != exists || (exists && !same(given.id, old_.id)))
-    fail(": the link it names cannot be followed");
-  if (exists && !old_.writable)
-    fail(old_.usersOwn ? ": it is read-only" : ": it is another user's file, not yours to write");
-  if (exists && folder.sticky && !folder.usersOwn && !old_.usersOwn)
-    fail(": it is another user's file in a folder whose sticky bit lets only its owner replace it");
+// The old owner and group where the user may give them (the group alone
+// where the owner cannot be given: a new file is its maker's), and the old
+// mode. Where either goes to the user's instead, the mode lets in no one the
+// old one shut out: no group bits for another group, and other bits that
+// grant no more than the old owner's or group's bits did. A new file's mode
+// is 0666 less the umask.
+int TempFile::giveOldOwnerAndMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  mode_t mode = 0666 & ~mask;
+  if (oldExists_) {
+    const bool both = fchown(file_.get(), old_.st_uid, old_.st_gid) == 0;
+    const bool group = both || fchown(file_.get(), static_cast<uid_t>(-1), old_.st_gid) == 0;
+    mode = old_.st_mode & 0777;
+    mode_t others = mode & 07;
+    if (!both && old_.st_uid != geteuid())
+      others &= mode >> 6;
+    if (!group)
+      others &= mode >> 3;
+    mode = (mode & (group ? 0770 : 0700)) | others;
+  }
+  return fchmod(file_.get(), mode) == 0 ? 0 : errno;
 }
 
 void TempFile::write(const std::string &text) {
-  if (const int failure =
-          platform::system().writeOut(file_, text, old_.kind != FileKind::Missing ? &old_ : nullptr))
+  int failure = 0;
+  for (std::size_t done = 0; failure == 0 && done < text.size();) {
+    const ssize_t wrote = ::write(file_.get(), text.data() + done, text.size() - done);
+    failure = wrote < 0 && errno != EINTR ? errno : 0;
+    done += wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
+  }
+  if (failure == 0)
+    failure = giveOldOwnerAndMode();
+  if (failure == 0 && fsync(file_.get()) != 0)
+    failure = errno;
+  if (close(file_.release()) != 0 && failure == 0)
+    failure = errno;
+  if (failure != 0)
     fail(because(failure) + kLeftAsItWas);
 }
 
-bool TempFile::holdsNewFile(const char *name) const {
-  const platform::FileInfo now = platform::system().infoIn(folder_, name);
-  return now.kind != FileKind::Missing && same(now.id, made_);
-}
-
-void TempFile::discard() const {
-  if (process().removeOnSignal != this)
-    return;
-  if (holdsNewFile(newName_))
-    platform::system().remove(folder_, newName_);
-  process().removeOnSignal = nullptr;
+void TempFile::discard() {
+  file_.reset();
+  if (listed_)
+    made_.remove();
+  if (std::exchange(listed_, false))
+    dontRemoveOnSignal();
 }
 
 void TempFile::fail(const std::string &why) {
-  close();
+  discard();
   failOn(path_, "cannot write the file" + why);
 }
 
 int TempFile::keep() {
   // Another may have put a file of their own under the new file's name.
-  if (!holdsNewFile(newName_))
+  if (!made_.namesFileMade(made_.name))
     fail(std::string(": the new file was taken away while it was written") + kLeftAsItWas);
-  if (const int error = platform::system().rename(folder_, newName_, name_.c_str()))
-    fail(because(error) + kLeftAsItWas);
-  process().removeOnSignal = nullptr;
-  if (!holdsNewFile(name_.c_str()))
+  if (renameat(folder_.get(), made_.name, folder_.get(), name_.c_str()) != 0)
+    fail(because(errno) + kLeftAsItWas);
+  listed_ = false;
+  dontRemoveOnSignal();
+  if (!made_.namesFileMade(name_.c_str()))
     fail(": another file took its place as it was saved (its folder was changed meanwhile); the workspace "
          "was not saved");
-  // The rename itself lasts only once the folder is on the disk.
-  return platform::system().flushNames(folder_);
+  // The rename itself lasts only once the folder is on the disk. A file
+  // system that cannot flush a folder says so with EINVAL; there is nothing
+  // more to do on it.
+  return fsync(folder_.get()) == 0 || errno == EINVAL ? 0 : errno;
 }
 
 } // namespace ondrava
-
-namespace ondrava::platform {
-
-System &system() {
-  static System native;
-  return process().system != nullptr ? *process().system : native;
-}
-
-} // namespace ondrava::platform

@@ -5,11 +5,14 @@
 // never leaves the target damaged.
 #pragma once
 
-#include "platform.h"
+#include "process.h"
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace ondrava {
 
@@ -17,19 +20,35 @@ namespace ondrava {
 // machine holds once parsed.
 constexpr std::uintmax_t kMaxInputFileBytes = std::uintmax_t(256) << 20;
 
-// The file at path, checked as it was opened, not by its path, which may name
-// another file by then: a regular file of at most kMaxInputFileBytes (not
-// missing, a folder, a device or a pipe), else an error naming it. Neither
-// the opening nor any read waits: a file that would block is an error.
-platform::Handle openInput(const std::string &path);
-// The whole of such a file.
-std::string readFile(const std::string &path);
+// A file's or folder's descriptor, owned alone and closed however its owner
+// ends.
+class Descriptor {
+public:
+  explicit Descriptor(int value = -1) : value_(value) {}
+  Descriptor(Descriptor &&other) noexcept : value_(other.release()) {}
+  ~Descriptor() { reset(); }
+
+  int get() const { return value_; }
+  bool valid() const { return value_ >= 0; }
+  int release() { return std::exchange(value_, -1); }
+  void reset(int value = -1); // closes the one held
+
+private:
+  int value_;
+};
+
+// The whole of the file at path, checked as it was opened, not by its path,
+// which may name another file by then: a regular file of at most
+// kMaxInputFileBytes (not missing, a folder, a device or a pipe), else an
+// error naming it. Neither the opening nor any read waits: a file that would
+// block is an error, and so is a read that fails. The file stays open in
+// opened, when given.
+std::string readFile(const std::string &path, Descriptor *opened = nullptr);
 
 // Writes all of the text and flushes the stream: 0, or why it failed (errno).
 int writeAll(std::FILE *stream, const std::string &text);
 
-// 1 or 2 where path names the program's own standard output or error, else 0
-// (always 0 where the system cannot tell two files apart).
+// 1 or 2 where path names the program's own standard output or error, else 0.
 int standardStreamOf(const std::string &path);
 
 // The new file of a save, made beside its target when the object is made,
@@ -41,14 +60,15 @@ int standardStreamOf(const std::string &path);
 // link names is written and the link stays. The folder is opened once and
 // every name is taken in it. The new file is the user's alone until written;
 // then it takes the old one's owner, group and mode (as far as the user may
-// give them). It is on the remove-on-signal list from the moment it exists
-// until it is kept, and discarded if it is never kept. At most one exists.
+// give them). It is on the remove-on-signal list (process.h) from the moment
+// it exists until it is kept, and removed if it is never kept. At most one
+// exists.
 class TempFile {
 public:
   explicit TempFile(const std::string &target);
   TempFile(const TempFile &) = delete;
   TempFile &operator=(const TempFile &) = delete;
-  ~TempFile() { close(); }
+  ~TempFile() { discard(); }
 
   // Writes the text and flushes it to the disk, or fails, discarding it.
   void write(const std::string &text);
@@ -57,29 +77,26 @@ public:
   // that cannot then be flushed to the disk is a warning, its errno value
   // returned (else 0), for the save may not survive a power loss.
   int keep();
-  // Removes the new file, if its name still names it. Async-signal-safe.
-  void discard() const;
 
 private:
   // Ends the save, discarding what it made, with an error naming the target:
   // "cannot write the file" and why.
   [[noreturn]] void fail(const std::string &why);
-  // Discards the new file once closed, which Windows removes only then.
-  void close() {
-    file_.reset();
-    discard();
-  }
-  void checkTarget(const platform::FileInfo &given, const platform::FileInfo &folder);
-  // Whether the name in the folder names the new file as made.
-  bool holdsNewFile(const char *name) const;
+  // Closes the new file and removes it, unless it was kept.
+  void discard();
+  void checkTarget(const std::string &target);
+  void create();
+  // The old owner, group and mode, as far as the user may give them.
+  int giveOldOwnerAndMode();
 
   std::string path_;
-  platform::Folder folder_;
+  Descriptor folder_;
   std::string name_; // the target's, in its folder
-  platform::FileInfo old_;
-  char newName_[32] = {};
-  platform::FileId made_; // the new file as made; unknown (0) until known
-  platform::Handle file_;
+  struct stat old_ {};
+  bool oldExists_ = false;
+  FileToRemove made_; // the new file, in the folder
+  bool listed_ = false;
+  Descriptor file_;
 };
 
 } // namespace ondrava

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "host_api.h"
-#include "platform.h"
 
 #include <array>
 #include <atomic>
@@ -57,28 +56,22 @@ struct HostState {
   bool outOfMemory = false;
 };
 
-class TempFile;
+struct FileToRemove;
 
 // Everything the process holds once, in one place: each piece is reached
 // from where no context can be handed to it.
 struct Process {
   // The host's exports are plain C functions.
   HostState host;
-  // A test's own system, which fails on demand; null: the real one.
-  platform::System *system = nullptr;
-  // What a signal's handler calls first (platform.h: prepareProcess).
-  const char *(*ending)(const char **tail) = nullptr;
-  // A signal that ends the program, or an exit the plugin calls, first
-  // removes the save's new file (the remove-on-signal list, of one) and
-  // names the plugin it puts the end down to, escaped, once it is loaded.
-  std::atomic<const TempFile *> removeOnSignal{nullptr};
+  // The list of what a signal, or an exit the plugin calls, must remove
+  // first (process.h), of one file; and the plugin it puts the end down to,
+  // escaped, once it is loaded.
+  std::atomic<const FileToRemove *> removeOnSignal{nullptr};
   char plugin[4096] = {};
   std::atomic<bool> pluginLoaded{false};
-  // What such an end says of a save: nothing, unless one was asked for.
-  const char *saveLeftUndone = "";
-  // Memory for what follows a failed allocation, given back by the
-  // allocator's new-handler.
-  std::unique_ptr<char[]> reserve;
+  // Memory for what follows a failed allocation, given back in two parts by
+  // the allocator's new-handler (process.cpp).
+  std::unique_ptr<char[]> reserve[2];
 };
 
 // Visible outside the program or module that holds it, for tests to reach in

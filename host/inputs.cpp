@@ -367,6 +367,12 @@ const char *demoWorkspaceJson() {
       ;
 }
 
+// Read as a partial document (readJson): what came before a fault is
+// checked first, so that the first problem named is the first in the file,
+// a wrong type ahead of a syntax error further on. And a workspace given as
+// options goes past the options' depth at its documents, where what came
+// before (currentDocument, or the key "documents" itself) is an unknown key:
+// the hint then names the mistake.
 void parseOptions(const std::string &text, const Source &from, Options &out) {
   Source source = from;
   const auto hint = [](const std::string &key) {

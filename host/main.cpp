@@ -209,9 +209,6 @@ void callPlugin(const PluginModule &module, RunReport &report) {
   }
   if (!created)
     failOn(report.pluginPath, "the plugin could not be created (createPlugin returned null)");
-  // The plugin may have taken the memory set aside.
-  if (state().outOfMemory || !reserveMemory())
-    throw std::bad_alloc();
   report.pluginName = name != nullptr ? name : "(no getPluginName)";
   report.pluginVersion = version != nullptr ? version : "(no getPluginVersion)";
   report.log.assign(state().log.begin(), state().log.begin() + static_cast<std::ptrdiff_t>(logLines));
@@ -252,137 +249,160 @@ void runPlugin(Workspace &workspace, RunReport &report, bool json) {
     document->maps = report.after;
 }
 
-// The members of a JSON object as dumpJson writes them, without its braces.
-std::string jsonMembers(const nlohmann::ordered_json &object) {
+// The --json answer is one object, printed in two parts: the report's
+// members before the save takes effect, the rest after it, so that "saved"
+// says what happened. Each part is the members of an object of its own, as
+// dumpJson writes them between the braces.
+std::string membersOf(const nlohmann::ordered_json &object) {
   const std::string text = dumpJson(object);
   return object.empty() ? "" : text.substr(2, text.size() - 4);
 }
 
-// What is said of the save, made before it takes effect: once it has,
-// nothing is left that could fail for want of memory. In JSON, the rest of
-// the object.
-std::string saveOutcome(bool json, const RunReport *report, const std::optional<FatalError> &error,
-                        const std::string &savePath, bool saved) {
-  if (json) {
-    nlohmann::ordered_json outcome = nlohmann::ordered_json::object();
-    if (error)
-      outcome["error"] = error->toJson();
-    if (!savePath.empty())
-      outcome["saved"] = saved;
-    return (report != nullptr && !outcome.empty() ? ",\n" : "") + jsonMembers(outcome) + "\n}\n";
-  }
-  if (saved)
-    return "Saved the workspace to " + escapeText(savePath) + "\n";
-  if (report != nullptr && !savePath.empty() && !error)
-    return "Nothing was saved to " + escapeText(savePath) + ": the run was refused.\n";
-  return "";
-}
+// What the program answers, as text (an error on standard error) or as one
+// JSON object: the run's report, if it ran; then the error, if there was one,
+// and with --save whether the workspace was saved.
+struct Answer {
+  bool json = false;
+  std::string savePath;
+  std::string shownPath; // escaped, made before the save takes effect
+  bool ran = false;
+  std::optional<FatalError> error;
+  bool saved = false;
 
-// Writes the new file of the save: false, with the error, when it cannot.
-bool writeSave(TempFile &file, const Workspace &workspace, const std::string &savePath,
-               std::optional<FatalError> &error) {
-  try {
-    file.write(savedText(workspace, savePath, kMaxInputFileBytes));
-    return true;
-  } catch (const FatalError &e) {
-    error = e;
-    return false;
+  // What follows the report: in text, the line on the save; in JSON, the
+  // object's last members and its end (without a report, the whole object).
+  std::string tail() const {
+    if (json) {
+      nlohmann::ordered_json rest = nlohmann::ordered_json::object();
+      if (error)
+        rest["error"] = error->toJson();
+      if (!savePath.empty())
+        rest["saved"] = saved;
+      return (!ran ? "{\n" : rest.empty() ? "" : ",\n") + membersOf(rest) + "\n}\n";
+    }
+    if (saved)
+      return "Saved the workspace to " + shownPath + "\n";
+    return ran && !savePath.empty() && !error
+               ? "Nothing was saved to " + shownPath + ": the run was refused.\n"
+               : "";
   }
-}
+};
 
-// Saves the workspace after a successful run, and answers: the run's report,
-// if there was one, what became of the save, and the error, if there was one;
-// as text (the error on standard error), or as one JSON object. The new file
-// is written and flushed before the report, and takes the old one's place
-// only once the report is out, so that a report that cannot be written leaves
-// the old file as it was; what is said of the save follows it, so that it
-// says what happened.
-int finish(bool json, const RunReport *report, const Workspace *workspace, std::optional<FatalError> error,
-           const std::string &savePath, TempFile *file) {
-  const bool succeeded = report != nullptr && report->initialised && report->executed;
-  const bool written = succeeded && file != nullptr && writeSave(*file, *workspace, savePath, error);
-  std::string tail = saveOutcome(json, report, error, savePath, written);
-  const std::string shownPath = escapeText(savePath);
-  // An error refusing the program's own output as the save is not written into it.
-  std::FILE *out =
-      report == nullptr && !savePath.empty() && standardStreamOf(savePath) == 1 ? stderr : stdout;
-  if (json)
-    print(out, "{\n" + (report != nullptr ? jsonMembers(jsonReport(*report)) : ""));
-  else if (report != nullptr)
-    print(stdout, textReport(*report));
-  int unflushed = 0;
-  try {
-    unflushed = written ? file->keep() : 0;
-  } catch (const FatalError &e) {
-    error = e;
-    tail = saveOutcome(json, report, error, savePath, false);
-  }
+// Writes the tail, made before the save took effect: once it has, nothing is
+// left that could fail for want of memory. Then the warning of a folder not
+// flushed (its errno value, or 0) and the error, and the exit status.
+int endAnswer(const Answer &answer, std::FILE *out, const std::string &tail, int unflushed, int status) {
+  const char *shownPath = answer.shownPath.c_str();
   const int reason = writeAll(out, tail);
-  if (reason != 0 && written && !error) {
+  if (reason != 0 && answer.saved) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 shownPath.c_str(), std::strerror(reason));
+                 shownPath, std::strerror(reason));
     return 2;
   }
   if (reason != 0)
     throw OutputFailure{reason};
-  if (unflushed != 0 && !error)
+  if (unflushed != 0)
     std::fprintf(stderr,
                  "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the "
                  "disk (%s): the save may not survive a power loss\n",
-                 shownPath.c_str(), std::strerror(unflushed));
-  if (error && !json)
-    print(stderr, "Ondrava.exe: " + escapeText(error->text()) + "\n" +
-                      (report == nullptr && !savePath.empty()
-                           ? "Ondrava.exe: nothing was saved to " + shownPath + "\n"
+                 shownPath, std::strerror(unflushed));
+  if (answer.error && !answer.json)
+    print(stderr, "Ondrava.exe: " + escapeText(answer.error->text()) + "\n" +
+                      (!answer.ran && !answer.savePath.empty()
+                           ? "Ondrava.exe: nothing was saved to " + answer.shownPath + "\n"
                            : ""));
-  return error ? 2 : succeeded ? 0 : 1;
+  return status;
+}
+
+// After a run: the workspace saved if the run succeeded, and the answer. The
+// new file is written and flushed before the report, and takes the old one's
+// place only once the report is out, so that a report that cannot be written
+// leaves the old file as it was; what is said of the save follows it.
+int answerRun(Answer &answer, const RunReport &report, const Workspace &workspace,
+              std::optional<TempFile> &file) {
+  answer.ran = true;
+  const bool succeeded = report.initialised && report.executed;
+  bool written = false;
+  try {
+    if (succeeded && file)
+      file->write(savedText(workspace, answer.savePath, kMaxInputFileBytes));
+    written = succeeded && file.has_value();
+  } catch (const FatalError &e) {
+    answer.error = e;
+  }
+  answer.saved = written;
+  std::string tail = answer.tail();
+  const std::string head = answer.json ? "{\n" + membersOf(jsonReport(report)) : textReport(report);
+  // Memory that ran short anywhere on the way, the plugin's run and the
+  // host's calls in it among them, is said before anything else.
+  if (memoryRanShort() || state().outOfMemory)
+    throw std::bad_alloc();
+  print(stdout, head);
+  int unflushed = 0;
+  try {
+    unflushed = written ? file->keep() : 0;
+  } catch (const FatalError &e) {
+    answer.error = e;
+    answer.saved = false;
+    tail = answer.tail();
+  }
+  return endAnswer(answer, stdout, tail, answer.error ? 0 : unflushed, answer.error ? 2 : succeeded ? 0 : 1);
+}
+
+// An error that ended the program before its answer: nothing is saved. An
+// error refusing the program's own output as the save is not written into it.
+int answerError(Answer &answer) {
+  answer.ran = false;
+  answer.saved = false;
+  std::FILE *out = !answer.savePath.empty() && standardStreamOf(answer.savePath) == 1 ? stderr : stdout;
+  return endAnswer(answer, out, answer.tail(), 0, 2);
 }
 
 // Everything is read and checked, and the save's new file made, before
 // anything is loaded or printed. Exit status 0 when --help was answered.
-int run(int argc, char **argv, bool &json, std::string &savePath, std::optional<TempFile> &file) {
+int run(int argc, char **argv, Answer &answer, std::optional<TempFile> &file) {
   if (!reserveMemory())
     throw std::bad_alloc();
-  const std::optional<Invocation> invocation = parseCommandLine(argc, argv, json);
+  const std::optional<Invocation> invocation = parseCommandLine(argc, argv, answer.json);
   if (!invocation)
     return 0;
-  savePath = invocation->savePath;
+  answer.savePath = invocation->savePath;
+  answer.shownPath = escapeText(answer.savePath);
   RunReport report;
   Workspace workspace = readInputs(*invocation, report);
-  if (!savePath.empty())
-    file.emplace(savePath);
-  runPlugin(workspace, report, json);
-  return finish(json, &report, &workspace, std::nullopt, savePath, file ? &*file : nullptr);
+  if (!answer.savePath.empty())
+    file.emplace(answer.savePath);
+  runPlugin(workspace, report, answer.json);
+  return answerRun(answer, report, workspace, file);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
   prepareProcess();
-  bool json = false;
-  std::string savePath;
+  Answer answer;
   std::optional<TempFile> file; // made before the run, gone only after the answer
   try {
-    std::optional<FatalError> error;
     try {
-      return run(argc, argv, json, savePath, file);
+      return run(argc, argv, answer, file);
     } catch (const FatalError &e) {
-      error = e;
+      answer.error = e;
     } catch (const std::bad_alloc &) {
-      error = FatalError::plain("out of memory");
+      answer.error = FatalError::plain("out of memory");
     } catch (const std::exception &e) {
-      error = FatalError::plain(shorten(e.what()));
+      answer.error = FatalError::plain(shorten(e.what()));
     }
-    return finish(json, nullptr, nullptr, error, savePath, nullptr);
+    return answerError(answer);
   } catch (const OutputFailure &failure) {
     std::fprintf(stderr, "Ondrava.exe: cannot write the output (%s)%s\n", std::strerror(failure.reason),
-                 savePath.empty() ? "" : "; nothing was saved");
+                 answer.savePath.empty() ? "" : "; nothing was saved");
   } catch (...) {
     // Out of memory even for the answer: texts that need none. Nothing that
     // can throw is left once the file has been saved.
-    if (json)
+    if (answer.json)
       std::fputs("{\"error\": {\"message\": \"out of memory\"}}\n", stdout);
-    std::fprintf(stderr, "Ondrava.exe: out of memory%s\n", savePath.empty() ? "" : "; nothing was saved");
+    std::fprintf(stderr, "Ondrava.exe: out of memory%s\n",
+                 answer.savePath.empty() ? "" : "; nothing was saved");
   }
   return 2;
 }

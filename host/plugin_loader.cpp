@@ -5,6 +5,10 @@
 #include "module_services.h"
 #include "process.h"
 
+#include <dlfcn.h>
+#include <elf.h>
+
+#include <cstring>
 #include <filesystem>
 
 namespace ondrava {
@@ -18,6 +22,39 @@ template <typename F> F exported(void *handle, const char *name) {
   return reinterpret_cast<F>(kelvane::platform::findExport(handle, name));
 }
 
+// The loader maps a module's segments from the file and touches them: a
+// segment past the end of a file cut short would end the process with a
+// signal. Empty when every segment the headers name lies within the file.
+std::string cutShort(const std::string &image) {
+  Elf64_Ehdr header{};
+  if (image.size() < sizeof header)
+    return {}; // not a module at all: the loader refuses it by itself
+  std::memcpy(&header, image.data(), sizeof header);
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
+    return {};
+  const std::uint64_t size = image.size();
+  bool within = header.e_phoff <= size && header.e_phnum * sizeof(Elf64_Phdr) <= size - header.e_phoff;
+  for (std::size_t i = 0; within && i < header.e_phnum; ++i) {
+    Elf64_Phdr segment{};
+    std::memcpy(&segment, image.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+    within = segment.p_offset <= size && segment.p_filesz <= size - segment.p_offset;
+  }
+  return within ? "" : "the file is cut short: a segment its headers name lies past its end";
+}
+
+// The module loaded through the descriptor that was read to its end and
+// checked, so that no other file can take its place in between, and none
+// that would make the loader wait (one that never ends, say) reaches it.
+void *loadChecked(const Descriptor &file, std::string &error) {
+  const std::string name = "/proc/self/fd/" + std::to_string(file.get());
+  void *module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  error = module != nullptr ? "" : dlerror();
+  // The loader's message names the descriptor; the caller names the file.
+  if (error.rfind(name + ": ", 0) == 0)
+    error.erase(0, name.size() + 2);
+  return module;
+}
+
 } // namespace
 
 bool PluginModule::load(const std::string &given) {
@@ -25,7 +62,9 @@ bool PluginModule::load(const std::string &given) {
   const std::string path = fs::path(given).has_parent_path() ? given : "./" + given;
   setLoadedPlugin(path.c_str());
   try {
-    handle_ = platform::system().loadModule(openInput(path), path, error_);
+    Descriptor file;
+    error_ = cutShort(readFile(path, &file));
+    handle_ = error_.empty() ? loadChecked(file, error_) : nullptr;
   } catch (const FatalError &error) {
     error_ = error.message;
   }
@@ -38,7 +77,7 @@ bool PluginModule::load(const std::string &given) {
 
 void PluginModule::unload() {
   if (handle_ != nullptr)
-    platform::system().unloadModule(handle_);
+    dlclose(handle_);
   handle_ = nullptr;
   createPlugin_ = nullptr;
   setLoadedPlugin(nullptr);
@@ -51,7 +90,7 @@ const char *PluginModule::text(const char *getterName) const {
 
 std::string PluginModule::defaultPath() {
   std::error_code code;
-  const fs::path folder = fs::path(platform::system().programPath()).parent_path();
+  const fs::path folder = fs::read_symlink("/proc/self/exe", code).parent_path();
   const char *name = ONDRAVA_PLUGIN_FILE_NAME; // as the build names it
   // Shown without "bin/..": the program's own path holds no link, so the
   // shorter path names the same file.

@@ -18,7 +18,7 @@ public:
   ~PluginModule() { unload(); }
 
   // False, with error() saying why, when the file is not one the program
-  // reads (see openInput), or the module or createPlugin is missing. A path
+  // reads (see readFile), or the module or createPlugin is missing. A path
   // without a folder is a file in the current folder, not a name for the
   // system's library search.
   bool load(const std::string &path);

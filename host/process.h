@@ -6,15 +6,49 @@
 // held in reserve for when the rest runs out.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
+
 namespace ondrava {
 
-// First thing in main: installs the handlers (platform.h: prepareProcess).
+// First thing in main: a failed write is then an error, never a signal (a
+// file size limit, a closed pipe), and a standard stream the program was
+// started without stays closed to writes, so that no file the program opens
+// takes its place. Every signal whose default action ends the program (but
+// one it was started to ignore), and an exit the plugin calls, first removes
+// the file on the list below.
 void prepareProcess();
+
+// What a signal must remove, kept apart from the object that made it: the
+// save's new file, by its folder's descriptor and its name there, removed
+// only while that name still names the file made (device and number; 0
+// until it is made).
+struct FileToRemove {
+  int folder = -1;
+  char name[32] = {};
+  dev_t device = 0;
+  ino_t number = 0;
+
+  // Whether the name in the folder names the file made. Async-signal-safe.
+  bool namesFileMade(const char *inFolder) const;
+  // Removes the file, if its name still names it. Async-signal-safe.
+  void remove() const;
+};
+// Puts the file on the list, which holds one: false when another is on it.
+bool removeOnSignal(const FileToRemove &file);
+// Takes the file off the list: it was kept, or removed.
+void dontRemoveOnSignal();
+
+// Runs the step with every signal held, errno as the step left it.
+void withSignalsHeld(const std::function<void()> &step);
 
 // Sets memory aside for when the rest runs out, or false when it cannot:
 // what follows a failed allocation needs some (a JSON document allocates as
-// it is destroyed), and has it once the failure has given it back.
+// it is destroyed).
 bool reserveMemory();
+// Whether memory ran short since then: the reserve was given back.
+bool memoryRanShort();
 
 // The plugin module loaded (its path as the user gave it), to which an end
 // of the process is put down; null once none is.

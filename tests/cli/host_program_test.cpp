@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
 #include <elf.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -22,7 +21,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#endif
 
 #include <cmath>
 #include <csignal>
@@ -674,7 +672,6 @@ TEST_F(AtomicSave, ASecondSaveWhileOneIsUnderWayIsRefused) {
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
-#if !defined(_WIN32)
 // A save is refused as its new file would be made, before anything runs,
 // making nothing.
 TEST_F(AtomicSave, TheTargetIsCheckedBeforeAnythingIsWritten) {
@@ -877,52 +874,9 @@ TEST_F(AtomicSave, TheNewFileIsTheOldOwnersAndAFileTheSaverMayNotWriteIsRefused)
   }
 }
 
-// A system that fails one call on demand, the real one otherwise.
-struct FailingSystem : ondrava::platform::System {
-  int flushNamesError = 0;
-  int infoError = 0;
-  int flushNames(const ondrava::platform::Folder &folder) override {
-    return flushNamesError != 0 ? flushNamesError : System::flushNames(folder);
-  }
-  int info(const ondrava::platform::Handle &file, ondrava::platform::FileInfo &out) override {
-    return infoError != 0 ? infoError : System::info(file, out);
-  }
-  FailingSystem() { ondrava::process().system = this; }
-  ~FailingSystem() override { ondrava::process().system = nullptr; }
-};
-
 std::size_t openDescriptors() {
   return static_cast<std::size_t>(
       std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
-}
-
-// Once renamed, the file is saved: a folder that cannot be flushed after it
-// is a warning, not a failure.
-TEST_F(AtomicSave, AFolderNotFlushedAfterTheRenameStillSaves) {
-  const fs::path target = folder_ / "w.json";
-  std::ofstream(target) << "old";
-  FailingSystem system;
-  system.flushNamesError = EIO;
-  ondrava::TempFile file(target.string());
-  file.write("new");
-  EXPECT_EQ(file.keep(), EIO);
-  EXPECT_EQ(contents(target), "new");
-  EXPECT_EQ(filesInFolder(), 1u);
-}
-
-// The new file is on the remove-on-signal list the moment it exists, and its
-// descriptor is closed on every path.
-TEST_F(AtomicSave, ANewFileThatCannotBeLookedAtIsRemovedAndClosed) {
-  const std::size_t before = openDescriptors();
-  {
-    FailingSystem system;
-    system.infoError = EIO;
-    EXPECT_EQ(errorOf([&] { ondrava::TempFile file((folder_ / "w.json").string()); }).message,
-              "cannot write the file: cannot create a file in its folder (Input/output error)");
-  }
-  EXPECT_EQ(filesInFolder(), 0u);
-  EXPECT_EQ(openDescriptors(), before);
-  EXPECT_EQ(ondrava::process().removeOnSignal, nullptr);
 }
 
 // However a save ends, no descriptor stays open: an error that only closing
@@ -1170,7 +1124,6 @@ TEST(PluginModule, ASegmentPastTheEndOfItsFileIsRefusedBeforeLoading) {
   }
   fs::remove(path);
 }
-#endif
 
 TEST(ReadFile, AFolderOrAMissingPathIsAnError) {
   EXPECT_EQ(errorOf([] { ondrava::readFile(fs::temp_directory_path().string()); }).message,

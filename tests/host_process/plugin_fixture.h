@@ -6,7 +6,7 @@
 
 #include "host_state.h"
 #include "map_record.h"
-#include "plugin_loader.h"
+#include "module_services.h"
 
 #include "kelvane_plugin.h"
 
@@ -17,7 +17,50 @@
 #include <string>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
 namespace testing_support {
+
+// The module at a path, through the system's loader, and its exports.
+class Module {
+public:
+  ~Module() { unload(); }
+  bool load(const char *path) {
+#if defined(_WIN32)
+    handle_ = reinterpret_cast<void *>(LoadLibraryA(path));
+#else
+    handle_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+#endif
+    return handle_ != nullptr;
+  }
+  void unload() {
+#if defined(_WIN32)
+    if (handle_ != nullptr)
+      FreeLibrary(static_cast<HMODULE>(handle_));
+#else
+    if (handle_ != nullptr)
+      dlclose(handle_);
+#endif
+    handle_ = nullptr;
+  }
+  // The getter's text, or null when the module lacks the getter.
+  const char *text(const char *getterName) const {
+    const auto getter =
+        reinterpret_cast<const char *(*)()>(kelvane::platform::findExport(handle_, getterName));
+    return getter != nullptr ? getter() : nullptr;
+  }
+  ODZUPluginInterface *create() const {
+    using CreatePlugin = ODZUPluginInterface *(*)();
+    return reinterpret_cast<CreatePlugin>(kelvane::platform::findExport(handle_, "createPlugin"))();
+  }
+
+private:
+  void *handle_ = nullptr;
+};
 
 // A map record whose host bytes are random and whose plugin fields are given.
 struct MapFields {
@@ -77,13 +120,13 @@ class PluginTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ondrava::resetState();
-    ASSERT_TRUE(module_.load(KELVANE_MODULE_PATH)) << module_.error();
+    ASSERT_TRUE(module_.load(KELVANE_MODULE_PATH)) << KELVANE_MODULE_PATH;
   }
   void TearDown() override { module_.unload(); }
 
   ondrava::HostState &host() { return ondrava::state(); }
 
-  ODZUPluginInterface *create() { return module_.createPlugin()(); }
+  ODZUPluginInterface *create() { return module_.create(); }
 
   // n maps of the given fields, with random host bytes.
   void loadMaps(const std::vector<MapFields> &maps) {
@@ -136,7 +179,7 @@ protected:
     return result;
   }
 
-  ondrava::PluginModule module_;
+  Module module_;
   std::mt19937 random_{20261207};
 };
 
