@@ -22,12 +22,6 @@ std::string shorten(const std::string &text) {
   return text;
 }
 
-FatalError FatalError::plain(const std::string &message) {
-  FatalError error;
-  error.message = message;
-  return error;
-}
-
 std::string FatalError::text() const {
   std::string where = !file.empty() ? file : argument;
   if (!where.empty() && !pointer.empty())
@@ -47,15 +41,10 @@ Json FatalError::toJson() const {
   return out;
 }
 
-void failOn(const std::string &file, const std::string &message) {
-  FatalError error = FatalError::plain(message);
-  error.file = file;
-  throw error;
-}
+void failOn(const std::string &file, const std::string &message) { throw FatalError(message, file); }
 
 FatalError Source::at(const std::string &pointer, const std::string &message) const {
-  FatalError error = FatalError::plain(message);
-  error.file = file;
+  FatalError error(message, file);
   error.argument = argument;
   // A whole file is "/"; a command-line argument has no pointer.
   error.pointer = !argument.empty() ? "" : pointer.empty() ? "/" : pointer;

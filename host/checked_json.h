@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace ondrava {
 
@@ -27,7 +28,9 @@ struct FatalError {
   std::string pointer; // JSON pointer to the offending value; "/" for the whole document
   std::string message;
 
-  static FatalError plain(const std::string &message);
+  FatalError() = default;
+  explicit FatalError(std::string message, std::string file = {})
+      : file(std::move(file)), message(std::move(message)) {}
 
   // "file at /pointer: message", "file:line:column: message",
   // "argument: message" or just the message.

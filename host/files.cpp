@@ -1,8 +1,10 @@
 #include "files.h"
 
 #include "checked_json.h"
+#include "host_state.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -39,9 +41,18 @@ int streamOf(const struct stat &given) {
   return 0;
 }
 
+} // namespace
+
+void Descriptor::reset(int value) {
+  if (value_ >= 0)
+    close(value_);
+  value_ = value;
+}
+
 // Opened so that the opening never waits, nor does any read, and a terminal
-// opened never becomes the program's.
-Descriptor openInput(const std::string &path) {
+// opened never becomes the program's. The file may have grown since it was
+// opened: one block past the limit at most.
+std::string readFile(const std::string &path, Descriptor *opened) {
   Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat status {};
   const int error = file.valid() && fstat(file.get(), &status) == 0 ? 0 : errno;
@@ -53,21 +64,6 @@ Descriptor openInput(const std::string &path) {
     failOn(path, "is not a regular file (a device, pipe or socket); give a file");
   if (static_cast<std::uintmax_t>(status.st_size) > kMaxInputFileBytes)
     failOn(path, "is " + std::to_string(status.st_size) + " bytes, too large; the limit is " + limitText());
-  return file;
-}
-
-} // namespace
-
-void Descriptor::reset(int value) {
-  if (value_ >= 0)
-    close(value_);
-  value_ = value;
-}
-
-// The file may have grown since it was opened: one block past the limit at
-// most.
-std::string readFile(const std::string &path, Descriptor *opened) {
-  Descriptor file = openInput(path);
   std::string content;
   char buffer[65536];
   for (ssize_t got; (got = read(file.get(), buffer, sizeof buffer)) != 0;) {
@@ -105,7 +101,7 @@ TempFile::TempFile(const std::string &target) : path_(target) {
       fail(": the link it names cannot be followed");
     resolved = resolved.parent_path() / next; // an absolute target replaces the folder
   }
-  if (!(listed_ = removeOnSignal(made_)))
+  if (const FileToRemove *none = nullptr; !process().removeOnSignal.compare_exchange_strong(none, &made_))
     fail(": another save is under way");
   const std::string folder = resolved.has_parent_path() ? resolved.parent_path().string() : ".";
   folder_.reset(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -143,25 +139,28 @@ void TempFile::checkTarget(const std::string &target) {
 }
 
 // The new file has a short name of its own in the same folder, so that the
-// rename stays on one file system. Signals are held while it is made, so that
-// a handler finds it either not yet made or known by its number; one that
-// cannot be looked at is removed at once.
+// rename stays on one file system. Every signal is held while it is made, so
+// that a handler finds it either not yet made or known by its number; one
+// that cannot be looked at is removed at once.
 void TempFile::create() {
   made_.folder = folder_.get();
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
   int error = EEXIST;
   for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
     std::snprintf(made_.name, sizeof made_.name, ".Ondrava-saving-%u", std::random_device{}());
-    withSignalsHeld([&] {
-      struct stat made {};
-      file_.reset(openat(folder_.get(), made_.name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-      error = !file_.valid() || fstat(file_.get(), &made) != 0 ? errno : 0;
-      if (file_.valid() && error != 0) {
-        unlinkat(folder_.get(), made_.name, 0);
-        file_.reset();
-      }
-      made_.device = made.st_dev;
-      made_.number = made.st_ino;
-    });
+    struct stat made {};
+    sigprocmask(SIG_BLOCK, &all, &before);
+    file_.reset(openat(folder_.get(), made_.name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    error = !file_.valid() || fstat(file_.get(), &made) != 0 ? errno : 0;
+    if (file_.valid() && error != 0) {
+      unlinkat(folder_.get(), made_.name, 0);
+      file_.reset();
+    }
+    made_.device = made.st_dev;
+    made_.number = made.st_ino;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
   }
   if (error != 0)
     fail(": cannot create a file in its folder" + because(error));
@@ -208,12 +207,14 @@ void TempFile::write(const std::string &text) {
     fail(because(failure) + kLeftAsItWas);
 }
 
+// Removed before it leaves the list, so that a signal in between finds it
+// still listed.
 void TempFile::discard() {
   file_.reset();
-  if (listed_)
+  if (process().removeOnSignal == &made_) {
     made_.remove();
-  if (std::exchange(listed_, false))
-    dontRemoveOnSignal();
+    process().removeOnSignal = nullptr;
+  }
 }
 
 void TempFile::fail(const std::string &why) {
@@ -227,8 +228,7 @@ int TempFile::keep() {
     fail(std::string(": the new file was taken away while it was written") + kLeftAsItWas);
   if (renameat(folder_.get(), made_.name, folder_.get(), name_.c_str()) != 0)
     fail(because(errno) + kLeftAsItWas);
-  listed_ = false;
-  dontRemoveOnSignal();
+  process().removeOnSignal = nullptr;
   if (!made_.namesFileMade(name_.c_str()))
     fail(": another file took its place as it was saved (its folder was changed meanwhile); the workspace "
          "was not saved");

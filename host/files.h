@@ -95,7 +95,6 @@ private:
   struct stat old_ {};
   bool oldExists_ = false;
   FileToRemove made_; // the new file, in the folder
-  bool listed_ = false;
   Descriptor file_;
 };
 

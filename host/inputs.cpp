@@ -361,11 +361,9 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
                    " bytes it could be read back from; it was left as it was");
 }
 
-const char *demoWorkspaceJson() {
-  return
+const char *const kDemoWorkspace =
 #include "demo_workspace.inc"
-      ;
-}
+    ;
 
 // Read as a partial document (readJson): what came before a fault is
 // checked first, so that the first problem named is the first in the file,

@@ -81,7 +81,7 @@ std::string savedText(const Workspace &workspace, const std::string &path, std::
 
 // The built-in demo: a VMR with t maps of different degrees of freedom and a
 // map of another type.
-const char *demoWorkspaceJson();
+extern const char *const kDemoWorkspace;
 
 // The longest text the host's string parameter holds, its terminator aside.
 constexpr std::size_t kMaxTextBytes = kelvane::kStringParameterSize - 1;

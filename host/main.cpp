@@ -170,7 +170,7 @@ std::optional<Invocation> parseCommandLine(int argc, char **argv, bool &json) {
 // report, which also learns the names of the plugin and the workspace.
 Workspace readInputs(const Invocation &invocation, RunReport &report) {
   const std::string &path = invocation.workspacePath;
-  Workspace workspace = path.empty() ? parseWorkspace(demoWorkspaceJson(), Source{"demo workspace", {}})
+  Workspace workspace = path.empty() ? parseWorkspace(kDemoWorkspace, Source{"demo workspace", {}})
                                      : parseWorkspace(readFile(path), Source{path, {}});
   Options named;
   if (path.empty())
@@ -322,15 +322,13 @@ int answerRun(Answer &answer, const RunReport &report, const Workspace &workspac
               std::optional<TempFile> &file) {
   answer.ran = true;
   const bool succeeded = report.initialised && report.executed;
-  bool written = false;
   try {
     if (succeeded && file)
       file->write(savedText(workspace, answer.savePath, kMaxInputFileBytes));
-    written = succeeded && file.has_value();
+    answer.saved = succeeded && file.has_value();
   } catch (const FatalError &e) {
     answer.error = e;
   }
-  answer.saved = written;
   std::string tail = answer.tail();
   const std::string head = answer.json ? "{\n" + membersOf(jsonReport(report)) : textReport(report);
   // Memory that ran short anywhere on the way, the plugin's run and the
@@ -340,7 +338,7 @@ int answerRun(Answer &answer, const RunReport &report, const Workspace &workspac
   print(stdout, head);
   int unflushed = 0;
   try {
-    unflushed = written ? file->keep() : 0;
+    unflushed = answer.saved ? file->keep() : 0;
   } catch (const FatalError &e) {
     answer.error = e;
     answer.saved = false;
@@ -388,9 +386,9 @@ int main(int argc, char **argv) {
     } catch (const FatalError &e) {
       answer.error = e;
     } catch (const std::bad_alloc &) {
-      answer.error = FatalError::plain("out of memory");
+      answer.error = FatalError("out of memory");
     } catch (const std::exception &e) {
-      answer.error = FatalError::plain(shorten(e.what()));
+      answer.error = FatalError(shorten(e.what()));
     }
     return answerError(answer);
   } catch (const OutputFailure &failure) {

@@ -42,19 +42,6 @@ std::string cutShort(const std::string &image) {
   return within ? "" : "the file is cut short: a segment its headers name lies past its end";
 }
 
-// The module loaded through the descriptor that was read to its end and
-// checked, so that no other file can take its place in between, and none
-// that would make the loader wait (one that never ends, say) reaches it.
-void *loadChecked(const Descriptor &file, std::string &error) {
-  const std::string name = "/proc/self/fd/" + std::to_string(file.get());
-  void *module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-  error = module != nullptr ? "" : dlerror();
-  // The loader's message names the descriptor; the caller names the file.
-  if (error.rfind(name + ": ", 0) == 0)
-    error.erase(0, name.size() + 2);
-  return module;
-}
-
 } // namespace
 
 bool PluginModule::load(const std::string &given) {
@@ -64,7 +51,15 @@ bool PluginModule::load(const std::string &given) {
   try {
     Descriptor file;
     error_ = cutShort(readFile(path, &file));
-    handle_ = error_.empty() ? loadChecked(file, error_) : nullptr;
+    // Loaded through the descriptor that was read to its end and checked, so
+    // that no other file can take its place in between, and none that would
+    // make the loader wait (one that never ends, say) reaches it.
+    const std::string name = "/proc/self/fd/" + std::to_string(file.get());
+    if (error_.empty() && (handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) == nullptr)
+      error_ = dlerror();
+    // The loader's message names the descriptor; the caller names the file.
+    if (error_.rfind(name + ": ", 0) == 0)
+      error_.erase(0, name.size() + 2);
   } catch (const FatalError &error) {
     error_ = error.message;
   }

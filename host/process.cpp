@@ -5,7 +5,6 @@
 #include "report.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -67,37 +66,6 @@ extern "C" void onExit() {
   }
 }
 
-// A standard stream the program was started without takes a file that
-// refuses writes, so that writing to it fails as on a closed stream.
-void fillStandardStreams() {
-  int fd;
-  while ((fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0 && fd <= 2) {
-  }
-  if (fd > 2)
-    close(fd);
-}
-
-// A crash for want of stack is answered on a stack of its own.
-void catchSignals() {
-  static char alternate[1 << 16];
-  stack_t stack{};
-  stack.ss_sp = alternate;
-  stack.ss_size = sizeof alternate;
-  sigaltstack(&stack, nullptr);
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  action.sa_flags = SA_RESETHAND | SA_ONSTACK;
-  sigfillset(&action.sa_mask);
-  for (int number = 1; number < NSIG; ++number) {
-    struct sigaction before {};
-    // A signal the program was started to ignore stays ignored; numbers the
-    // system keeps for itself refuse a handler.
-    if (std::find(std::begin(kNotEnding), std::end(kNotEnding), number) == std::end(kNotEnding) &&
-        sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-      sigaction(number, &action, nullptr);
-  }
-}
-
 // Memory ran short: a part of the reserve is given back. The first time,
 // the allocation is tried again rather than failed, for it may be a
 // destructor's (a JSON document's), which must not throw; the program
@@ -122,8 +90,31 @@ void prepareProcess() {
   std::atexit(onExit);
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
-  fillStandardStreams();
-  catchSignals();
+  // A standard stream the program was started without takes a file that
+  // refuses writes, so that writing to it fails as on a closed stream.
+  int fd;
+  while ((fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0 && fd <= 2) {
+  }
+  if (fd > 2)
+    close(fd);
+  // A crash for want of stack is answered on a stack of its own.
+  static char alternate[1 << 16];
+  stack_t stack{};
+  stack.ss_sp = alternate;
+  stack.ss_size = sizeof alternate;
+  sigaltstack(&stack, nullptr);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  action.sa_flags = SA_RESETHAND | SA_ONSTACK;
+  sigfillset(&action.sa_mask);
+  for (int number = 1; number < NSIG; ++number) {
+    struct sigaction before {};
+    // A signal the program was started to ignore stays ignored; numbers the
+    // system keeps for itself refuse a handler.
+    if (std::find(std::begin(kNotEnding), std::end(kNotEnding), number) == std::end(kNotEnding) &&
+        sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaction(number, &action, nullptr);
+  }
 }
 
 bool FileToRemove::namesFileMade(const char *inFolder) const {
@@ -135,24 +126,6 @@ bool FileToRemove::namesFileMade(const char *inFolder) const {
 void FileToRemove::remove() const {
   if (namesFileMade(name))
     unlinkat(folder, name, 0);
-}
-
-bool removeOnSignal(const FileToRemove &file) {
-  const FileToRemove *none = nullptr;
-  return process().removeOnSignal.compare_exchange_strong(none, &file);
-}
-
-void dontRemoveOnSignal() { process().removeOnSignal = nullptr; }
-
-void withSignalsHeld(const std::function<void()> &step) {
-  sigset_t all;
-  sigset_t before;
-  sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, &before);
-  step();
-  const int error = errno;
-  sigprocmask(SIG_SETMASK, &before, nullptr);
-  errno = error;
 }
 
 bool reserveMemory() {

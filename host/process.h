@@ -8,8 +8,6 @@
 
 #include <sys/types.h>
 
-#include <functional>
-
 namespace ondrava {
 
 // First thing in main: a failed write is then an error, never a signal (a
@@ -17,13 +15,14 @@ namespace ondrava {
 // started without stays closed to writes, so that no file the program opens
 // takes its place. Every signal whose default action ends the program (but
 // one it was started to ignore), and an exit the plugin calls, first removes
-// the file on the list below.
+// the file on the list (Process::removeOnSignal, host_state.h).
 void prepareProcess();
 
 // What a signal must remove, kept apart from the object that made it: the
 // save's new file, by its folder's descriptor and its name there, removed
 // only while that name still names the file made (device and number; 0
-// until it is made).
+// until it is made). The list holds one: its maker puts it on, unless
+// another is on it, and takes it off once it is kept or removed.
 struct FileToRemove {
   int folder = -1;
   char name[32] = {};
@@ -35,13 +34,6 @@ struct FileToRemove {
   // Removes the file, if its name still names it. Async-signal-safe.
   void remove() const;
 };
-// Puts the file on the list, which holds one: false when another is on it.
-bool removeOnSignal(const FileToRemove &file);
-// Takes the file off the list: it was kept, or removed.
-void dontRemoveOnSignal();
-
-// Runs the step with every signal held, errno as the step left it.
-void withSignalsHeld(const std::function<void()> &step);
 
 // Sets memory aside for when the rest runs out, or false when it cannot:
 // what follows a failed allocation needs some (a JSON document allocates as
