@@ -25,7 +25,6 @@ cmake_minimum_required(VERSION 3.25)
 #                               the file's, with the work folder, the data folder and the build
 #                               folder written <work>, <data> and <build>; with
 #                               KELVANE_RECORD_ANSWERS set, the file is written instead
-#   [-DEMULATED=ON]             the program runs under Wine
 # Whatever happens, no temporary file of --save is left in the work folder.
 if(FRESH)
   # What a run that was killed left behind is no fault of this one.
@@ -84,12 +83,8 @@ if(DEFINED FILE_SIZE_LIMIT OR DEFINED OPEN_FILES_LIMIT OR DEFINED REDIRECT OR EM
   endif()
   set(COMMAND /bin/sh -c "${shell}" sh ${COMMAND})
 endif()
-# A run that Wine never started is tried again (see cmake/WineTries.cmake).
-include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/WineTries.cmake)
-kelvane_run_tried(${CODE} "${EMULATED}" ${WORKDIR} ${COMMAND})
-# Under Wine the program writes its lines with CR LF.
-string(REPLACE "\r\n" "\n" out "${out}")
-string(REPLACE "\r\n" "\n" err "${err}")
+execute_process(COMMAND ${COMMAND} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
+                WORKING_DIRECTORY ${WORKDIR})
 set(problems "")
 if(DEFINED ANSWER)
   set(answer "exit status ${status}\n--- standard output\n${out}--- standard error\n${err}")
