@@ -292,11 +292,10 @@ struct Answer {
 // left that could fail for want of memory. Then the warning of a folder not
 // flushed (its errno value, or 0) and the error, and the exit status.
 int endAnswer(const Answer &answer, std::FILE *out, const std::string &tail, int unflushed, int status) {
-  const char *shownPath = answer.shownPath.c_str();
   const int reason = writeAll(out, tail);
   if (reason != 0 && answer.saved) {
     std::fprintf(stderr, "Ondrava.exe: saved the workspace to %s, but cannot write the output (%s)\n",
-                 shownPath, std::strerror(reason));
+                 answer.shownPath.c_str(), std::strerror(reason));
     return 2;
   }
   if (reason != 0)
@@ -305,7 +304,7 @@ int endAnswer(const Answer &answer, std::FILE *out, const std::string &tail, int
     std::fprintf(stderr,
                  "Ondrava.exe: warning: saved the workspace to %s, but its folder cannot be flushed to the "
                  "disk (%s): the save may not survive a power loss\n",
-                 shownPath, std::strerror(unflushed));
+                 answer.shownPath.c_str(), std::strerror(unflushed));
   if (answer.error && !answer.json)
     print(stderr, "Ondrava.exe: " + escapeText(answer.error->text()) + "\n" +
                       (!answer.ran && !answer.savePath.empty()
