@@ -343,7 +343,7 @@ int answerRun(Answer &answer, const RunReport &report, const Workspace &workspac
     answer.saved = false;
     tail = answer.tail();
   }
-  return endAnswer(answer, stdout, tail, answer.error ? 0 : unflushed, answer.error ? 2 : succeeded ? 0 : 1);
+  return endAnswer(answer, stdout, tail, unflushed, answer.error ? 2 : succeeded ? 0 : 1);
 }
 
 // An error that ended the program before its answer: nothing is saved. An
