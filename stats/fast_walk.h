@@ -22,8 +22,8 @@ namespace detail {
 // and log-gamma terms (measured by bench/walk_error.cpp).
 double walk_error_bound(double df);
 
-// Where the bounds hold and pay (docs/thresholds.md, "Where the fast walk
-// applies").
+// Where the bounds hold and pay (docs/thresholds.md, "Deciding the walk's
+// points from bounds").
 bool fastWalkApplies(double df, double p, double tolerance);
 
 // The walk's threshold for p, as the plain walk gives it; fills the counts of

@@ -78,7 +78,7 @@ double findCrossing(TailProbability &tail, double below, double fBelow, double a
   }
   // The end whose tail is no heavier than p, narrowed to the float a map
   // stores: its last double bits follow the C runtime (docs/thresholds.md,
-  // "The bracketing search").
+  // "Where the bits can differ").
   return static_cast<float>(fromBits(hi));
 }
 

@@ -226,7 +226,7 @@ TEST(FastWalk, ExactEvaluationsAndRatesArePinned) {
 // The margins, re-measured on a sample: the walk's rounding error against
 // the long double model stays a hundredth of walk_error_bound or less, the
 // step between betai's two pieces a hundredth of kWalkBranchJump, and the
-// rate's error far inside its slack. (bench/walk_error.cpp measures 10^7.)
+// rate's error far inside its slack. (bench/walk_error.cpp measures 10^6 by default.)
 TEST(FastWalk, MarginsCoverTheMeasuredErrorHundredfold) {
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
