@@ -141,6 +141,7 @@ nlohmann::ordered_json jsonReport(const RunReport &report) {
       {"refusal", refusal ? nlohmann::ordered_json(*refusal) : nullptr},
       {"log", report.log},
       {"messages", report.messages},
+      {"noMaps", report.noMaps.empty() ? nullptr : nlohmann::ordered_json(report.noMaps)},
       {"maps", nlohmann::ordered_json::array()}};
   // Each map's name once, "" for none, ahead of its values.
   for (std::size_t i = 0; i < report.before.size(); ++i) {
