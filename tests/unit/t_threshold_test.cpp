@@ -199,9 +199,9 @@ TEST(TFromP, BeyondTheWalksReachMatchesTheQuantile) {
 // The walk alone would stop at 4.5 or 1.5 for these; p near one half, whose
 // t lies below 1.5 for every df, goes to the search without the walk. Their
 // work is pinned: the points the walk visits with its look past an edge and
-// the search's steps (evaluations), and of these the accurate tail's. Faults that leave every
-// threshold as it is but slow the search (its start, its Halley steps, the
-// bracketing search's Illinois steps) change these counts.
+// the search's steps (evaluations), and of these the accurate tail's. Faults
+// that leave every threshold as it is but slow the search (its start, its
+// Halley steps, the bracketing search's Illinois steps) change these counts.
 TEST(TFromP, NamedCasesBeyondTheWalk) {
   const struct {
     double df;
